@@ -42,4 +42,5 @@ inline constexpr TResString SMsgDlgError{65017, "Error"};
 inline constexpr TResString SMsgDlgInformation{65018, "Information"};
 inline constexpr TResString SMsgDlgConfirm{65019, "Confirm"};
 inline constexpr TResString SListCapacityError{65020, "List capacity out of bounds (%d)"};
+inline constexpr TResString SRegSetDataFailed{65021, "Failed to set data for '%s'"};
 } // namespace rs

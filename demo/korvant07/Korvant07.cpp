@@ -1,0 +1,143 @@
+// Stand-in for the installed KORVANT program, for demonstrations and tests of
+// the wizard. With an action argument it creates that database's files in the
+// folder given; without arguments it shows the configuration it finds.
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+std::string ExeFolder()
+{
+    char path[MAX_PATH * 4];
+    DWORD n = GetModuleFileNameA(nullptr, path, sizeof path);
+    std::string p(path, n);
+    return p.substr(0, p.find_last_of('\\') + 1);
+}
+
+bool WriteTextFile(const std::string& path, const std::string& text, bool append)
+{
+    HANDLE h = CreateFileA(path.c_str(), append ? FILE_APPEND_DATA : GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                           append ? OPEN_ALWAYS : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD done = 0;
+    BOOL ok = WriteFile(h, text.data(), static_cast<DWORD>(text.size()), &done, nullptr);
+    CloseHandle(h);
+    return ok && done == text.size();
+}
+
+std::string ReadTextFile(const std::string& path)
+{
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return "(not found)\r\n";
+    std::string text;
+    char buffer[4096];
+    DWORD n = 0;
+    while (ReadFile(h, buffer, sizeof buffer, &n, nullptr) && n > 0)
+        text.append(buffer, n);
+    CloseHandle(h);
+    return text;
+}
+
+// The Windows rules for splitting a command line: quotes group, backslashes
+// before a quote escape it.
+std::vector<std::string> SplitCommandLine(const char* line)
+{
+    std::vector<std::string> args;
+    const char* p = line;
+    while (*p) {
+        while (*p == ' ' || *p == '\t')
+            ++p;
+        if (!*p)
+            break;
+        std::string arg;
+        bool quoted = false;
+        while (*p && (quoted || (*p != ' ' && *p != '\t'))) {
+            if (*p == '"') {
+                quoted = !quoted;
+                ++p;
+            } else {
+                arg += *p++;
+            }
+        }
+        args.push_back(arg);
+    }
+    return args;
+}
+
+int CreateDatabase(const std::string& action, std::string folder)
+{
+    if (!folder.empty() && folder.back() != '\\')
+        folder += '\\';
+    const char* file = nullptr;
+    if (action == "/action=CreateAdministratieDB")
+        file = "ADMINISTRATIE.DB";
+    else if (action == "/action=CreateMessagesDB")
+        file = "MESSAGES.DB";
+    if (!file || folder.empty())
+        return 2;
+    CreateDirectoryA(folder.c_str(), nullptr);
+    return WriteTextFile(folder + file, "KORVANT demo database\r\n", false) ? 0 : 3;
+}
+
+LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_SIZE) {
+        HWND edit = GetWindow(window, GW_CHILD);
+        MoveWindow(edit, 0, 0, LOWORD(lParam), HIWORD(lParam), TRUE);
+        return 0;
+    }
+    if (message == WM_DESTROY) {
+        PostQuitMessage(0);
+        return 0;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+int ShowConfiguration(HINSTANCE instance)
+{
+    std::string folder = ExeFolder();
+    std::string text = "KORVANT 07 (demo)\r\n\r\n" + folder + "CONFIG07.INI\r\n" + ReadTextFile(folder + "CONFIG07.INI") +
+                       "\r\n" + folder + "000\\CONFIG07.INI\r\n" + ReadTextFile(folder + "000\\CONFIG07.INI");
+
+    WNDCLASSA cls{};
+    cls.lpfnWndProc = WindowProc;
+    cls.hInstance = instance;
+    cls.hCursor = LoadCursor(nullptr, IDC_ARROW);
+    cls.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    cls.lpszClassName = "Korvant07Demo";
+    RegisterClassA(&cls);
+    HWND window = CreateWindowA("Korvant07Demo", "KORVANT 07", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, 640,
+                                480, nullptr, nullptr, instance, nullptr);
+    HWND edit = CreateWindowA("EDIT", text.c_str(), WS_CHILD | WS_VISIBLE | WS_VSCROLL | ES_MULTILINE | ES_READONLY, 0,
+                              0, 640, 480, window, nullptr, instance, nullptr);
+    SendMessageA(edit, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(ANSI_FIXED_FONT)), TRUE);
+    ShowWindow(window, SW_SHOWNORMAL);
+    MSG msg;
+    while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+    return 0;
+}
+
+} // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
+{
+    const char* line = GetCommandLineA();
+    // Every start is logged beside the program, so a test can see the exact
+    // command lines the wizard used.
+    WriteTextFile(ExeFolder() + "KORVANT07.LOG", std::string(line) + "\r\n", true);
+
+    std::vector<std::string> args = SplitCommandLine(line);
+    if (args.size() >= 3)
+        return CreateDatabase(args[1], args[2]);
+    if (args.size() == 2)
+        return 2;
+    return ShowConfiguration(instance);
+}

@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Builds the demo download server's content: the product's archives, encrypted
+# with the wizard's password by Info-ZIP, the upgrade notes and the engine.
+#   make-content.sh OUTDIR KORVANT07.EXE ZipEng179.dll [BIGFILE_MB]
+set -euo pipefail
+out=$1 exe=$2 engine=$3 big_mb=${4:-40}
+password='mirabel '   # seven letters and a blank, as the wizard has it
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+mkdir -p "$out"
+
+# Program files. VERSION.TXT is in both archives: the upgrade's copy must win.
+mkdir -p "$work/main/HELP" "$work/upgrade"
+cp "$exe" "$work/main/KORVANT07.EXE"
+printf 'KORVANT 07 demo\r\nversion 7.0.0\r\n' > "$work/main/VERSION.TXT"
+printf 'Welkom bij KORVANT.\r\nBienvenue dans KORVANT.\r\n' > "$work/main/HELP/LEESMIJ.TXT"
+# One larger file, so a person can watch the progress bar move.
+head -c "$((big_mb * 1024 * 1024))" /dev/urandom > "$work/main/HELP/HANDLEIDING.DAT"
+printf 'KORVANT 07 demo\r\nversion 7.0.1\r\n' > "$work/upgrade/VERSION.TXT"
+printf 'Upgrade 7.0.1\r\n' > "$work/upgrade/UPGRADE.TXT"
+(cd "$work/main" && zip -q -r -P "$password" "$work/main.zip" .)
+(cd "$work/upgrade" && zip -q -r -P "$password" "$work/upgrade.zip" .)
+
+# One empty data set per national variant; WINKEL.DAT marks a data set.
+for variant in benl nl befr; do
+  d="$work/global$variant"
+  mkdir -p "$d/SJABLONEN"
+  printf 'KORVANT data set\r\nvariant=%s\r\n' "$variant" > "$d/WINKEL.DAT"
+  printf 'variant %s\r\n' "$variant" > "$d/SJABLONEN/STANDAARD.TXT"
+  (cd "$d" && zip -q -r -P "$password" "$work/global$variant.zip" .)
+done
+
+printf 'KORVANT 07 upgrade 7.0.1\r\n' > "$work/upgrade.txt"
+
+mv "$work"/*.zip "$work/upgrade.txt" "$out/"
+if [ -f "$engine" ]; then
+  cp "$engine" "$out/ZipEng179.dll"
+fi

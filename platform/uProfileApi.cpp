@@ -6,7 +6,7 @@
 
 namespace platform {
 
-bool WriteProfileString(const std::string& fileName, const std::string& section, const std::string& key,
+bool WriteProfileValue(const std::string& fileName, const std::string& section, const std::string& key,
                         const std::string& value)
 {
     return ::WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), fileName.c_str()) != FALSE;
@@ -43,7 +43,7 @@ std::string ReadGrowing(Call call, DWORD slack)
 }
 } // namespace
 
-std::string ReadProfileString(const std::string& fileName, const std::string& section, const std::string& key,
+std::string ReadProfileValue(const std::string& fileName, const std::string& section, const std::string& key,
                               const std::string& defaultValue)
 {
     return ReadGrowing(

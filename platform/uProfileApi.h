@@ -5,14 +5,14 @@
 
 namespace platform {
 
-bool WriteProfileString(const std::string& fileName, const std::string& section, const std::string& key,
+bool WriteProfileValue(const std::string& fileName, const std::string& section, const std::string& key,
                         const std::string& value);
 bool DeleteProfileKey(const std::string& fileName, const std::string& section, const std::string& key);
 bool EraseProfileSection(const std::string& fileName, const std::string& section);
 // Writes the platform's cached copy of the file to disk.
 bool FlushProfile(const std::string& fileName);
 
-std::string ReadProfileString(const std::string& fileName, const std::string& section, const std::string& key,
+std::string ReadProfileValue(const std::string& fileName, const std::string& section, const std::string& key,
                               const std::string& defaultValue);
 // The key names of a section, or the section names when `section` is empty,
 // as the platform returns them: each followed by a zero.

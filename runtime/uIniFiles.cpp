@@ -31,7 +31,7 @@ void TIniFile::WriteString(const AnsiString& section, const AnsiString& ident, c
     CheckLine(section);
     CheckLine(ident);
     CheckLine(value);
-    if (!platform::WriteProfileString(FFileName, section, ident, value))
+    if (!platform::WriteProfileValue(FFileName, section, ident, value))
         WriteError();
 }
 
@@ -60,7 +60,7 @@ void TIniFile::EraseSection(const AnsiString& section)
 AnsiString TIniFile::ReadString(const AnsiString& section, const AnsiString& ident,
                                 const AnsiString& defaultValue) const
 {
-    return platform::ReadProfileString(FFileName, section, ident, defaultValue);
+    return platform::ReadProfileValue(FFileName, section, ident, defaultValue);
 }
 
 std::int32_t TIniFile::ReadInteger(const AnsiString& section, const AnsiString& ident,

@@ -1,0 +1,78 @@
+// unpack.exe: lists and extracts one archive through TZipArchive with the
+// wizard's settings, for diagnosing archives and engine builds.
+//   unpack.exe ARCHIVE [--password P] [--engine-dir DIR]
+#include "zip/uZipArchive.h"
+#include "platform/uDrives.h"
+#include "platform/uSystem.h"
+#include "runtime/uSysUtils.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+int Usage()
+{
+    std::fprintf(stderr, "usage: unpack.exe ARCHIVE [--password P] [--engine-dir DIR]\n");
+    return 2;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    AnsiString archive, password = "mirabel ", engineDir;
+    bool haveEngineDir = false;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--password") == 0 && i + 1 < argc)
+            password = argv[++i];
+        else if (std::strcmp(argv[i], "--engine-dir") == 0 && i + 1 < argc)
+            engineDir = argv[++i], haveEngineDir = true;
+        else if (argv[i][0] == '-' && argv[i][1] == '-')
+            return Usage();
+        else if (archive.empty())
+            archive = argv[i];
+        else
+            return Usage();
+    }
+    if (archive.empty())
+        return Usage();
+    if (!haveEngineDir)
+        engineDir = ExtractFilePath(platform::ModuleFileName());
+
+    TZipArchive zip(nullptr);
+    zip.SetPassword(password);
+    zip.SetPasswordReqCount(1);
+    zip.SetExtrOptions(ExtrDirNames | ExtrOverWrite);
+    zip.SetUnattended(true);
+    zip.SetLanguage("NL");
+    zip.SetVerbose(true);
+    zip.SetTrace(false);
+    zip.SetDLLDirectory(engineDir);
+    int lastPerCent = -1;
+    zip.Events.OnTotalProgress = [&](TObject*, std::int64_t, int perCent) {
+        if (perCent == lastPerCent)
+            return;
+        lastPerCent = perCent;
+        if (perCent == 101)
+            std::fprintf(stderr, "\rprogress: done   \n");
+        else
+            std::fprintf(stderr, "\rprogress: %3d%%", perCent);
+    };
+    zip.Events.OnMessage = [](TObject*, int code, const AnsiString& text) {
+        std::printf("message %d: %s\n", code, text.c_str());
+    };
+
+    AnsiString full = platform::FullPathName(archive);
+    zip.SetExtrBaseDir(ExtractFilePath(full));
+    zip.SetZipFileName(full);
+    std::printf("archive %s: %d entries\n", full.c_str(), zip.Count());
+    for (int i = 0; i < zip.Count(); ++i) {
+        const ZipDirEntry& e = zip.DirEntry(i);
+        std::printf("  %10u %10u %s%s\n", e.UncomprSize, e.ComprSize, e.FileName.c_str(), e.Encrypted ? " *" : "");
+    }
+    zip.Extract();
+    std::printf("ErrCode: %d\nErrorId: %d\nErrMessage: %s\nextracted: %d\n", zip.ErrCode(), zip.ErrorId(),
+                zip.ErrMessage().c_str(), zip.SuccessCnt());
+    return zip.ErrCode() == 0 && zip.ErrorId() == 0 ? 0 : 1;
+}

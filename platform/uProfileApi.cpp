@@ -22,9 +22,10 @@ bool EraseProfileSection(const std::string& fileName, const std::string& section
     return ::WritePrivateProfileStringA(section.c_str(), nullptr, nullptr, fileName.c_str()) != FALSE;
 }
 
-bool FlushProfile(const std::string& fileName)
+void FlushProfile(const std::string& fileName)
 {
-    return ::WritePrivateProfileStringA(nullptr, nullptr, nullptr, fileName.c_str()) != FALSE;
+    // Documented to return FALSE after flushing: there is no result to check.
+    ::WritePrivateProfileStringA(nullptr, nullptr, nullptr, fileName.c_str());
 }
 
 namespace {

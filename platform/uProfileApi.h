@@ -10,7 +10,7 @@ bool WriteProfileValue(const std::string& fileName, const std::string& section, 
 bool DeleteProfileKey(const std::string& fileName, const std::string& section, const std::string& key);
 bool EraseProfileSection(const std::string& fileName, const std::string& section);
 // Writes the platform's cached copy of the file to disk.
-bool FlushProfile(const std::string& fileName);
+void FlushProfile(const std::string& fileName);
 
 std::string ReadProfileValue(const std::string& fileName, const std::string& section, const std::string& key,
                               const std::string& defaultValue);

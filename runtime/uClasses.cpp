@@ -198,8 +198,10 @@ void TStrings::SetText(const AnsiString& text)
 
 void TStrings::BeginUpdate()
 {
-    if (FUpdateCount++ == 0)
+    // Announce the change before counting, or the announcement is suppressed.
+    if (FUpdateCount == 0)
         SetUpdateState(true);
+    ++FUpdateCount;
 }
 
 void TStrings::EndUpdate()

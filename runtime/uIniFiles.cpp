@@ -9,7 +9,6 @@ TIniFile::TIniFile(AnsiString fileName) : FFileName(std::move(fileName)) {}
 
 TIniFile::~TIniFile()
 {
-    // A destructor must not throw; a failed flush shows on the next write.
     platform::FlushProfile(FFileName);
 }
 
@@ -118,6 +117,5 @@ bool TIniFile::ValueExists(const AnsiString& section, const AnsiString& ident) c
 
 void TIniFile::UpdateFile()
 {
-    if (!platform::FlushProfile(FFileName))
-        WriteError();
+    platform::FlushProfile(FFileName);
 }

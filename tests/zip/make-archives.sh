@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# Makes the archives the zip tests read, with Info-ZIP zip (traditional
+# encryption), and damaged variants patched byte by byte.
+#   make-archives.sh OUTDIR
+set -euo pipefail
+out=$1
+here=$(cd "$(dirname "$0")" && pwd)
+rm -rf "$out"
+mkdir -p "$out/src"
+cd "$out/src"
+
+# The product-like tree: nested folders, a stored (already compressed) file,
+# deflated text, an empty file and an empty folder.
+mkdir -p top/mid/deep emptydir
+printf 'first line\r\nsecond line\r\n' > top/readme.txt
+seq 1 20000 > top/mid/numbers.txt
+head -c 70000 /dev/urandom > top/mid/deep/blob.png
+: > top/empty.dat
+printf 'deep file\n' > top/mid/deep/leaf.txt
+zip -q -r -X -n .png -P "mirabel " ../main.zip top emptydir
+# The same written to a pipe: sizes follow each entry's data.
+zip -q -r -X -n .png -P "mirabel " - top > ../streamed.zip
+
+# Folders only.
+mkdir -p folders/one/two folders/three
+zip -q -r -X ../folders.zip folders
+
+# Unencrypted archive for structural damage.
+zip -q -r -X ../plain.zip top/readme.txt top/mid/numbers.txt top/mid/deep/leaf.txt
+
+# Names that try to leave the extraction folder, patched in place; a good
+# file beside them must still arrive.
+mkdir -p zz
+printf 'evil\n' > zz/evil.txt
+printf 'abs\n' > Xabs.txt
+mkdir -p CC && printf 'drive\n' > CC/drive.txt
+printf 'good\n' > good.txt
+zip -q -X ../evil.zip zz/evil.txt Xabs.txt CC/drive.txt good.txt
+
+# A small declared size for a big deflated entry.
+head -c 300000 /dev/zero > zeros.bin
+zip -q -X ../bomb.zip zeros.bin
+
+# An archive with a comment, for garbage appended after it.
+printf 'archive comment' | zip -q -X -z ../comment.zip top/readme.txt
+
+printf 'This is just a text file, not an archive.\n' > ../notzip.txt
+cd "$out"
+rm -rf src
+python3 "$here/patch-archives.py" "$out"

@@ -1,0 +1,250 @@
+#pragma once
+// Controls over real Win32 windows. A control object exists before its window:
+// properties live in the object and are pushed to the window once it is
+// created (HandleNeeded), and read back from it while it exists, so program
+// code and tests may drive a form without ever showing it.
+#include "uGraphics.h"
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+struct HWND__;
+using TWindowHandle = HWND__*;   // HWND without <windows.h>
+using TMessageResult = std::intptr_t;
+
+class TWinControl;
+class TForm;
+
+enum class TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient };
+
+enum TAnchorKind : unsigned { akLeft = 1, akTop = 2, akRight = 4, akBottom = 8 };
+using TAnchors = unsigned;
+
+enum class TCursor : int { crDefault = 0, crArrow = -2, crHourGlass = -11 };
+
+// Virtual-key codes the framework and its users name.
+inline constexpr unsigned short vkBack = 0x08, vkTab = 0x09, vkReturn = 0x0D, vkEscape = 0x1B,
+                                vkF1 = 0x70;
+
+enum TShiftKind : unsigned { ssShift = 1, ssAlt = 2, ssCtrl = 4 };
+using TShiftState = unsigned;
+
+using TNotifyEvent = std::function<void(TObject* sender)>;
+using TKeyEvent = std::function<void(TObject* sender, unsigned short& key, TShiftState shift)>;
+using TKeyPressEvent = std::function<void(TObject* sender, char& key)>;
+
+// The creation record of one window: CreateParams fills it, CreateWnd uses it.
+struct TCreateParams {
+    const char* WinClassName = nullptr; // a standard class, or null for the framework's own
+    unsigned Style = 0;
+    unsigned ExStyle = 0;
+    int X = 0, Y = 0, Width = 0, Height = 0;
+    AnsiString Caption;
+    TWindowHandle WndParent = nullptr;
+};
+
+class TControl : public TComponent {
+    RT_PUBLISHED(TControl, TComponent,
+        StrProp<&TControl::Hint, &TControl::SetHint>("Hint"),
+        StrProp<&TControl::HelpKeyword, &TControl::SetHelpKeyword>("HelpKeyword"),
+        StrProp<&TControl::ImeName, &TControl::SetImeName>("ImeName"),
+        OtherProp("Left"), OtherProp("Top"), OtherProp("Width"), OtherProp("Height"),
+        OtherProp("Align"), OtherProp("Anchors"), OtherProp("Visible"), OtherProp("Enabled"),
+        OtherProp("ParentFont"), OtherProp("Color"), OtherProp("OnClick"))
+public:
+    explicit TControl(TComponent* owner);
+    ~TControl() override;
+
+    TWinControl* Parent() const { return FParent; }
+    virtual void SetParent(TWinControl* parent);
+
+    int Left() const { return FLeft; }
+    int Top() const { return FTop; }
+    int Width() const { return FWidth; }
+    int Height() const { return FHeight; }
+    void SetLeft(int v) { SetBounds(v, FTop, FWidth, FHeight); }
+    void SetTop(int v) { SetBounds(FLeft, v, FWidth, FHeight); }
+    void SetWidth(int v) { SetBounds(FLeft, FTop, v, FHeight); }
+    void SetHeight(int v) { SetBounds(FLeft, FTop, FWidth, v); }
+    virtual void SetBounds(int left, int top, int width, int height);
+
+    TAlign Align() const { return FAlign; }
+    void SetAlign(TAlign align);
+    TAnchors Anchors() const { return FAnchors; }
+    void SetAnchors(TAnchors anchors) { FAnchors = anchors; }
+
+    bool Visible() const { return FVisible; }
+    virtual void SetVisible(bool visible);
+    void Show() { SetVisible(true); }
+    void Hide() { SetVisible(false); }
+    bool Enabled() const { return FEnabled; }
+    virtual void SetEnabled(bool enabled);
+
+    // Caption and Text are one value (the window text); classes publish the
+    // name that suits them.
+    AnsiString Caption() const { return GetText(); }
+    void SetCaption(const AnsiString& text) { SetText(text); }
+    AnsiString Text() const { return GetText(); }
+    void SetText(const AnsiString& text);
+
+    AnsiString Hint() const { return FHint; }
+    void SetHint(const AnsiString& v) { FHint = v; }
+    AnsiString HelpKeyword() const { return FHelpKeyword; }
+    void SetHelpKeyword(const AnsiString& v) { FHelpKeyword = v; }
+    AnsiString ImeName() const { return FImeName; }
+    void SetImeName(const AnsiString& v) { FImeName = v; }
+
+    TFont* Font() const { return FFont.get(); }
+    void SetFont(TFont* font);
+    bool ParentFont() const { return FParentFont; }
+    void SetParentFont(bool parentFont);
+    TColor Color() const { return FColor; }
+    void SetColor(TColor color);
+    bool ParentColor() const { return FParentColor; }
+    void SetParentColor(bool parentColor);
+
+    // Moves the control above (or below) its siblings, window z-order included.
+    void BringToFront();
+    void SendToBack();
+
+    TNotifyEvent OnClick;
+    // Runs the click action as if the user had clicked.
+    virtual void Click();
+
+protected:
+    virtual AnsiString GetText() const { return FText; }
+    virtual void TextChanged() {}
+    virtual void FontChanged();
+    virtual void ColorChanged() {}
+    virtual void BoundsChanged() {}
+    void ParentFontChanged();
+    void ParentColorChanged();
+    void RequestAlign();
+
+    AnsiString FText;
+    int FLeft = 0, FTop = 0, FWidth = 0, FHeight = 0;
+    bool FVisible = true;
+    bool FEnabled = true;
+
+private:
+    friend class TWinControl;
+    TWinControl* FParent = nullptr;
+    TAlign FAlign = TAlign::alNone;
+    TAnchors FAnchors = akLeft | akTop;
+    AnsiString FHint, FHelpKeyword, FImeName;
+    std::unique_ptr<TFont> FFont;
+    bool FParentFont = true;
+    bool FChangingFont = false;
+    TColor FColor = clBtnFace;
+    bool FParentColor = true;
+};
+
+// A control with a window. Standard window classes (BUTTON, EDIT, ...) are
+// subclassed so that their messages reach the object; the framework's own
+// containers use its window class. Either way the object is found again
+// through the pointer kept with the window.
+class TWinControl : public TControl {
+    RT_PUBLISHED(TWinControl, TControl, OtherProp("TabOrder"), OtherProp("TabStop"),
+        OtherProp("OnKeyDown"), OtherProp("OnEnter"), OtherProp("OnExit"))
+public:
+    explicit TWinControl(TComponent* owner);
+    ~TWinControl() override;
+
+    int ControlCount() const { return static_cast<int>(FControls.size()); }
+    // Children from the bottom of the z-order to the top.
+    TControl* Controls(int index) const { return FControls.at(static_cast<size_t>(index)); }
+    bool ContainsControl(const TControl* control) const;
+
+    bool HandleAllocated() const { return FHandle != nullptr; }
+    // The window, created (with its parents and children) on first use.
+    TWindowHandle Handle();
+    TWindowHandle WindowHandle() const { return FHandle; }
+    void HandleNeeded() { (void)Handle(); }
+    void DestroyHandle();
+    static TWinControl* FromHandle(TWindowHandle window);
+
+    int TabOrder() const;
+    void SetTabOrder(int order);
+    bool TabStop() const { return FTabStop; }
+    void SetTabStop(bool tabStop);
+    // Tab-stop children in tab order, depth first, as Tab visits them.
+    void GetTabOrderList(std::vector<TWinControl*>& list) const;
+
+    bool CanFocus() const;
+    bool Focused() const;
+    virtual void SetFocus();
+    // Moves focus to the next (or previous) tab stop inside this control.
+    void SelectNext(TWinControl* current, bool forward);
+    // Focuses the first tab stop inside this control; false when there is none.
+    bool SelectFirst();
+
+    void SetBounds(int left, int top, int width, int height) override;
+    // The area children are laid out in, in this control's own pixels.
+    virtual void GetClientSize(int& width, int& height) const;
+    void AlignControls();
+
+    TKeyEvent OnKeyDown;
+    TKeyPressEvent OnKeyPress;
+    TNotifyEvent OnEnter;
+    TNotifyEvent OnExit;
+
+    // Messages: the window procedure of every control ends here.
+    virtual TMessageResult WndProc(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam);
+    TMessageResult Perform(unsigned msg, std::uintptr_t wParam = 0, std::intptr_t lParam = 0);
+
+    // Key-down handling: runs OnKeyDown; a handler may change or clear the key.
+    virtual void KeyDown(unsigned short& key, TShiftState shift);
+    // True when the control itself wants Tab, Enter or Escape (an open list).
+    virtual bool WantsDialogKey(unsigned short key);
+
+protected:
+    friend class TControl;
+    virtual void CreateParams(TCreateParams& params);
+    virtual void CreateWnd();
+    // After the window exists: push the model into it.
+    virtual void InitializeWnd() {}
+    // Before the window goes: pull what only the window knows into the model.
+    virtual void SaveWndState() {}
+    TMessageResult DefaultHandler(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam);
+    // Notifications a child sent to this window, handed to the child.
+    virtual bool Notification(unsigned code) { return false; }
+    virtual bool DrawItem(void* drawItemStruct) { return false; }
+    virtual bool MeasureItem(void* measureItemStruct) { return false; }
+    // Background brush for WM_CTLCOLOR*; null leaves the default.
+    virtual void* ControlColor(void* dc);
+    virtual void Paint(void* dc) {}
+    void Invalidate();
+    void UpdateWindowZOrder();
+    // Extra window height beyond the control's own (a combo box's list).
+    virtual int WindowExtraHeight() const { return 0; }
+    // True when the focus lies on this window or one inside it.
+    bool ContainsFocus() const;
+
+    void TextChanged() override;
+    void FontChanged() override;
+    void ColorChanged() override;
+    void BoundsChanged() override;
+
+    void* BackgroundBrush();
+
+    TWindowHandle FHandle = nullptr;
+
+private:
+    friend class TForm;
+    void InsertControl(TControl* control);
+    void RemoveControl(TControl* control);
+    void CreateChildHandles();
+    void ResizeChildren(int oldWidth, int oldHeight);
+
+    std::vector<TControl*> FControls;
+    std::vector<TWinControl*> FTabList;
+    bool FTabStop = false;
+    void* FDefWndProc = nullptr; // the standard class's own procedure, when subclassed
+    TGdiObject FBrush;
+    std::uint32_t FBrushColor = 0;
+    int FAligning = 0;
+};
+
+// The form a control lies on, or null.
+TForm* GetParentForm(const TControl* control);

@@ -1,0 +1,446 @@
+#include "uWin.h"
+
+#include "uDialogs.h"
+#include "uForms.h"
+#include "uStdCtrls.h"
+#include "runtime/uSysUtils.h"
+
+#include <objbase.h>
+
+#include <algorithm>
+
+using namespace ui_detail;
+
+namespace {
+// The screen outlives the application: forms the application owns leave the
+// screen's list when they go.
+TScreen GScreen(nullptr);
+TApplication GApplication(nullptr);
+} // namespace
+
+TApplication* const Application = &GApplication;
+TScreen* const Screen = &GScreen;
+
+// --- TForm --------------------------------------------------------------------
+
+TForm::TForm(TComponent* owner) : TWinControl(owner)
+{
+    FVisible = false;
+    SetColor(clBtnFace);
+    Font()->SetName("Tahoma");
+    Font()->SetHeight(-11);
+    Screen->AddForm(this);
+}
+
+TForm::~TForm()
+{
+    Screen->RemoveForm(this);
+    if (Application->MainForm() == this)
+        Application->SetMainForm(nullptr);
+}
+
+namespace {
+void FrameSize(const TCreateParams& p, int clientW, int clientH, int& w, int& h)
+{
+    RECT r{0, 0, clientW, clientH};
+    AdjustWindowRectEx(&r, p.Style, FALSE, p.ExStyle);
+    w = r.right - r.left;
+    h = r.bottom - r.top;
+}
+} // namespace
+
+void TForm::SetClientWidth(int width)
+{
+    int oldW = FClientWidth, oldH = FClientHeight;
+    FClientWidth = width;
+    TCreateParams p;
+    CreateParams(p);
+    TControl::SetBounds(FLeft, FTop, p.Width, p.Height);
+    ResizeChildren(oldW, oldH);
+    AlignControls();
+}
+
+void TForm::SetClientHeight(int height)
+{
+    int oldW = FClientWidth, oldH = FClientHeight;
+    FClientHeight = height;
+    TCreateParams p;
+    CreateParams(p);
+    TControl::SetBounds(FLeft, FTop, p.Width, p.Height);
+    ResizeChildren(oldW, oldH);
+    AlignControls();
+}
+
+void TForm::GetClientSize(int& width, int& height) const
+{
+    width = FClientWidth;
+    height = FClientHeight;
+}
+
+void TForm::CreateParams(TCreateParams& p)
+{
+    p.WinClassName = nullptr;
+    p.Style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN | WS_CLIPSIBLINGS;
+    p.ExStyle = 0;
+    switch (FBorderStyle) {
+    case TFormBorderStyle::bsDialog:
+        p.Style |= DS_MODALFRAME;
+        p.ExStyle |= WS_EX_DLGMODALFRAME | WS_EX_WINDOWEDGE;
+        break;
+    case TFormBorderStyle::bsSingle:
+        p.Style |= WS_MINIMIZEBOX;
+        break;
+    case TFormBorderStyle::bsSizeable:
+        p.Style |= WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX;
+        break;
+    case TFormBorderStyle::bsNone:
+        p.Style &= ~(WS_CAPTION | WS_SYSMENU);
+        break;
+    }
+    if (!FEnabled)
+        p.Style |= WS_DISABLED;
+    p.X = FLeft;
+    p.Y = FTop;
+    FrameSize(p, FClientWidth, FClientHeight, p.Width, p.Height);
+    p.Caption = FText;
+    // A secondary form stays above the form that was active when it came.
+    if (Application->MainForm() != this)
+        if (TForm* active = Screen->ActiveForm(); active && active != this && active->HandleAllocated())
+            p.WndParent = active->WindowHandle();
+}
+
+void TForm::InitializeWnd()
+{
+    // The frame Wine or Windows draws may differ from the computed one: make
+    // the client area exactly the designed size.
+    RECT client, window;
+    GetClientRect(FHandle, &client);
+    GetWindowRect(FHandle, &window);
+    int w = (window.right - window.left) + FClientWidth - client.right;
+    int h = (window.bottom - window.top) + FClientHeight - client.bottom;
+    if (FPosition == TPosition::poScreenCenter) {
+        FLeft = (GetSystemMetrics(SM_CXSCREEN) - w) / 2;
+        FTop = (GetSystemMetrics(SM_CYSCREEN) - h) / 2;
+    }
+    FWidth = w;
+    FHeight = h;
+    SetWindowPos(FHandle, nullptr, FLeft, FTop, w, h, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void TForm::Paint(void* dc) {}
+
+void TForm::SetActiveControl(TWinControl* control)
+{
+    FActiveControl = control;
+    if (control && HandleAllocated() && FVisible && control->CanFocus())
+        control->SetFocus();
+}
+
+void TForm::ControlRemoved(TControl* control)
+{
+    if (FActiveControl && (FActiveControl == control ||
+            (dynamic_cast<TWinControl*>(control) &&
+                static_cast<TWinControl*>(control)->ContainsControl(FActiveControl))))
+        FActiveControl = nullptr;
+}
+
+void TForm::SetVisible(bool visible)
+{
+    if (visible) {
+        ShowForm();
+        return;
+    }
+    FVisible = false;
+    if (HandleAllocated())
+        ShowWindow(FHandle, SW_HIDE);
+}
+
+void TForm::ShowForm()
+{
+    FVisible = true;
+    HandleNeeded();
+    ShowWindow(FHandle, SW_SHOWNORMAL);
+    SetForegroundWindow(FHandle);
+    if (FActiveControl && FActiveControl->CanFocus())
+        FActiveControl->SetFocus();
+    else if (!SelectFirst())
+        ::SetFocus(FHandle);
+    UpdateWindow(FHandle);
+}
+
+TModalResult TForm::ShowModal()
+{
+    // Other forms stay disabled while this one is up, as with any modal dialog.
+    std::vector<HWND> disabled;
+    for (int i = 0; i < Screen->FormCount(); ++i) {
+        TForm* f = Screen->Forms(i);
+        if (f != this && f->HandleAllocated() && IsWindowEnabled(f->WindowHandle())) {
+            EnableWindow(f->WindowHandle(), FALSE);
+            disabled.push_back(f->WindowHandle());
+        }
+    }
+    HWND previous = GetActiveWindow();
+    FModal = true;
+    FModalResult = mrNone;
+    auto restore = [&] {
+        FModal = false;
+        for (HWND h : disabled)
+            if (IsWindow(h))
+                EnableWindow(h, TRUE);
+        SetVisible(false);
+        if (previous && IsWindow(previous))
+            SetActiveWindow(previous);
+    };
+    try {
+        ShowForm();
+        TModalRequest request{TModalKind::MessageDialog};
+        request.Caption = Caption();
+        request.Owner = FHandle;
+        request.Dialog = this;
+        if (auto* message = dynamic_cast<TControl*>(FindComponent("Message")))
+            request.Text = message->Caption();
+        if (auto answer = AskModalResponder(request))
+            FModalResult = *answer;
+        while (FModalResult == mrNone) {
+            Application->HandleMessage();
+            if (Application->Terminated())
+                FModalResult = mrCancel;
+            else if (!IsWindowVisible(FHandle) && FModalResult == mrNone)
+                FModalResult = mrCancel;
+        }
+    } catch (...) {
+        restore();
+        throw;
+    }
+    restore();
+    return FModalResult;
+}
+
+void TForm::Close()
+{
+    if (FModal) {
+        FModalResult = mrCancel;
+        return;
+    }
+    TCloseAction action = TCloseAction::caHide;
+    if (OnClose)
+        OnClose(this, action);
+    if (action == TCloseAction::caNone)
+        return;
+    SetVisible(false);
+    if (Application->MainForm() == this)
+        Application->Terminate();
+}
+
+TButton* TForm::FindButton(bool wantDefault) const
+{
+    std::vector<const TWinControl*> queue{this};
+    for (size_t i = 0; i < queue.size(); ++i)
+        for (int k = 0; k < queue[i]->ControlCount(); ++k) {
+            TControl* c = queue[i]->Controls(k);
+            if (auto* b = dynamic_cast<TButton*>(c); b && (wantDefault ? b->Default() : b->Cancel()))
+                return b->CanFocus() ? b : nullptr;
+            if (auto* w = dynamic_cast<TWinControl*>(c))
+                queue.push_back(w);
+        }
+    return nullptr;
+}
+
+bool TForm::DialogKey(unsigned short key, TShiftState shift)
+{
+    switch (key) {
+    case vkTab:
+        SelectNext(FActiveControl, (shift & ssShift) == 0);
+        return true;
+    case vkReturn:
+        if (auto* focused = dynamic_cast<TButton*>(FromHandle(GetFocus())); focused && ContainsControl(focused)) {
+            focused->Click();
+            return true;
+        }
+        if (TButton* b = FindButton(true)) {
+            b->Click();
+            return true;
+        }
+        return false;
+    case vkEscape:
+        if (TButton* b = FindButton(false)) {
+            b->Click();
+            return true;
+        }
+        return false;
+    }
+    return false;
+}
+
+TMessageResult TForm::WndProc(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam)
+{
+    switch (msg) {
+    case WM_CLOSE:
+        Close();
+        return 0;
+    case WM_ACTIVATE: {
+        TMessageResult r = DefaultHandler(msg, wParam, lParam);
+        if (LOWORD(wParam) != WA_INACTIVE) {
+            Screen->FormActivated(this);
+            if (FActiveControl && FActiveControl->CanFocus())
+                ::SetFocus(FActiveControl->WindowHandle());
+        }
+        return r;
+    }
+    case WM_DEVICECHANGE: {
+        // Only top-level windows hear of drives coming and going; pass it on.
+        std::pair<WPARAM, LPARAM> message(wParam, lParam);
+        EnumChildWindows(FHandle, [](HWND child, LPARAM data) -> BOOL {
+            auto* m = reinterpret_cast<const std::pair<WPARAM, LPARAM>*>(data);
+            SendMessageA(child, WM_DEVICECHANGE, m->first, m->second);
+            return TRUE;
+        }, reinterpret_cast<LPARAM>(&message));
+        return TRUE;
+    }
+    }
+    return TWinControl::WndProc(msg, wParam, lParam);
+}
+
+// --- TApplication ---------------------------------------------------------------
+
+TApplication::TApplication(TComponent* owner) : TComponent(owner) {}
+
+TApplication::~TApplication()
+{
+    // Forms go while COM is still up: their controls may hold interfaces.
+    while (ComponentCount() > 0)
+        delete Components(ComponentCount() - 1);
+    if (FComInitialized)
+        CoUninitialize();
+}
+
+void TApplication::Initialize()
+{
+    if (FInitialized)
+        return;
+    FInitialized = true;
+    EnsureClasses();
+    ComInit();
+}
+
+void TApplication::ComInit()
+{
+    HRESULT hr = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    FComInitialized = SUCCEEDED(hr);
+}
+
+void TApplication::Run()
+{
+    if (FMainForm)
+        FMainForm->ShowForm();
+    while (!FTerminated)
+        HandleMessage();
+}
+
+bool TApplication::ProcessMessage()
+{
+    MSG msg;
+    if (!PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+        return false;
+    if (msg.message == WM_QUIT) {
+        FTerminated = true;
+        return true;
+    }
+    if (msg.message == WM_KEYDOWN && (msg.wParam == VK_TAB || msg.wParam == VK_RETURN || msg.wParam == VK_ESCAPE)) {
+        // Tab, Enter and Escape belong to the form unless the control wants them.
+        TWinControl* control = nullptr;
+        for (HWND h = msg.hwnd; h && !control; h = GetParent(h))
+            control = TWinControl::FromHandle(h);
+        if (control) {
+            const UINT mask = msg.wParam == VK_TAB ? DLGC_WANTTAB : DLGC_WANTALLKEYS;
+            const bool wanted = control->WantsDialogKey(static_cast<unsigned short>(msg.wParam)) ||
+                (control != GetParentForm(control) &&
+                    (SendMessageA(msg.hwnd, WM_GETDLGCODE, msg.wParam, reinterpret_cast<LPARAM>(&msg)) & mask));
+            if (!wanted)
+                if (TForm* form = GetParentForm(control)) {
+                    TShiftState shift = GetKeyState(VK_SHIFT) < 0 ? TShiftState(ssShift) : 0u;
+                    bool handled = false;
+                    try {
+                        handled = form->DialogKey(static_cast<unsigned short>(msg.wParam), shift);
+                    } catch (const std::exception& e) {
+                        HandleException(form, e);
+                        handled = true;
+                    }
+                    if (handled)
+                        return true;
+                }
+        }
+    }
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+    return true;
+}
+
+void TApplication::ProcessMessages()
+{
+    while (ProcessMessage()) {
+    }
+}
+
+void TApplication::HandleMessage()
+{
+    if (!ProcessMessage())
+        WaitMessage();
+}
+
+void TApplication::Terminate()
+{
+    if (!FTerminated)
+        PostQuitMessage(0);
+    FTerminated = true;
+}
+
+void TApplication::HandleException(TObject* sender, const std::exception& error)
+{
+    if (OnException) {
+        OnException(sender, error);
+        return;
+    }
+    const auto* e = dynamic_cast<const Exception*>(&error);
+    MessageBox(e ? e->Message() : AnsiString(error.what()), FTitle, mbfOK | mbfIconError);
+}
+
+int TApplication::MessageBox(const AnsiString& text, const AnsiString& caption, unsigned flags)
+{
+    TForm* active = Screen->ActiveForm();
+    HWND owner = active && active->HandleAllocated() ? active->WindowHandle() : nullptr;
+    TModalRequest request{TModalKind::MessageBox};
+    request.Caption = caption;
+    request.Text = text;
+    request.Flags = flags;
+    request.Owner = owner;
+    if (auto answer = AskModalResponder(request))
+        return *answer;
+    return MessageBoxA(owner, text.c_str(), caption.c_str(), flags);
+}
+
+// --- TScreen --------------------------------------------------------------------
+
+TScreen::TScreen(TComponent* owner) : TComponent(owner) {}
+
+void TScreen::SetCursor(TCursor cursor)
+{
+    FCursor = cursor;
+    ::SetCursor(LoadCursorA(nullptr, cursor == TCursor::crHourGlass ? IDC_WAIT : IDC_ARROW));
+}
+
+TForm* TScreen::ActiveForm() const { return FActiveForm; }
+
+int TScreen::Width() const { return GetSystemMetrics(SM_CXSCREEN); }
+int TScreen::Height() const { return GetSystemMetrics(SM_CYSCREEN); }
+
+void TScreen::AddForm(TForm* form) { FForms.push_back(form); }
+
+void TScreen::RemoveForm(TForm* form)
+{
+    FForms.erase(std::remove(FForms.begin(), FForms.end(), form), FForms.end());
+    if (FActiveForm == form)
+        FActiveForm = nullptr;
+}
+
+void TScreen::FormActivated(TForm* form) { FActiveForm = form; }

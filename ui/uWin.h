@@ -1,0 +1,22 @@
+#pragma once
+// Internal to ui/: the Win32 side shared by the control units.
+#include <windows.h>
+#include <commctrl.h>
+
+// Names the framework uses for its own members.
+#undef MessageBox
+#undef GetObject
+#undef DeleteFile
+
+#include "uControls.h"
+
+namespace ui_detail {
+// Registers the framework's window class and the common controls once.
+void EnsureClasses();
+extern const char* const FrameworkClass;
+// Runs a control's window procedure; an exception that escapes is reported
+// by the application, never passed through Win32 frames.
+LRESULT Dispatch(TWinControl* control, UINT msg, WPARAM wParam, LPARAM lParam);
+// The size of `text` drawn with `font`; wrapped to `width` when it is > 0.
+SIZE MeasureText(const AnsiString& text, const TFont& font, int width, UINT extraFlags = 0);
+} // namespace ui_detail

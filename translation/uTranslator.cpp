@@ -42,10 +42,11 @@ int RuleSlavic(int c)
     return u == 1 && w != 11 ? 0 : u >= 2 && u <= 4 && (w < 10 || w >= 20) ? 1 : 2;
 }
 
+// The singular is for exactly one: "21 plików" takes the third form, not the first.
 int RulePolish(int c)
 {
     unsigned n = Abs(c), u = n % 10, w = n % 100;
-    return u == 1 ? 0 : u >= 2 && u <= 4 && (w < 10 || w >= 20) ? 1 : 2;
+    return n == 1 ? 0 : u >= 2 && u <= 4 && (w < 10 || w >= 20) ? 1 : 2;
 }
 
 int RuleSlovenian(int c)

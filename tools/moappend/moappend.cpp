@@ -18,6 +18,8 @@
 #include <string>
 #include <vector>
 
+#include <sys/stat.h>
+
 namespace {
 
 const std::string Marker = "136FC5C1-77F9-4C46-B1CB-FA7E032E77CE";
@@ -122,6 +124,9 @@ int main(int argc, char** argv)
         if (!out.flush())
             return std::remove(temporary.c_str()), Fail("cannot write " + temporary);
     }
+    struct stat mode;
+    if (stat(program.c_str(), &mode) == 0)
+        chmod(temporary.c_str(), mode.st_mode & 07777); // keep the program executable
     if (std::rename(temporary.c_str(), program.c_str()) != 0)
         return std::remove(temporary.c_str()), Fail("cannot replace " + program);
     return 0;

@@ -1,0 +1,169 @@
+#pragma once
+// The HTTP/1.1 client: one request per call on a fresh connection, directly
+// or through an HTTP proxy, with redirects, authentication answers, cookies
+// and a body read by count, in chunks or until the server closes.
+#include "uNetCookie.h"
+#include "uNetHeaderInfo.h"
+#include "uNetTCPClient.h"
+
+#include <set>
+
+class TStream;
+
+enum class TNetHTTPProtocolVersion { pv1_0, pv1_1 };
+
+// Request methods; 6 has no request line of its own.
+enum TNetHTTPMethod : int { hmHead = 0, hmGet = 1, hmPost = 2, hmOptions = 3, hmTrace = 4, hmPut = 5, hmConnect = 7 };
+
+enum class TNetHTTPConnectionType { ctNormal = 0, ctSSL = 1, ctProxy = 2, ctSSLProxy = 3 };
+
+enum class TNetHTTPWhatsNext { wnGoToURL, wnJustExit, wnAuthRequest };
+
+enum TNetHTTPOption : unsigned { hoAuthInProcess = 1, hoKeepProtocol = 2, hoEncodeParams = 4 };
+using TNetHTTPOptions = unsigned;
+
+class TNetCustomHTTP;
+
+// Decompresses a body in place (none is attached by this program).
+class TNetZLibCompressorBase : public TComponent {
+    RT_CLASS(TNetZLibCompressorBase, TComponent)
+public:
+    using TComponent::TComponent;
+    virtual void DecompressDeflateStream(TStream& stream) = 0;
+    virtual void DecompressGZipStream(TStream& stream) = 0;
+};
+
+class TNetHTTPRequest : public TNetRequestHeaderInfo {
+    RT_CLASS(TNetHTTPRequest, TNetRequestHeaderInfo)
+public:
+    AnsiString URL;
+    int Method = hmGet;
+    TStream* Source = nullptr;
+    TNetHTTPConnectionType UseProxy = TNetHTTPConnectionType::ctNormal;
+};
+
+class TNetHTTPResponse : public TNetResponseHeaderInfo {
+    RT_CLASS(TNetHTTPResponse, TNetResponseHeaderInfo)
+public:
+    explicit TNetHTTPResponse(TNetCustomHTTP& http) : FHTTP(http) {}
+
+    // The number in the status line, -1 when there is none.
+    int ResponseCode() const;
+    TNetHTTPProtocolVersion ResponseVersion() const;
+    // Asked anew each time: is the connection open and meant to stay so?
+    bool KeepAlive();
+
+    AnsiString ResponseText;
+    TStream* ContentStream = nullptr; // the caller's, not owned
+
+private:
+    TNetCustomHTTP& FHTTP;
+};
+
+class TNetHTTPProtocol : public TObject {
+    RT_CLASS(TNetHTTPProtocol, TObject)
+public:
+    explicit TNetHTTPProtocol(TNetCustomHTTP& http) : FHTTP(http), Response(http) {}
+
+    void BuildAndSendRequest(TNetURI& uri);
+    void RetrieveHeaders(int maxHeaderLines);
+    TNetHTTPWhatsNext ProcessResponse(const std::set<int>& ignoreReplies);
+
+    TNetHTTPRequest Request;
+    TNetHTTPResponse Response;
+
+private:
+    void ReadResult();
+    void ReadChunkedBody(TStream& stream);
+    // Reads the body into a text and raises, unless the code is ignored.
+    void RaiseException(const std::set<int>& ignoreReplies);
+    void DiscardBody();
+
+    TNetCustomHTTP& FHTTP;
+};
+
+using TNetRedirectEvent = std::function<void(TObject* Sender, AnsiString& dest, int& NumRedirect, bool& Handled, int& VMethod)>;
+using TNetSelectAuthorizationEvent =
+    std::function<void(TObject* Sender, TNetAuthenticationClass& AuthenticationClass, const TStringList& AuthInfo)>;
+using TNetAuthorizationEvent = std::function<void(TObject* Sender, TNetAuthentication* Authentication, bool& Handled)>;
+
+class TNetCustomHTTP : public TNetTCPClientCustom {
+    RT_CLASS(TNetCustomHTTP, TNetTCPClientCustom)
+public:
+    static constexpr int DefaultMaxHeaderLines = 255;
+
+    explicit TNetCustomHTTP(TComponent* owner);
+    ~TNetCustomHTTP() override;
+
+    void Get(const AnsiString& url, TStream* stream);
+    void Get(const AnsiString& url, TStream* stream, const std::set<int>& ignoreReplies);
+    AnsiString Get(const AnsiString& url);
+    void Head(const AnsiString& url);
+    void Post(const AnsiString& url, TStream* source, TStream* response);
+    void Put(const AnsiString& url, TStream* source, TStream* response);
+    void Options(const AnsiString& url);
+    void Trace(const AnsiString& url, TStream* response);
+
+    int ResponseCode() const { return FHTTPProto->Response.ResponseCode(); }
+    AnsiString ResponseText() const { return FHTTPProto->Response.ResponseText; }
+    TNetHTTPRequest& Request() { return FHTTPProto->Request; }
+    TNetHTTPResponse& Response() { return FHTTPProto->Response; }
+    TNetProxyConnectionInfo& ProxyParams() { return FProxyParams; }
+    const TNetURI& URL() const { return FURI; }
+
+    TNetCookieManager* CookieManager() const { return FCookieManager; }
+    void SetCookieManager(TNetCookieManager* manager);
+    TNetZLibCompressorBase* Compressor = nullptr;
+
+    int AuthRetries = 0;
+    int AuthProxyRetries = 0;
+    int MaxAuthRetries = 3;
+    bool AllowCookies = true;
+    bool HandleRedirects = false;
+    TNetHTTPProtocolVersion ProtocolVersion = TNetHTTPProtocolVersion::pv1_1;
+    int RedirectMaximum = 15;
+    int MaxHeaderLines = DefaultMaxHeaderLines;
+    TNetHTTPOptions HTTPOptions = hoEncodeParams;
+    int RedirectCount() const { return FRedirectCount; }
+
+    TNetRedirectEvent OnRedirect;
+    TNetSelectAuthorizationEvent OnSelectAuthorization, OnSelectProxyAuthorization;
+    TNetAuthorizationEvent OnAuthorization, OnProxyAuthorization;
+
+protected:
+    friend class TNetHTTPProtocol;
+    friend class TNetHTTPResponse;
+
+    void DoRequest(int method, const AnsiString& url, TStream* source, TStream* response, const std::set<int>& ignoreReplies);
+    void PrepareRequest(TNetHTTPRequest& request);
+    TNetHTTPConnectionType SetHostAndPort();
+    void ConnectToHost(TNetHTTPRequest& request, TNetHTTPResponse& response);
+    void PrepareConnection();
+    void ReadStatusAndHeaders();
+    void ProcessCookies();
+    bool DoOnRedirect(AnsiString& location, int& method, int redirectCount);
+    bool DoOnAuthorization();
+    bool DoOnProxyAuthorization();
+    void DoOnDisconnected() override;
+
+    TNetURI FURI;
+    std::unique_ptr<TNetHTTPProtocol> FHTTPProto;
+    TNetProxyConnectionInfo FProxyParams;
+    TNetCookieManager* FCookieManager = nullptr;
+    bool FFreeCookieManager = false;
+    int FRedirectCount = 0;
+};
+
+// The component as the wizard's form carries it.
+class TNetHTTP : public TNetCustomHTTP {
+    RT_PUBLISHED(TNetHTTP, TNetCustomHTTP, ObjProp<&TNetHTTP::RequestObject>("Request"),
+                 ObjProp<&TNetHTTP::ProxyParamsObject>("ProxyParams"), OtherProp("AllowCookies"),
+                 OtherProp("HandleRedirects"), OtherProp("ProtocolVersion"), OtherProp("RedirectMaximum"),
+                 OtherProp("HTTPOptions"), OtherProp("AuthRetries"), OtherProp("AuthProxyRetries"),
+                 OtherProp("MaxAuthRetries"), OtherProp("OnWork"), OtherProp("OnWorkBegin"), OtherProp("OnWorkEnd"))
+public:
+    using TNetCustomHTTP::TNetCustomHTTP;
+
+    TNetHTTPRequest* RequestObject() const { return &FHTTPProto->Request; }
+    TNetProxyConnectionInfo* ProxyParamsObject() const { return const_cast<TNetProxyConnectionInfo*>(&FProxyParams); }
+};

@@ -1,0 +1,538 @@
+#include "uNetStack.h"
+
+#include "platform/uNetPlatform.h"
+#include "runtime/uSysUtils.h"
+
+#include <condition_variable>
+#include <cstdio>
+#include <mutex>
+
+namespace ws = platform::winsock;
+
+// --- error texts ---------------------------------------------------------------
+
+AnsiString TNetStack::SocketErrorDescription(int code)
+{
+    switch (code) {
+    case 10004: return "Interrupted system call.";
+    case 10009: return "Bad file number.";
+    case 10013: return "Access denied.";
+    case 10014: return "Buffer fault.";
+    case 10022: return "Invalid argument.";
+    case 10024: return "Too many open files.";
+    case 10035: return "Operation would block.";
+    case 10036: return "Operation now in progress.";
+    case 10037: return "Operation already in progress.";
+    case 10038: return "Socket operation on non-socket.";
+    case 10039: return "Destination address required.";
+    case 10040: return "Message too long.";
+    case 10041: return "Protocol wrong type for socket.";
+    case 10042: return "Bad protocol option.";
+    case 10043: return "Protocol not supported.";
+    case 10044: return "Socket type not supported.";
+    case 10045: return "Operation not supported on socket.";
+    case 10046: return "Protocol family not supported.";
+    case 10047: return "Address family not supported by protocol family.";
+    case 10048: return "Address already in use.";
+    case 10049: return "Cannot assign requested address.";
+    case 10050: return "Network is down.";
+    case 10051: return "Network is unreachable.";
+    case 10052: return "Net dropped connection or reset.";
+    case 10053: return "Software caused connection abort.";
+    case 10054: return "Connection reset by peer.";
+    case 10055: return "No buffer space available.";
+    case 10056: return "Socket is already connected.";
+    case 10057: return "Socket is not connected.";
+    case 10058: return "Cannot send or receive after socket is closed.";
+    case 10059: return "Too many references, cannot splice.";
+    case 10060: return "Connection timed out.";
+    case 10061: return "Connection refused.";
+    case 10062: return "Too many levels of symbolic links.";
+    case 10063: return "File name too long.";
+    case 10064: return "Host is down.";
+    case 10065: return "No route to host.";
+    case 10066: return "Directory not empty";
+    default: return {};
+    }
+}
+
+void TNetStack::RaiseSocketError(int code)
+{
+    AnsiString message = Format(netmsg::SocketError, code, SocketErrorDescription(code).c_str());
+    if (code == 10038)
+        throw ENetNotASocket(code, message);
+    throw ENetSocketError(code, message);
+}
+
+// --- addresses -----------------------------------------------------------------
+
+bool TNetStack::IsIPv4(const AnsiString& text)
+{
+    int parts = 0;
+    size_t i = 0;
+    while (parts < 4) {
+        size_t start = i;
+        int value = 0;
+        while (i < text.size() && text[i] >= '0' && text[i] <= '9' && i - start < 3)
+            value = value * 10 + (text[i++] - '0');
+        if (i == start || value > 255)
+            return false;
+        ++parts;
+        if (parts < 4) {
+            if (i >= text.size() || text[i] != '.')
+                return false;
+            ++i;
+        }
+    }
+    return i == text.size();
+}
+
+namespace {
+
+bool ParseIPv6(const AnsiString& text, std::uint8_t bytes[16])
+{
+    std::uint16_t head[8] = {}, tail[8] = {};
+    int headCount = 0, tailCount = 0;
+    bool gap = false;
+    size_t i = 0, n = text.size();
+    if (n >= 2 && text[0] == ':' && text[1] == ':') {
+        gap = true;
+        i = 2;
+    } else if (n >= 1 && text[0] == ':') {
+        return false;
+    }
+    while (i < n) {
+        size_t start = i;
+        unsigned value = 0;
+        while (i < n && std::isxdigit(static_cast<unsigned char>(text[i])) && i - start < 4) {
+            char c = text[i++];
+            value = value * 16 + static_cast<unsigned>(c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10);
+        }
+        if (i == start)
+            return false;
+        int& count = gap ? tailCount : headCount;
+        (gap ? tail : head)[count++] = static_cast<std::uint16_t>(value);
+        if (headCount + tailCount > 8)
+            return false;
+        if (i == n)
+            break;
+        if (text[i] != ':')
+            return false;
+        ++i;
+        if (i < n && text[i] == ':') {
+            if (gap)
+                return false;
+            gap = true;
+            ++i;
+        } else if (i == n) {
+            return false;
+        }
+    }
+    if (gap ? headCount + tailCount > 7 : headCount != 8)
+        return false;
+    std::uint16_t groups[8] = {};
+    for (int k = 0; k < headCount; ++k)
+        groups[k] = head[k];
+    for (int k = 0; k < tailCount; ++k)
+        groups[8 - tailCount + k] = tail[k];
+    for (int k = 0; k < 8; ++k) {
+        bytes[2 * k] = static_cast<std::uint8_t>(groups[k] >> 8);
+        bytes[2 * k + 1] = static_cast<std::uint8_t>(groups[k] & 0xFF);
+    }
+    return true;
+}
+
+AnsiString AddressText(const ws::TAddress& address)
+{
+    const std::uint8_t* b = address.Bytes;
+    if (address.Family == ws::TFamily::IPv4)
+        return Format("%u.%u.%u.%u", b[0], b[1], b[2], b[3]);
+    AnsiString r;
+    for (int k = 0; k < 8; ++k)
+        r += Format(k ? ":%x" : "%x", (b[2 * k] << 8) | b[2 * k + 1]);
+    return r;
+}
+
+ws::TAddress AddressOf(const AnsiString& ip, TNetIPVersion version)
+{
+    ws::TAddress a;
+    if (version == TNetIPVersion::Net_IPv6) {
+        a.Family = ws::TFamily::IPv6;
+        if (!ParseIPv6(ip, a.Bytes))
+            TNetStack::RaiseSocketError(10049);
+        return a;
+    }
+    if (!TNetStack::IsIPv4(ip))
+        TNetStack::RaiseSocketError(10049);
+    unsigned v[4];
+    std::sscanf(ip.c_str(), "%u.%u.%u.%u", &v[0], &v[1], &v[2], &v[3]);
+    for (int k = 0; k < 4; ++k)
+        a.Bytes[k] = static_cast<std::uint8_t>(v[k]);
+    return a;
+}
+
+ws::TFamily FamilyOf(TNetIPVersion version)
+{
+    return version == TNetIPVersion::Net_IPv6 ? ws::TFamily::IPv6 : ws::TFamily::IPv4;
+}
+
+} // namespace
+
+AnsiString TNetStack::CanonicalIPv6(const AnsiString& text)
+{
+    ws::TAddress a;
+    a.Family = ws::TFamily::IPv6;
+    return ParseIPv6(text, a.Bytes) ? AddressText(a) : AnsiString();
+}
+
+AnsiString TNetStack::ResolveHost(const AnsiString& host, TNetIPVersion version)
+{
+    if (version == TNetIPVersion::Net_IPv4) {
+        if (SameText(host, "LOCALHOST"))
+            return "127.0.0.1";
+        if (IsIPv4(host))
+            return host;
+        return HostByName(host);
+    }
+    if (version == TNetIPVersion::Net_IPv6) {
+        AnsiString literal = CanonicalIPv6(host);
+        if (!literal.empty())
+            return literal;
+        if (!SupportsIPv6())
+            throw ENetIPv6Unavailable(netmsg::IPv6Unavailable);
+        return HostByNameIPv6(host);
+    }
+    throw ENetIPVersionUnsupported(netmsg::IPVersionUnsupported);
+}
+
+// --- Windows Sockets -------------------------------------------------------------
+
+namespace {
+[[noreturn]] void StubError(const char* function, unsigned error)
+{
+    AnsiString title = Format(netmsg::StubCallFailed, function);
+    throw ENetWinsockStubError(error, title, error ? title + ": " + SysErrorMessage(error) : title);
+}
+} // namespace
+
+TNetStackWindows::TNetStackWindows()
+{
+    ws::SetStubErrorHandler(&StubError);
+    static std::once_flag started;
+    static bool startedOk = false;
+    if (!ws::Loaded()) {
+        unsigned error = 0;
+        if (!ws::LoadSocketLibrary(LibraryName, error)) {
+            AnsiString title = Format(netmsg::StubLoadFailed, LibraryName);
+            throw ENetWinsockStubError(error, title, error ? title + ": " + SysErrorMessage(error) : title);
+        }
+    }
+    // Started once for the life of the process, never cleaned up.
+    std::call_once(started, [] { startedOk = ws::Startup(2, 2) == 0; });
+    if (!startedOk)
+        throw ENetStackInitializationFailed(netmsg::StackInitFailed);
+}
+
+void TNetStackWindows::RaiseLastError() { RaiseSocketError(ws::LastError()); }
+
+int TNetStackWindows::Check(int result)
+{
+    if (result == -1)
+        RaiseLastError();
+    return result;
+}
+
+TNetStackSocketHandle TNetStackWindows::NewSocketHandle(TNetIPVersion version)
+{
+    if (version != TNetIPVersion::Net_IPv4 && version != TNetIPVersion::Net_IPv6)
+        throw ENetIPVersionUnsupported(netmsg::IPVersionUnsupported);
+    TNetStackSocketHandle s = ws::Socket(FamilyOf(version));
+    if (s == NetInvalidSocket)
+        RaiseLastError();
+    return s;
+}
+
+void TNetStackWindows::SetNoDelay(TNetStackSocketHandle s, bool noDelay) { Check(ws::SetNoDelay(s, noDelay)); }
+
+bool TNetStackWindows::Bind(TNetStackSocketHandle s, const AnsiString& ip, int port, TNetIPVersion version)
+{
+    if (ip.empty()) {
+        ws::TAddress any;
+        any.Family = FamilyOf(version);
+        return ws::Bind(s, &any, port) == 0;
+    }
+    ws::TAddress address = AddressOf(ip, version);
+    return ws::Bind(s, &address, port) == 0;
+}
+
+void TNetStackWindows::Connect(TNetStackSocketHandle s, const AnsiString& ip, int port, TNetIPVersion version)
+{
+    Check(ws::Connect(s, AddressOf(ip, version), port));
+}
+
+void TNetStackWindows::GetSocketName(TNetStackSocketHandle s, AnsiString& ip, int& port)
+{
+    ws::TAddress a;
+    Check(ws::LocalAddress(s, a, port));
+    ip = AddressText(a);
+}
+
+void TNetStackWindows::GetPeerName(TNetStackSocketHandle s, AnsiString& ip, int& port)
+{
+    ws::TAddress a;
+    Check(ws::PeerAddress(s, a, port));
+    ip = AddressText(a);
+}
+
+bool TNetStackWindows::Readable(TNetStackSocketHandle s, int timeoutMs)
+{
+    std::vector<bool> readable;
+    int r = Check(ws::SelectRead({s}, timeoutMs == NetTimeoutInfinite ? -1 : std::max(timeoutMs, 0), readable));
+    return r > 0 && readable[0];
+}
+
+int TNetStackWindows::Receive(TNetStackSocketHandle s, void* buffer, int count) { return Check(ws::Recv(s, buffer, count)); }
+int TNetStackWindows::Send(TNetStackSocketHandle s, const void* buffer, int count) { return Check(ws::Send(s, buffer, count)); }
+void TNetStackWindows::ShutdownSend(TNetStackSocketHandle s) { ws::ShutdownSend(s); }
+void TNetStackWindows::Close(TNetStackSocketHandle s) { ws::Close(s); }
+bool TNetStackWindows::SupportsIPv6() { return ws::AddressInfoAvailable(); }
+
+AnsiString TNetStackWindows::HostByName(const AnsiString& host)
+{
+    ws::TAddress a;
+    if (!ws::ResolveIPv4(host, a))
+        RaiseLastError();
+    return AddressText(a);
+}
+
+AnsiString TNetStackWindows::HostByNameIPv6(const AnsiString& host)
+{
+    ws::TAddress a;
+    int error = 0;
+    if (!ws::ResolveIPv6(host, a, error))
+        RaiseSocketError(error ? error : ws::LastError());
+    return AddressText(a);
+}
+
+// --- the one instance --------------------------------------------------------------
+
+namespace {
+std::mutex GStackLock;
+std::unique_ptr<TNetStack> GInstance;
+int GStackUsers = 0;
+} // namespace
+
+TNetStack& GStack()
+{
+    // Components hold a reference; a bare call (tests, tools) makes one that lives on.
+    if (!GInstance)
+        NetStackAddRef();
+    return *GInstance;
+}
+
+void NetStackAddRef()
+{
+    std::lock_guard<std::mutex> lock(GStackLock);
+    if (!GInstance)
+        GInstance = std::make_unique<TNetStackWindows>();
+    ++GStackUsers;
+}
+
+void NetStackRelease()
+{
+    std::lock_guard<std::mutex> lock(GStackLock);
+    if (GStackUsers > 0 && --GStackUsers == 0)
+        GInstance.reset();
+}
+
+// --- socket lists --------------------------------------------------------------------
+
+void TNetSocketList::Add(TNetStackSocketHandle s)
+{
+    if (!Contains(s))
+        FSockets.push_back(s);
+}
+
+void TNetSocketList::Remove(TNetStackSocketHandle s) { std::erase(FSockets, s); }
+
+bool TNetSocketList::Contains(TNetStackSocketHandle s) const
+{
+    return std::find(FSockets.begin(), FSockets.end(), s) != FSockets.end();
+}
+
+bool TNetSocketListWindows::SelectRead(int timeoutMs)
+{
+    std::vector<bool> readable;
+    int r = ws::SelectRead(FSockets, timeoutMs == NetTimeoutInfinite ? -1 : std::max(timeoutMs, 0), readable);
+    if (r == -1)
+        TNetStack::RaiseSocketError(ws::LastError());
+    std::vector<TNetStackSocketHandle> ready;
+    for (size_t i = 0; i < FSockets.size(); ++i)
+        if (readable[i])
+            ready.push_back(FSockets[i]);
+    FSockets.swap(ready);
+    return r > 0;
+}
+
+// --- TNetSocketHandle ----------------------------------------------------------------
+
+TNetSocketHandle::TNetSocketHandle(TCollection* collection) : TCollectionItem(collection) {}
+
+TNetSocketHandle::~TNetSocketHandle() { CloseSocket(); }
+
+void TNetSocketHandle::Reset()
+{
+    CloseSocket();
+    IP.clear();
+    PeerIP.clear();
+    Port = 0;
+    PeerPort = 0;
+}
+
+void TNetSocketHandle::SetIPVersion(TNetIPVersion version)
+{
+    if (version == FIPVersion)
+        return;
+    if (HandleAllocated())
+        throw ENetCannotSetIPVersionWhenConnected(netmsg::CannotSetIPVersion);
+    if (version != TNetIPVersion::Net_IPv4 && version != TNetIPVersion::Net_IPv6)
+        throw ENetIPVersionUnsupported(netmsg::IPVersionUnsupported);
+    FIPVersion = version;
+}
+
+void TNetSocketHandle::AllocateSocket(TNetIPVersion version)
+{
+    CloseSocket();
+    SetIPVersion(version);
+    FHandle = GStack().NewSocketHandle(version);
+}
+
+void TNetSocketHandle::Bind()
+{
+    TNetStack& stack = GStack();
+    if (Port != 0 || ClientPortMin == 0 || ClientPortMax == 0) {
+        if (!stack.Bind(Handle(), IP, Port, FIPVersion))
+            throw ENetCouldNotBindSocket(netmsg::CouldNotBind);
+    } else {
+        if (ClientPortMax < ClientPortMin)
+            throw ENetInvalidPortRange(Format(netmsg::InvalidPortRange, ClientPortMin, ClientPortMax));
+        bool bound = false;
+        for (int port = ClientPortMax; port >= ClientPortMin && !bound; --port)
+            bound = stack.Bind(Handle(), IP, port, FIPVersion);
+        if (!bound)
+            throw ENetCanNotBindPortInRange(Format(netmsg::CanNotBindRange, ClientPortMin, ClientPortMax));
+    }
+    UpdateBindingLocal();
+}
+
+void TNetSocketHandle::SetPeer(const AnsiString& ip, int port)
+{
+    PeerIP = ip;
+    PeerPort = port;
+}
+
+void TNetSocketHandle::Connect() { GStack().Connect(Handle(), PeerIP, PeerPort, FIPVersion); }
+
+void TNetSocketHandle::UpdateBindingLocal() { GStack().GetSocketName(Handle(), IP, Port); }
+void TNetSocketHandle::UpdateBindingPeer() { GStack().GetPeerName(Handle(), PeerIP, PeerPort); }
+
+bool TNetSocketHandle::Readable(int timeoutMs)
+{
+    if (!HandleAllocated())
+        throw ENetConnClosedGracefully(netmsg::ClosedGracefully);
+    FReadList.Clear();
+    FReadList.Add(Handle());
+    return FReadList.SelectRead(timeoutMs);
+}
+
+int TNetSocketHandle::Receive(TNetBytes& buffer)
+{
+    return GStack().Receive(Handle(), buffer.data(), static_cast<int>(buffer.size()));
+}
+
+int TNetSocketHandle::Send(const std::uint8_t* bytes, int count) { return GStack().Send(Handle(), bytes, count); }
+
+void TNetSocketHandle::SetNoDelay(bool noDelay) { GStack().SetNoDelay(Handle(), noDelay); }
+
+void TNetSocketHandle::CloseSocket()
+{
+    TNetStackSocketHandle s = FHandle.exchange(NetInvalidSocket);
+    if (s == NetInvalidSocket)
+        return;
+    TNetStack& stack = GStack();
+    stack.ShutdownSend(s);
+    stack.Close(s);
+}
+
+// --- connect with a time limit --------------------------------------------------------
+
+namespace {
+struct TConnectSignal {
+    std::mutex Lock;
+    std::condition_variable Done;
+};
+TConnectSignal GConnectSignal;
+} // namespace
+
+TNetConnectThread::TNetConnectThread(TNetSocketHandle& binding) : FBinding(binding)
+{
+    FThread = std::thread([this] {
+        try {
+            FBinding.Connect();
+        } catch (const ENetSocketError& e) {
+            FFailed = true;
+            FErrorCode = e.LastError();
+            FErrorMessage = e.Message();
+            FErrorClass = e.ClassName();
+        } catch (const Exception& e) {
+            FFailed = true;
+            FErrorMessage = e.Message();
+            FErrorClass = e.ClassName();
+        } catch (...) {
+            FFailed = true;
+        }
+        std::lock_guard<std::mutex> lock(GConnectSignal.Lock);
+        FDone = true;
+        GConnectSignal.Done.notify_all();
+    });
+}
+
+TNetConnectThread::~TNetConnectThread() { Join(); }
+
+bool TNetConnectThread::WaitFor(int timeoutMs)
+{
+    std::unique_lock<std::mutex> lock(GConnectSignal.Lock);
+    GConnectSignal.Done.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return FDone.load(); });
+    return FDone.load();
+}
+
+void TNetConnectThread::Join()
+{
+    if (FThread.joinable())
+        FThread.join();
+}
+
+void ConnectWithTimeout(TNetSocketHandle& binding, int timeoutMs, const std::function<void()>& closeHandler)
+{
+    constexpr int slice = 125;
+    TNetConnectThread thread(binding);
+    std::uint64_t started = platform::TickCountMs();
+    for (;;) {
+        if (thread.WaitFor(slice))
+            break;
+        if (timeoutMs >= 0 && platform::TickCountMs() - started >= static_cast<std::uint64_t>(timeoutMs))
+            break;
+    }
+    if (!thread.WaitFor(0)) {
+        // Closing the socket makes the blocked connect return.
+        closeHandler();
+        thread.Join();
+        throw ENetConnectTimeout(netmsg::ConnectTimeout);
+    }
+    thread.Join();
+    if (thread.Failed()) {
+        if (thread.ErrorCode() != 0)
+            throw ENetSocketError(thread.ErrorCode(), thread.ErrorMessage());
+        throw ENetConnectException(thread.ErrorMessage());
+    }
+}

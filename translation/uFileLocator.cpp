@@ -17,6 +17,10 @@ extern "C" __attribute__((used)) const volatile char KorvantEmbeddedTableField[4
     "136FC5C1-77F9-4C46-B1CB-FA7E032E77CE\0\0\0\0\0\0\0";
 static_assert(sizeof(EmbeddedTableMarker) == 37);
 
+// FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE: the program reads
+// itself while anything else may do what it likes with the file.
+constexpr unsigned ShareAll = 7;
+
 bool ReadExact(void* file, void* buffer, std::uint32_t count)
 {
     std::uint32_t done = 0;
@@ -72,7 +76,7 @@ void TFileLocator::ScanEmbeddedTable(std::uint64_t tableOffset)
     if (tableOffset == 0)
         return;
     FBaseDirectory = ExtractFilePath(FExecutableFileName);
-    platform::TOwnedHandle file = platform::OpenFile(FExecutableFileName, false, 7 /* read, write, delete */,
+    platform::TOwnedHandle file = platform::OpenFile(FExecutableFileName, false, ShareAll,
                                                      platform::TCreateDisposition::OpenExisting);
     if (!file)
         return;

@@ -9,7 +9,8 @@
 #include <mutex>
 #include <shared_mutex>
 
-AnsiString ExecutableFileName;
+// Plain pointers only: they must still be valid while static objects are
+// destroyed at exit, whatever the order.
 TFileLocator* FileLocator = nullptr;
 TTranslator* DefaultTranslator = nullptr;
 
@@ -67,8 +68,7 @@ void InitializeTranslation(const AnsiString& executableFileName, std::uint64_t t
 {
     if (DefaultTranslator)
         FinalizeTranslation();
-    ExecutableFileName = executableFileName;
-    auto locator = std::make_unique<TFileLocator>(ExecutableFileName);
+    auto locator = std::make_unique<TFileLocator>(executableFileName);
     locator->ScanEmbeddedTable(tableOffset);
     ResourceStringDomains = new std::vector<AnsiString>{"default"};
     ResourceStringLock = new std::shared_mutex;
@@ -89,8 +89,9 @@ void FinalizeTranslation()
     delete std::exchange(ResourceStringDomains, nullptr);
     SetResStringHook(nullptr);
     delete std::exchange(FileLocator, nullptr);
-    ExecutableFileName.clear();
 }
+
+AnsiString ExecutableFileName() { return FileLocator ? FileLocator->ExecutableFileName() : AnsiString(); }
 
 void ChooseLanguage(const AnsiString& code) { Translator().ChooseLanguage(code); }
 WideString TranslateText(const WideString& text) { return Translator().Translate(text); }

@@ -175,7 +175,8 @@ AnsiString DetectOSLanguage();
 
 // --- the program's one translator and its start-up ---------------------------
 
-extern AnsiString ExecutableFileName;
+// The running program's path as the start-up recorded it; empty before.
+AnsiString ExecutableFileName();
 extern TFileLocator* FileLocator;
 extern TTranslator* DefaultTranslator;
 

@@ -14,7 +14,7 @@ TEST(EmbeddedProgram, TheTranslatorExistsBeforeMainAndFindsTheCarriedCatalog)
     // Nothing has called the translation yet (which would start it on first
     // use): it was started before main.
     ASSERT_NE(DefaultTranslator, nullptr);
-    EXPECT_EQ(ExecutableFileName, platform::ModuleFileName());
+    EXPECT_EQ(ExecutableFileName(), platform::ModuleFileName());
     ASSERT_EQ(FileLocator->EmbeddedFileCount(), 1);
     EXPECT_NE(FileLocator->EmbeddedFile("locale\\fr\\lc_messages\\default.mo"), nullptr);
     EXPECT_NE(PatchTableOffset(), 0u);
@@ -22,7 +22,7 @@ TEST(EmbeddedProgram, TheTranslatorExistsBeforeMainAndFindsTheCarriedCatalog)
 
     // The carried catalog is the one msgfmt compiled, byte for byte.
     const TEmbeddedFileInfo* info = FileLocator->EmbeddedFile("locale\\fr\\lc_messages\\default.mo");
-    TBytes program = ReadBytes(ExecutableFileName);
+    TBytes program = ReadBytes(ExecutableFileName());
     TBytes catalog = ReadBytes(BuildPath("translation/locale/fr/LC_MESSAGES/default.mo"));
     ASSERT_EQ(info->Size, std::int64_t(catalog.size()));
     EXPECT_TRUE(std::equal(catalog.begin(), catalog.end(), program.begin() + info->Offset));

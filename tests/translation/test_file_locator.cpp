@@ -17,8 +17,10 @@ TEST(FileLocator, WithoutATableEverythingComesFromDisk)
 {
     AnsiString dir = FreshFolder("locator-none");
     WriteBytes(dir + "default.mo", MakeMo({{"", "header"}, {"Ja", "Oui"}}));
+    // This test program was linked without catalogs: its field is zero.
+    EXPECT_EQ(PatchTableOffset(), 0u);
     TFileLocator locator(dir + "Setup.exe");
-    locator.ScanEmbeddedTable(0);
+    locator.ScanEmbeddedTable();
     EXPECT_EQ(locator.BaseDirectory(), "");
     EXPECT_EQ(locator.EmbeddedFileCount(), 0);
     EXPECT_FALSE(locator.IsEmbeddedFile(dir + "default.mo"));

@@ -5,6 +5,13 @@
 
 #include <algorithm>
 
+// Ties a window to its control from inside the window procedure, before
+// CreateWindowEx has returned the handle.
+class TWindowBinder {
+public:
+    static void Bind(TWinControl* control, HWND hwnd) { control->FHandle = hwnd; }
+};
+
 namespace ui_detail {
 
 const char* const FrameworkClass = "KorvantWindow";
@@ -69,8 +76,10 @@ LRESULT CALLBACK FrameworkWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
 {
     if (msg == WM_NCCREATE) {
         auto* cs = reinterpret_cast<CREATESTRUCTA*>(lParam);
-        if (auto* control = static_cast<TWinControl*>(cs->lpCreateParams))
+        if (auto* control = static_cast<TWinControl*>(cs->lpCreateParams)) {
             SetPropA(hwnd, ControlProp, control);
+            TWindowBinder::Bind(control, hwnd);
+        }
     }
     TWinControl* control = Lookup(hwnd);
     if (!control)
@@ -303,7 +312,7 @@ void TWinControl::InsertControl(TControl* control)
 {
     control->FParent = this;
     FControls.push_back(control);
-    if (auto* win = dynamic_cast<TWinControl*>(control))
+    if (auto* win = dynamic_cast<TWinControl*>(control); win && win->FInTabOrder)
         FTabList.push_back(win);
     control->ParentFontChanged();
     control->ParentColorChanged();
@@ -684,15 +693,16 @@ int TWinControl::TabOrder() const
     if (!Parent())
         return -1;
     auto& list = Parent()->FTabList;
-    return static_cast<int>(std::find(list.begin(), list.end(), this) - list.begin());
+    auto it = std::find(list.begin(), list.end(), this);
+    return it == list.end() ? -1 : static_cast<int>(it - list.begin());
 }
 
 void TWinControl::SetTabOrder(int order)
 {
-    if (!Parent())
+    if (!Parent() || !FInTabOrder)
         return;
     auto& list = Parent()->FTabList;
-    list.erase(std::find(list.begin(), list.end(), this));
+    list.erase(std::remove(list.begin(), list.end(), this), list.end());
     order = std::clamp(order, 0, static_cast<int>(list.size()));
     list.insert(list.begin() + order, this);
 }

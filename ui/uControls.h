@@ -164,6 +164,7 @@ public:
     void DestroyHandle();
     static TWinControl* FromHandle(TWindowHandle window);
 
+    // Position among the parent's focusable children; -1 when outside it.
     int TabOrder() const;
     void SetTabOrder(int order);
     bool TabStop() const { return FTabStop; }
@@ -229,9 +230,13 @@ protected:
     void* BackgroundBrush();
 
     TWindowHandle FHandle = nullptr;
+    // Controls that never take the focus (labels, pictures) keep out of the
+    // tab order, so the tab orders of the others count from 0.
+    bool FInTabOrder = true;
 
 private:
     friend class TForm;
+    friend class TWindowBinder;
     void InsertControl(TControl* control);
     void RemoveControl(TControl* control);
     void CreateChildHandles();

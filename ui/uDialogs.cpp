@@ -20,6 +20,7 @@ class TMessageIcon : public TWinControl {
 public:
     TMessageIcon(TComponent* owner, LPCSTR icon) : TWinControl(owner), FIcon(icon)
     {
+        FInTabOrder = false;
         FWidth = 32;
         FHeight = 32;
     }

@@ -10,6 +10,7 @@ using namespace ui_detail;
 
 TImage::TImage(TComponent* owner) : TWinControl(owner)
 {
+    FInTabOrder = false;
     FWidth = 105;
     FHeight = 105;
 }

@@ -8,6 +8,7 @@ using namespace ui_detail;
 
 TLabel::TLabel(TComponent* owner) : TWinControl(owner)
 {
+    FInTabOrder = false;
     FWidth = 65;
     FHeight = 17;
 }

@@ -1,0 +1,17 @@
+// Entry point of Setup.exe: a GUI program that takes no command line.
+#include "setup/ufrmMain.h"
+
+extern "C" int WinMain(struct HINSTANCE__*, struct HINSTANCE__*, char*, int)
+{
+    try {
+        Application->Initialize();
+        Application->SetTitle("Korvant Setup");
+        Application->CreateForm(frmMain);
+        Application->Run();
+    } catch (const std::exception& e) {
+        // Only start-up itself can get here; handlers report their own.
+        Application->HandleException(nullptr, e);
+        return 1;
+    }
+    return 0;
+}

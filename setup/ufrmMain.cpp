@@ -1,0 +1,271 @@
+#include "ufrmMain.h"
+
+#include "ui/uDialogs.h"
+
+TfrmMain* frmMain = nullptr;
+
+namespace {
+// The form's texts are Dutch in the ANSI code page (Windows-1252).
+constexpr const char* kFrancais = "Fran\xE7" "ais";
+constexpr const char* kGeinstalleerd = "ge\xEF" "nstalleerd";
+
+AnsiString Geinstalleerd(const char* before, const char* after = "")
+{
+    return AnsiString(before) + kGeinstalleerd + after;
+}
+} // namespace
+
+TfrmMain::TfrmMain(TComponent* owner) : TForm(owner)
+{
+    SetName("frmMain");
+    SetCaption("KORVANT - Setup");
+    SetBorderStyle(TFormBorderStyle::bsDialog);
+    SetPosition(TPosition::poScreenCenter);
+    SetClientWidth(535);
+    SetClientHeight(392);
+    SetColor(clWhite);
+    Font()->SetName("Tahoma");
+    Font()->SetHeight(-11);
+    Font()->SetStyle(0);
+    Font()->SetCharset(ANSI_CHARSET_);
+    CreateControls();
+    OnCreate = [this](TObject* sender) { FormCreate(sender); };
+    OnCreate(this);
+}
+
+TLabel* TfrmMain::AddLabel(TWinControl* page, const char* name, int left, int top, const AnsiString& caption)
+{
+    auto* label = new TLabel(this);
+    label->SetName(name);
+    label->SetLeft(left);
+    label->SetTop(top);
+    label->SetParent(page);
+    label->SetCaption(caption);
+    return label;
+}
+
+TLabel* TfrmMain::AddWrappedLabel(TWinControl* page, const char* name, int left, int top, int width, int height,
+    const AnsiString& caption)
+{
+    auto* label = new TLabel(this);
+    label->SetName(name);
+    label->SetAutoSize(false);
+    label->SetWordWrap(true);
+    label->SetBounds(left, top, width, height);
+    label->SetParent(page);
+    label->SetCaption(caption);
+    return label;
+}
+
+TLabel* TfrmMain::AddHeading(TWinControl* page, const char* name, const AnsiString& caption)
+{
+    TLabel* label = AddLabel(page, name, 16, 16, caption);
+    label->Font()->SetHeight(-13);
+    label->Font()->SetStyle(FontStyle(TFontStyle::fsBold));
+    return label;
+}
+
+namespace {
+template <class T> T* Place(T* control, const char* name, TWinControl* parent, int left, int top, int width, int height)
+{
+    control->SetName(name);
+    control->SetBounds(left, top, width, height);
+    control->SetParent(parent);
+    return control;
+}
+} // namespace
+
+void TfrmMain::CreateControls()
+{
+    Image1 = Place(new TImage(this), "Image1", this, 0, 0, 129, 352);
+    Image1->SetAlign(TAlign::alLeft);
+
+    ButtonBar1 = Place(new TButtonBar(this), "ButtonBar1", this, 0, 352, 535, 40);
+    ButtonBar1->SetAlign(TAlign::alBottom);
+    ButtonBar1->SetColor(clBtnFace);
+    ButtonBar1->Font()->SetName("Tahoma");
+    ButtonBar1->Font()->SetHeight(-11);
+    ButtonBar1->SetParentFont(false);
+    ButtonBar1->SetTabOrder(0);
+
+    Notebook1 = Place(new TNotebook(this), "Notebook1", this, 129, 0, 406, 352);
+    Notebook1->SetAlign(TAlign::alClient);
+    Notebook1->SetTabOrder(1);
+
+    // Next and Finish share one spot; Next, created later, starts on top.
+    btFINISH = Place(new TButton(this), "btFINISH", ButtonBar1, 456, 8, 75, 25);
+    btFINISH->SetCaption("Voltooien");
+    btFINISH->SetAnchors(akTop | akRight);
+    btFINISH->OnClick = [this](TObject* s) { btFINISHClick(s); };
+    btCANCEL = Place(new TButton(this), "btCANCEL", ButtonBar1, 8, 8, 75, 25);
+    btCANCEL->SetCaption("&Annuleer");
+    btCANCEL->OnClick = [this](TObject* s) { btCANCELClick(s); };
+    btNEXT = Place(new TButton(this), "btNEXT", ButtonBar1, 456, 8, 75, 25);
+    btNEXT->SetCaption("Volgende >");
+    btNEXT->SetAnchors(akTop | akRight);
+    btNEXT->OnClick = [this](TObject* s) { btNEXTClick(s); };
+    btCANCEL->SetTabOrder(0);
+    btNEXT->SetTabOrder(1);
+    btFINISH->SetTabOrder(2);
+
+    for (const char* name : {"SelectTaal", "Start", "Locatie", "ProxySettings", "InstallMain", "Data", "InstallData",
+             "Einde", "Abort"})
+        Notebook1->AddPage(name);
+
+    TPage* page = Notebook1->Page(0);
+    Label22 = AddHeading(page, "Label22", "KORVANT Setup");
+    Label1 = AddLabel(page, "Label1", 16, 64, "Kies uw taal - Choisissez votre langue");
+    rbNEDERLANDS = Place(new TRadioButton(this), "rbNEDERLANDS", page, 32, 96, 113, 17);
+    rbNEDERLANDS->SetCaption("Nederlands");
+    rbNEDERLANDS->SetChecked(true);
+    rbFRANS = Place(new TRadioButton(this), "rbFRANS", page, 32, 120, 113, 17);
+    rbFRANS->SetCaption(kFrancais);
+
+    page = Notebook1->Page(1);
+    Label2 = AddHeading(page, "Label2", "Welkom bij het installatie programma voor KORVANT");
+    Label3 = AddWrappedLabel(page, "Label3", 16, 64, 377, 33,
+        "Deze routine zal KORVANT op uw computer installeren. Kies voor Volgende om door te gaan.");
+    Label4 = AddWrappedLabel(page, "Label4", 16, 304, 377, 33, "");
+
+    page = Notebook1->Page(2);
+    Label5 = AddHeading(page, "Label5", "Locatie");
+    Label6 = AddLabel(page, "Label6", 16, 64, "Selecteer een schijf waarop u het programma wenst te installeren");
+    InstallDrive = Place(new TDriveCombo(this), "InstallDrive", page, 16, 96, 313, 22);
+    InstallDrive->SetTextOffset(4);
+    InstallDrive->SetItemHeight(16);
+
+    page = Notebook1->Page(3);
+    Label18 = AddHeading(page, "Label18", "Proxy Instellingen");
+    Label19 = AddWrappedLabel(page, "Label19", 16, 64, 385, 41,
+        "Het installatie programma zal de nodige componenten downloaden en installeren.");
+    Label23 = AddWrappedLabel(page, "Label23", 16, 112, 363, 41,
+        "Het installatie programma vereist hiervoor toegang tot het internet .  Schakel eventueel uw firewall "
+        "programma uit.");
+    Label24 = AddWrappedLabel(page, "Label24", 16, 160, 369, 41,
+        "Indien u over een proxyserver beschikt kan u hier de gegevens ingeven.");
+    PROXY_USE = Place(new TCheckBox(this), "PROXY_USE", page, 16, 200, 217, 17);
+    PROXY_USE->SetCaption("Een proxyserver gebruiken");
+    Label20 = AddLabel(page, "Label20", 16, 232, "Adres");
+    PROXY_SERVER = Place(new TEdit(this), "PROXY_SERVER", page, 56, 232, 321, 21);
+    Label21 = AddLabel(page, "Label21", 16, 256, "Poort");
+    PROXY_POORT = Place(new TValidateEdit(this), "PROXY_POORT", page, 56, 256, 49, 21);
+    PROXY_POORT->SetCheckChars("01234567890");
+    PROXY_POORT->SetDisplayFormat(TDisplayFormat::dfInteger);
+
+    page = Notebook1->Page(4);
+    Label14 = AddHeading(page, "Label14", "Vooruitgang");
+    Label15 = AddLabel(page, "Label15", 16, 64, "Even geduld aub.");
+    Label16 = AddLabel(page, "Label16", 16, 96, Geinstalleerd("De componenten worden gedownload en "));
+    ProgressBar = Place(new TProgressBar(this), "ProgressBar", page, 16, 128, 369, 17);
+    ProgressBar->SetMin(0);
+    ProgressBar->SetMax(100);
+
+    page = Notebook1->Page(5);
+    Label9 = AddHeading(page, "Label9", "Gegevens installeren");
+    rbSERVER = Place(new TRadioButton(this), "rbSERVER", page, 40, 48, 345, 17);
+    rbSERVER->SetCaption("Installeer de gegevens op de PC");
+    rbSERVER->SetChecked(true);
+    Label11 = AddLabel(page, "Label11", 64, 72, "Installeer een leeg gegevens bestand");
+    rbWORKSTATION = Place(new TRadioButton(this), "rbWORKSTATION", page, 40, 96, 353, 17);
+    rbWORKSTATION->SetCaption("Installeer GEEN gegevens.");
+    Label10 = AddWrappedLabel(page, "Label10", 64, 120, 279, 33,
+        "De gegevens zijn aanwezig of  staan op een andere PC/Server");
+    Label13 = AddLabel(page, "Label13", 16, 200, "Gegevens");
+    GegevensType = Place(new AdComboBox(this), "GegevensType", page, 16, 224, 377, 21);
+    GegevensType->SetStyle(TComboBoxStyle::csDropDownList);
+    GegevensType->SetItemHeight(13);
+    for (const char* item : {"Belgisch (Vlaamse) versie", "Nederlandse Versie", "Belgisch (Waalse) versie"})
+        GegevensType->Items()->Add(item);
+    for (const char* code : {"benl", "nl", "befr"})
+        GegevensType->Values()->Add(code);
+    Label12 = AddLabel(page, "Label12", 16, 264, "Locatie voor de gegevens");
+    GegevensLocatie = Place(new TDirectoryEdit(this), "GegevensLocatie", page, 16, 288, 377, 21);
+    GegevensLocatie->SetText("GegevensLocatie");
+    GegevensType->SetTabOrder(3);
+    rbSERVER->OnClick = [this](TObject* s) { rbSERVERClick(s); };
+    rbWORKSTATION->OnClick = [this](TObject* s) { rbSERVERClick(s); };
+
+    page = Notebook1->Page(6);
+    Label17 = AddHeading(page, "Label17", "Gegevens Installeren");
+    Label25 = AddLabel(page, "Label25", 16, 64, "Even geduld aub");
+    Label26 = AddLabel(page, "Label26", 16, 96, Geinstalleerd("De gegevens worden "));
+
+    page = Notebook1->Page(7);
+    Label7 = AddHeading(page, "Label7", "Installatie voltooid");
+    Label8 = AddWrappedLabel(page, "Label8", 16, 64, 377, 57,
+        Geinstalleerd("Deze routine heeft met succes KORVANT op uw computer ", ". Klik op Voltooien om af te sluiten."));
+
+    page = Notebook1->Page(8);
+    Label27 = AddHeading(page, "Label27", "Installatie is niet voltooid");
+    Label28 = AddWrappedLabel(page, "Label28", 16, 64, 361, 33,
+        Geinstalleerd("Het programma is niet succesvol ",
+            " op uw PC. Het progamma zal mogelijk niet correct werken."));
+    Label30 = AddLabel(page, "Label30", 16, 112, "Voer de installatie later opnieuw uit.");
+    Label29 = AddLabel(page, "Label29", 16, 184,
+        "Neem contact op met Tolvek BVBA indien het probleem zich blijft voordoen.");
+}
+
+void TfrmMain::FormCreate(TObject*)
+{
+    Notebook1->SetPageIndex(0);
+    InstallDrive->SetDrive('C');
+}
+
+void TfrmMain::btNEXTClick(TObject*)
+{
+    // Re-read after the page's own action: a step moves the page itself.
+    Notebook1->SetPageIndex(Notebook1->PageIndex() + 1);
+}
+
+void TfrmMain::JumpToAbort()
+{
+    Notebook1->SetPageIndex(Notebook1->PageCount() - 1);
+}
+
+void TfrmMain::btCANCELClick(TObject*)
+{
+    const AnsiString message = AnsiString("De installatie is niet voltooid.") + '\r' + "Bent u zeker ?";
+    if (!AskConfirmation(message))
+        return;
+    JumpToAbort();
+    btCANCEL->Hide();
+    btFINISH->BringToFront();
+}
+
+void TfrmMain::btFINISHClick(TObject*) { Close(); }
+
+void TfrmMain::rbSERVERClick(TObject*) { GegevensType->SetEnabled(rbSERVER->Checked()); }
+
+bool TfrmMain::AskConfirmation(const AnsiString& message)
+{
+    std::unique_ptr<TForm> dialog = CreateMessageDialog(message, TMsgDlgType::mtConfirmation, mbYes | mbNo);
+    dialog->SetCaption("WAARSCHUWING");
+    return dialog->ShowModal() == mrYes;
+}
+
+void TfrmMain::ShowErrorBox(const AnsiString& message)
+{
+    Application->MessageBox(message, Application->Title(), mbfSystemModal | mbfIconError);
+}
+
+TfrmMain::TBusyState::TBusyState(TfrmMain& form) : FForm(form)
+{
+    FForm.btNEXT->SetEnabled(false);
+    FForm.Notebook1->SetPageIndex(FForm.Notebook1->PageIndex() + 1);
+    Screen->SetCursor(TCursor::crHourGlass);
+    Application->ProcessMessages();
+}
+
+TfrmMain::TBusyState::~TBusyState()
+{
+    Screen->SetCursor(TCursor::crDefault);
+    FForm.btNEXT->SetEnabled(true);
+}
+
+void TfrmMain::StepFailed(const Exception& error)
+{
+    JumpToAbort();
+    btFINISH->BringToFront();
+    btCANCEL->Hide();
+    ShowErrorBox(error.Message());
+}

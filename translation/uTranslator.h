@@ -182,7 +182,8 @@ extern TTranslator* DefaultTranslator;
 
 // Runs the start-up once: executable path, embedded catalogs, translator,
 // resource-string redirection. Programs get it before their entry point by
-// linking the translation_startup object (see Translation.cmake); calls below
+// linking the translation_startup object (korvant_embed_catalogs in
+// translation/CMakeLists.txt does that); the calls below
 // start it on first use otherwise. `tableOffset` overrides the patched field.
 void InitializeTranslation();
 void InitializeTranslation(const AnsiString& executableFileName, std::uint64_t tableOffset);

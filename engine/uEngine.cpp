@@ -127,6 +127,8 @@ private:
 // Why a run stops early.
 enum class TStop { None, Cancelled, Aborted, HandlerException };
 
+bool MakeDir(const std::wstring& dir);
+
 struct TSession;
 std::mutex gSessionsLock;
 std::vector<TSession*> gSessions;
@@ -208,6 +210,23 @@ struct TSession {
         DWORD done = 0;
         return SetFilePointerEx(Archive.Get(), pos, nullptr, FILE_BEGIN) &&
                ReadFile(Archive.Get(), buffer, count, &done, nullptr) && done == count;
+    }
+
+    std::wstring LastDir; // the folder the previous file went into
+
+    // The folder that holds `path` exists afterwards.
+    bool MakeParents(const std::wstring& path)
+    {
+        std::size_t cut = path.find_last_of(L'\\');
+        if (cut == std::wstring::npos)
+            return true;
+        std::wstring dir = path.substr(0, cut);
+        if (dir == LastDir)
+            return true;
+        if (!MakeDir(dir))
+            return false;
+        LastDir = dir;
+        return true;
     }
 
     bool ReadDirectory();
@@ -396,14 +415,18 @@ std::wstring SafeRelativePath(const std::wstring& name, bool dirNames)
     return result;
 }
 
-bool MakeParents(const std::wstring& path)
+// Creates `dir` and its missing parents: one call when the parent exists,
+// which is the common case inside an archive's tree.
+bool MakeDir(const std::wstring& dir)
 {
-    for (std::size_t i = path.find(L'\\', 3); i != std::wstring::npos; i = path.find(L'\\', i + 1)) {
-        std::wstring dir = path.substr(0, i);
-        if (!CreateDirectoryW(dir.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
-            return false;
-    }
-    return true;
+    if (dir.size() <= 3 || CreateDirectoryW(dir.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS)
+        return true;
+    if (GetLastError() != ERROR_PATH_NOT_FOUND)
+        return false;
+    std::size_t cut = dir.find_last_of(L'\\');
+    if (cut == std::wstring::npos || cut < 3 || !MakeDir(dir.substr(0, cut)))
+        return false;
+    return CreateDirectoryW(dir.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS;
 }
 
 FILETIME DosToFileTime(std::uint16_t date, std::uint16_t time)
@@ -569,9 +592,12 @@ void TSession::ExtractEntry(const TEntry& e)
             Error(eeCreateFile, "Cannot create folder " + e.AnsiName);
         return;
     }
-    if (!test) {
+    // With plain overwriting the file's creation tells whether it existed;
+    // asking first would cost a second directory scan under Wine.
+    bool exists = false;
+    if (!test && (!Cmd.Overwrite || Cmd.Freshen || Cmd.Update)) {
         WIN32_FILE_ATTRIBUTE_DATA info;
-        bool exists = GetFileAttributesExW(target.c_str(), GetFileExInfoStandard, &info);
+        exists = GetFileAttributesExW(target.c_str(), GetFileExInfoStandard, &info);
         if (exists && (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
             Skipped(eeCreateFile, stFileExists, e.AnsiName);
             return;
@@ -629,28 +655,31 @@ void TSession::ExtractEntry(const TEntry& e)
             ++Extracted;
         return;
     }
-    // Write beside the target and put it in place only when the data checked
-    // out, so a damaged entry never replaces a good file.
+    // An existing file is replaced only once the new data checked out, so a
+    // damaged entry never destroys a good file; a new file is written in place.
     if (!MakeParents(target)) {
         Error(eeCreateFile, "Cannot create file " + e.AnsiName);
         return;
     }
-    std::wstring temp = target + L".~zetmp";
-    bool ok;
-    {
-        THandle out(CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-        if (!out.Valid()) {
-            Error(eeCreateFile, "Cannot create file " + e.AnsiName);
-            return;
-        }
-        ok = Decode(e, dataStart, out.Get(), password);
-        if (ok) {
-            FILETIME stamp = DosToFileTime(e.Date, e.Time);
-            SetFileTime(out.Get(), nullptr, nullptr, &stamp);
-        }
+    THandle out(exists ? INVALID_HANDLE_VALUE
+                       : CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                     FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    bool replacing = !out.Valid();
+    std::wstring temp = replacing ? target + L".~zetmp" : target;
+    if (replacing)
+        out.Reset(CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!out.Valid()) {
+        Error(eeCreateFile, "Cannot create file " + e.AnsiName);
+        return;
     }
-    if (ok && !MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+    bool ok = Decode(e, dataStart, out.Get(), password);
+    if (ok) {
+        FILETIME stamp = DosToFileTime(e.Date, e.Time);
+        SetFileTime(out.Get(), nullptr, nullptr, &stamp);
+    }
+    out.Close();
+    if (ok && replacing && !MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) {
         Error(eeCreateFile, "Cannot create file " + e.AnsiName);
         ok = false;
     }

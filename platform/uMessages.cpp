@@ -30,6 +30,8 @@ void ProcessMessages()
     }
 }
 
+std::uint64_t TickCount() { return ::GetTickCount64(); }
+
 void* ActiveWindow() { return ::GetActiveWindow(); }
 
 void BeginWaitCursor()

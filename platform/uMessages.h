@@ -2,6 +2,7 @@
 // The window-message side of long operations on the UI thread: processing
 // pending messages, the hourglass, and the few modal prompts a non-visual
 // component may show.
+#include <cstdint>
 #include <string>
 
 namespace platform {
@@ -10,6 +11,8 @@ namespace platform {
 bool IsMainThread();
 // Dispatches every message waiting in this thread's queue, then returns.
 void ProcessMessages();
+// Milliseconds since the system started (GetTickCount64).
+std::uint64_t TickCount();
 // The window that has the focus on this thread, or null.
 void* ActiveWindow();
 

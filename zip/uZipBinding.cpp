@@ -223,7 +223,13 @@ void TZipCore::CheckTerminate()
         if (abort)
             FCancel = true;
     } else if (OnMainThread) {
-        platform::ProcessMessages();
+        // Every few milliseconds is enough for a responsive window; doing it
+        // after each of thousands of small files costs more than the files.
+        std::uint64_t now = platform::TickCount();
+        if (now - FLastMessages >= kMessageInterval) {
+            FLastMessages = now;
+            platform::ProcessMessages();
+        }
     }
 }
 

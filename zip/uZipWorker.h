@@ -78,6 +78,8 @@ protected:
     AnsiString FErrText;
     bool FCancel = false;
     TProgDetails FDetails;
+    static constexpr std::uint64_t kMessageInterval = 15; // ms
+    std::uint64_t FLastMessages = 0;
 };
 
 // Finds, loads, checks, calls and unloads ZipEng179.dll.

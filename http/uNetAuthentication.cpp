@@ -35,12 +35,8 @@ AnsiString TNetBasicAuthentication::Authentication()
 
 TNetAuthWhatsNext TNetBasicAuthentication::Next()
 {
-    // Basic has one step: a refusal means new credentials are needed.
-    if (FCurrentStep == 0) {
-        ++FCurrentStep;
-        return TNetAuthWhatsNext::wnDoRequest;
-    }
-    return TNetAuthWhatsNext::wnAskTheProgram;
+    // One step; the client's retry limit ends a run of refusals.
+    return Trim(Password).empty() ? TNetAuthWhatsNext::wnAskTheProgram : TNetAuthWhatsNext::wnDoRequest;
 }
 
 TNetAuthenticationClass FindAuthClass(const AnsiString& scheme)

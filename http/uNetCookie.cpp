@@ -46,6 +46,8 @@ void TNetNetscapeCookie::LoadAttribute(const AnsiString& name, const AnsiString&
 
 bool TNetNetscapeCookie::Expired(TDateTime now) const
 {
+    if (ExpiresAt > 0)
+        return ExpiresAt <= now;
     if (Expires.empty())
         return false;
     TDateTime at;
@@ -59,7 +61,7 @@ void TNetCookieRFC2109::LoadAttribute(const AnsiString& name, const AnsiString& 
         // A lifetime in seconds from now; 0 deletes the cookie.
         int seconds;
         if (TryStrToInt(value, seconds))
-            Expires = DateTimeToHttpStr(NetNowUTC() + seconds / 86400.0);
+            ExpiresAt = NetNow() + seconds / 86400.0;
     } else if (name == "VERSION") {
         Version = value;
     } else if (name == "COMMENT") {
@@ -96,6 +98,7 @@ TNetNetscapeCookie* TNetCookies::Add(std::unique_ptr<TNetNetscapeCookie> cookie)
             stored->Value = cookie->Value;
             stored->Path = cookie->Path;
             stored->Expires = cookie->Expires;
+            stored->ExpiresAt = cookie->ExpiresAt;
             stored->Secure = cookie->Secure;
             return stored;
         }
@@ -149,6 +152,8 @@ bool TNetCookieManager::DomainFitsHost(const AnsiString& domain, const AnsiStrin
     AnsiString bare = domain[0] == '.' ? domain.substr(1) : domain;
     if (bare.find('.') == AnsiString::npos || bare.empty())
         return false;
+    if (host == bare)
+        return true;
     return host.size() > bare.size() && host.compare(host.size() - bare.size(), bare.size(), bare) == 0 &&
            host[host.size() - bare.size() - 1] == '.';
 }

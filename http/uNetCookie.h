@@ -24,6 +24,8 @@ public:
 
     AnsiString Name, Value, Path = "/", Domain, Expires;
     bool Secure = false;
+    // The end of a lifetime given in seconds (local time), 0 when none was.
+    TDateTime ExpiresAt = 0;
 
 protected:
     // One "NAME=value" attribute or bare word, name upper-cased.

@@ -511,23 +511,23 @@ bool TNetCustomHTTP::DoOnAuthorization()
     TNetAuthentication& auth = *request.Authentication;
     auth.Username = request.Username;
     auth.Password = request.Password;
-    switch (auth.Next()) {
-    case TNetAuthWhatsNext::wnDoRequest:
-        return true;
-    case TNetAuthWhatsNext::wnFail:
-        return false;
-    case TNetAuthWhatsNext::wnAskTheProgram:
-        break;
-    }
-    bool handled = false;
-    if (OnAuthorization)
-        OnAuthorization(this, &auth, handled);
-    if (handled) {
+    for (;;) {
+        switch (auth.Next()) {
+        case TNetAuthWhatsNext::wnDoRequest:
+            return true;
+        case TNetAuthWhatsNext::wnFail:
+            return false;
+        case TNetAuthWhatsNext::wnAskTheProgram:
+            break;
+        }
+        bool handled = false;
+        if (OnAuthorization)
+            OnAuthorization(this, &auth, handled);
+        if (!handled || Trim(auth.Password).empty())
+            return false;
         request.Username = auth.Username;
         request.Password = auth.Password;
-        auth.Reset();
     }
-    return handled;
 }
 
 bool TNetCustomHTTP::DoOnProxyAuthorization()

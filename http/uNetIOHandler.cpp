@@ -174,6 +174,9 @@ void TNetIOHandler::ReadStream(TStream& stream, std::int64_t count, bool readUnt
             FInputBuffer->ExtractToStream(stream, k);
             remaining -= k;
         }
+        // The peer may have closed with the last bytes already buffered.
+        if (remaining > 0 && !readUntilDisconnect)
+            throw ENetConnClosedGracefully(netmsg::ClosedGracefully);
     } catch (...) {
         EndWork(TWorkMode::WorkRead);
         if (stream.Position() < stream.Size())
@@ -393,12 +396,15 @@ int TNetIOHandlerStack::ReadFromSource(bool raiseExceptionIfDisconnected, int ti
 
 bool TNetIOHandlerStack::Connected()
 {
-    // Buffered bytes answer the question without asking the socket.
+    // Bytes the peer sent before closing still count; after our own Close
+    // nothing does, or the next Connect would be refused.
+    if (!FOpened)
+        return false;
     if (FInputBuffer && FInputBuffer->Size() > 0)
         return true;
-    if (FOpened && BindingAllocated() && !FClosedGracefully)
+    if (BindingAllocated() && !FClosedGracefully)
         ReadFromSource(false, 0, false);
-    return (FInputBuffer && FInputBuffer->Size() > 0) || (FOpened && BindingAllocated() && !FClosedGracefully);
+    return (FInputBuffer && FInputBuffer->Size() > 0) || (BindingAllocated() && !FClosedGracefully);
 }
 
 void TNetIOHandlerStack::WriteDirect(const std::uint8_t* bytes, int count)

@@ -62,7 +62,8 @@ public:
     void End(std::int32_t count)
     {
         if (FShown) {
-            Show(count);
+            if (count != FShownCount)
+                Show(count);
             std::fputc('\n', stderr);
         }
         FShown = false;
@@ -71,6 +72,7 @@ public:
 private:
     void Show(std::int32_t count)
     {
+        FShownCount = count;
         if (FTotal > 0)
             std::fprintf(stderr, "\r%11ld / %ld bytes (%3d%%)", static_cast<long>(count), static_cast<long>(FTotal),
                          static_cast<int>(static_cast<std::int64_t>(count) * 100 / FTotal));
@@ -79,7 +81,7 @@ private:
         std::fflush(stderr);
     }
 
-    std::int32_t FTotal = 0;
+    std::int32_t FTotal = 0, FShownCount = -1;
     bool FShown = false;
     std::uint64_t FLast = 0;
 };

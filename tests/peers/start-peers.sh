@@ -1,0 +1,53 @@
+# Sourced by scripts/test: starts the real peers the HTTP tests talk to.
+#   nginx      127.0.0.1:8707  serves $KORVANT_BUILD/www (www/korvant07/ is the demo's)
+#   tinyproxy  127.0.0.1:8708  HTTP proxy
+# The client's test files are generated under www/files/.
+
+korvant_peers_dir="$KORVANT_BUILD/peers"
+korvant_www="$KORVANT_BUILD/www"
+
+# Files from 0 bytes to 1 GiB; the big one is random data made once per build tree.
+make_peer_files() {
+  local dir="$korvant_www/files" size
+  mkdir -p "$dir"
+  for size in 0 1 1000 32767 32768 32769 65536 1048583 10485760; do
+    [ -f "$dir/f$size.bin" ] && [ "$(stat -c %s "$dir/f$size.bin")" -eq "$size" ] && continue
+    head -c "$size" /dev/urandom >"$dir/f$size.bin"
+  done
+  if [ ! -f "$dir/f1g.bin" ] || [ "$(stat -c %s "$dir/f1g.bin")" -ne 1073741824 ]; then
+    log "making the 1 GiB test file"
+    head -c 1073741824 /dev/urandom >"$dir/f1g.bin"
+  fi
+}
+
+wait_for_port() {
+  local port=$1 name=$2
+  for _ in $(seq 100); do
+    if (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null; then
+      return 0
+    fi
+    sleep 0.1
+  done
+  log "$name did not start on port $port (see $korvant_peers_dir)"
+  return 1
+}
+
+start_peers() {
+  mkdir -p "$korvant_peers_dir" "$korvant_www"
+  make_peer_files
+  sed -e "s|@PEERS@|$korvant_peers_dir|g" -e "s|@WWW@|$korvant_www|g" \
+    "$KORVANT_ROOT/tests/peers/nginx.conf.in" >"$korvant_peers_dir/nginx.conf"
+  sed -e "s|@PEERS@|$korvant_peers_dir|g" \
+    "$KORVANT_ROOT/tests/peers/tinyproxy.conf.in" >"$korvant_peers_dir/tinyproxy.conf"
+
+  nginx -c "$korvant_peers_dir/nginx.conf" -p "$korvant_peers_dir" </dev/null >/dev/null 2>&1 &
+  KORVANT_PIDS+=($!)
+  tinyproxy -d -c "$korvant_peers_dir/tinyproxy.conf" </dev/null >/dev/null 2>&1 &
+  KORVANT_PIDS+=($!)
+
+  wait_for_port 8707 nginx
+  wait_for_port 8708 tinyproxy
+  log "peers: nginx on 127.0.0.1:8707, tinyproxy on 127.0.0.1:8708"
+}
+
+start_peers

@@ -37,6 +37,8 @@ int main(int argc, char** argv)
     }
     if (archive.empty())
         return Usage();
+    // Line by line through the C runtime is one system call per character.
+    std::setvbuf(stdout, nullptr, _IOFBF, 1 << 16);
     if (!haveEngineDir)
         engineDir = ExtractFilePath(platform::ModuleFileName());
 
@@ -61,6 +63,7 @@ int main(int argc, char** argv)
     };
     zip.Events.OnMessage = [](TObject*, int code, const AnsiString& text) {
         std::printf("message %d: %s\n", code, text.c_str());
+        std::fflush(stdout);
     };
 
     AnsiString full = platform::FullPathName(archive);

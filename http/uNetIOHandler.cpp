@@ -157,7 +157,7 @@ void TNetIOHandler::ReadStream(TStream& stream, std::int64_t count, bool readUnt
             remaining -= k;
         }
         const int chunk = static_cast<int>(std::min<std::int64_t>(remaining, std::max(RecvBufferSize, 1)));
-        while (remaining > 0 && Connected()) {
+        while (remaining > 0 && SourceOpen()) {
             int k = static_cast<int>(std::min<std::int64_t>(remaining, chunk));
             try {
                 WaitForBytes(k);
@@ -405,6 +405,11 @@ bool TNetIOHandlerStack::Connected()
     if (BindingAllocated() && !FClosedGracefully)
         ReadFromSource(false, 0, false);
     return (FInputBuffer && FInputBuffer->Size() > 0) || (BindingAllocated() && !FClosedGracefully);
+}
+
+bool TNetIOHandlerStack::SourceOpen()
+{
+    return FOpened && ((FInputBuffer && FInputBuffer->Size() > 0) || (BindingAllocated() && !FClosedGracefully));
 }
 
 void TNetIOHandlerStack::WriteDirect(const std::uint8_t* bytes, int count)

@@ -84,6 +84,9 @@ public:
     bool ReadLnTimedOut() const { return FReadLnTimedOut; }
 
 protected:
+    // Connected without asking the source: a read finds out about a close
+    // anyway, and under Wine every extra poll is a server round trip.
+    virtual bool SourceOpen() { return Connected(); }
     // Waits until `count` bytes are buffered; a close before raises
     // ENetConnClosedGracefully although some bytes may be buffered.
     void WaitForBytes(int count);
@@ -138,4 +141,7 @@ public:
     bool Readable(int timeoutMs);
 
     int ReadTimeout = 0; // milliseconds; 0 waits without limit
+
+protected:
+    bool SourceOpen() override;
 };

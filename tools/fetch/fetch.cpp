@@ -65,6 +65,7 @@ public:
             if (count != FShownCount)
                 Show(count);
             std::fputc('\n', stderr);
+            std::fflush(stderr);
         }
         FShown = false;
     }
@@ -98,6 +99,9 @@ int main(int argc, char** argv)
             return Usage();
         proxy = argv[4];
     }
+    // Unbuffered, the console would take one system call per character.
+    static char errorBuffer[1024];
+    std::setvbuf(stderr, errorBuffer, _IOFBF, sizeof errorBuffer);
     try {
         auto http = std::make_unique<TNetHTTP>(nullptr);
         ApplyWizardSettings(*http);
@@ -106,6 +110,7 @@ int main(int argc, char** argv)
             int port = 0;
             if (colon == AnsiString::npos || !TryStrToInt(proxy.substr(colon + 1), port) || port <= 0 || port > 65535) {
                 std::fprintf(stderr, "fetch: --proxy wants HOST:PORT, not %s\n", proxy.c_str());
+                std::fflush(stderr);
                 return 2;
             }
             http->ProxyParams().SetProxyServer(proxy.substr(0, colon));
@@ -124,14 +129,17 @@ int main(int argc, char** argv)
         // The wizard accepts only 200; say so as it would.
         if (http->ResponseCode() != 200) {
             std::fprintf(stderr, "Exception: HTTP Error:%d: %s\n", http->ResponseCode(), http->ResponseText().c_str());
+            std::fflush(stderr);
             return 1;
         }
         return 0;
     } catch (const Exception& e) {
         std::fprintf(stderr, "%s: %s\n", e.ClassName().c_str(), e.Message().c_str());
+        std::fflush(stderr);
         return 1;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "error: %s\n", e.what());
+        std::fflush(stderr);
         return 1;
     }
 }

@@ -1,0 +1,75 @@
+#!/usr/bin/env bash
+# Download benchmark: the 1 GiB test file from nginx on loopback, fetched by
+#   fetch.exe    the HTTP client under Wine, with the wizard's settings
+#   minclient    a bare Winsock client under Wine: select, then 32 KiB recv
+#                calls straight into a file (the floor for any client there)
+#   curl -o      native Linux, for scale
+# in alternating rounds. Prints each time, the ratios and the peak memory.
+#   bench/http/run.sh [ROUNDS]     (default 3)
+source "$(dirname "$0")/../../scripts/lib.sh"
+rounds=${1:-3}
+bench="$KORVANT_BUILD/bench"
+mkdir -p "$bench"
+fetch="$KORVANT_BUILD/bin/fetch.exe"
+[ -x "$fetch" ] || { log "build first: $fetch is missing"; exit 1; }
+
+trap stop_services EXIT
+if ! curl -sf -o /dev/null http://127.0.0.1:8707/files/f0.bin; then
+  start_wineserver
+  source "$KORVANT_ROOT/tests/peers/start-peers.sh"
+fi
+file=/files/f1g.bin
+reference="$KORVANT_BUILD/www$file"
+size=$(stat -c %s "$reference")
+
+minclient="$bench/minclient.exe"
+x86_64-w64-mingw32-g++-posix -O2 -static -o "$minclient" "$KORVANT_ROOT/bench/http/minclient.cpp" -lws2_32
+run() { "$KORVANT_ROOT/scripts/wine-run" "$@"; }
+# Warm Wine and the page cache so the first round is not the odd one out.
+run "$minclient" 127.0.0.1 8707 /files/f10485760.bin "$bench/out.bin"
+curl -s -o "$bench/out.bin" "http://127.0.0.1:8707$file"
+
+# Arithmetic on decimals without bc.
+calc() { awk "BEGIN { printf \"%.6f\", $1 }"; }
+declare -A total peak
+measure() { # name, command...
+  local name=$1
+  shift
+  local t0 t1 kb
+  t0=$(date +%s.%N)
+  /usr/bin/time -o "$bench/peak" -f %M "$@" >/dev/null 2>&1
+  kb=$(tail -1 "$bench/peak")
+  t1=$(date +%s.%N)
+  cmp -s "$bench/out.bin" "$reference" || { log "$name: download differs"; exit 1; }
+  rm -f "$bench/out.bin"
+  local secs
+  secs=$(calc "$t1 - $t0")
+  printf '  %-10s %7.2f s  %6.0f MiB/s  peak %6d KiB\n' "$name" "$secs" "$(calc "$size / 1048576 / $secs")" "$kb"
+  total[$name]=$(calc "${total[$name]:-0} + $secs")
+  [ "${peak[$name]:-0}" -ge "$kb" ] || peak[$name]=$kb
+}
+
+echo "1 GiB ($size bytes) from nginx on 127.0.0.1, $rounds rounds"
+for r in $(seq "$rounds"); do
+  echo "round $r"
+  measure fetch.exe "$KORVANT_ROOT/scripts/wine-run" "$fetch" "http://127.0.0.1:8707$file" "$bench/out.bin"
+  measure minclient "$KORVANT_ROOT/scripts/wine-run" "$minclient" 127.0.0.1 8707 "$file" "$bench/out.bin"
+  measure curl curl -s -o "$bench/out.bin" "http://127.0.0.1:8707$file"
+done
+
+avg() { calc "${total[$1]} / $rounds"; }
+f=$(avg fetch.exe) m=$(avg minclient) c=$(avg curl)
+echo "averages"
+printf '  fetch.exe %.2f s, minclient %.2f s, curl %.2f s\n' "$f" "$m" "$c"
+printf '  fetch.exe / minclient = %.3f   (target <= 1.1)\n' "$(calc "$f / $m")"
+printf '  minclient / curl      = %.2f\n' "$(calc "$m / $c")"
+printf '  fetch.exe / curl      = %.2f\n' "$(calc "$f / $c")"
+
+# Peak memory must not grow with the body: compare with a 10 MiB download.
+/usr/bin/time -o "$bench/peak" -f %M "$KORVANT_ROOT/scripts/wine-run" "$fetch" \
+  http://127.0.0.1:8707/files/f10485760.bin "$bench/out.bin" >/dev/null 2>&1
+small=$(tail -1 "$bench/peak")
+rm -f "$bench/out.bin"
+echo "peak memory (max resident set of the Wine process)"
+printf '  fetch.exe %d KiB for 1 GiB, %d KiB for 10 MiB; minclient %d KiB; curl %d KiB\n' \
+  "${peak[fetch.exe]}" "$small" "${peak[minclient]}" "${peak[curl]}"

@@ -60,13 +60,33 @@ SIZE MeasureText(const AnsiString& text, const TFont& font, int width, UINT extr
 {
     HDC dc = GetDC(nullptr);
     HGDIOBJ old = SelectObject(dc, font.Handle());
-    RECT r{0, 0, width > 0 ? width : 0, 0};
-    UINT flags = DT_CALCRECT | DT_EXPANDTABS | extraFlags | (width > 0 ? DT_WORDBREAK : DT_SINGLELINE);
-    AnsiString s = text.empty() ? AnsiString(" ") : text;
-    DrawTextA(dc, s.c_str(), static_cast<int>(s.size()), &r, flags);
+    SIZE size{0, 0};
+    if (width > 0) {
+        RECT r{0, 0, width, 0};
+        AnsiString s = text.empty() ? AnsiString(" ") : text;
+        DrawTextA(dc, s.c_str(), static_cast<int>(s.size()), &r,
+            DT_CALCRECT | DT_EXPANDTABS | DT_WORDBREAK | extraFlags);
+        size = SIZE{r.right - r.left, r.bottom - r.top};
+    } else {
+        // One line: the extent of the glyphs as drawn. DrawText's own
+        // measure can come out a pixel short, clipping the last character.
+        AnsiString shown;
+        const bool prefix = (extraFlags & DT_NOPREFIX) == 0;
+        for (size_t i = 0; i < text.size(); ++i) {
+            if (prefix && text[i] == '&' && i + 1 < text.size())
+                ++i;
+            shown += text[i];
+        }
+        if (shown.empty())
+            shown = " ";
+        GetTextExtentPoint32A(dc, shown.c_str(), static_cast<int>(shown.size()), &size);
+        TEXTMETRICA tm;
+        GetTextMetricsA(dc, &tm);
+        size.cy = tm.tmHeight;
+    }
     SelectObject(dc, old);
     ReleaseDC(nullptr, dc);
-    return SIZE{r.right - r.left, r.bottom - r.top};
+    return size;
 }
 
 namespace {
@@ -290,12 +310,12 @@ TWinControl::TWinControl(TComponent* owner) : TControl(owner) {}
 
 TWinControl::~TWinControl()
 {
+    DestroyHandle();
     // Child controls go with their parent, whoever owns them.
     while (!FControls.empty())
         delete FControls.back();
     if (Parent())
         Parent()->RemoveControl(this);
-    DestroyHandle();
 }
 
 TWinControl* TWinControl::FromHandle(TWindowHandle window) { return Find(window); }
@@ -408,16 +428,23 @@ void TWinControl::CreateChildHandles()
         }
 }
 
+void TWinControl::SaveWndStates()
+{
+    for (TControl* c : FControls)
+        if (auto* win = dynamic_cast<TWinControl*>(c); win && win->FHandle)
+            win->SaveWndStates();
+    SaveWndState();
+}
+
 void TWinControl::DestroyHandle()
 {
     if (!FHandle)
         return;
-    for (TControl* c : FControls)
-        if (auto* win = dynamic_cast<TWinControl*>(c))
-            win->DestroyHandle();
-    SaveWndState();
-    HWND hwnd = FHandle;
-    DestroyWindow(hwnd); // WM_NCDESTROY forgets the handle
+    SaveWndStates();
+    // One call takes the child windows along; each forgets its handle in
+    // WM_NCDESTROY. Hidden first, so nothing repaints on the way.
+    ShowWindow(FHandle, SW_HIDE);
+    DestroyWindow(FHandle);
     FHandle = nullptr;
 }
 

@@ -240,6 +240,7 @@ private:
     void InsertControl(TControl* control);
     void RemoveControl(TControl* control);
     void CreateChildHandles();
+    void SaveWndStates();
     void ResizeChildren(int oldWidth, int oldHeight);
 
     std::vector<TControl*> FControls;

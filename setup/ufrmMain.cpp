@@ -1,5 +1,6 @@
 #include "ufrmMain.h"
 
+#include "translation/uTranslator.h"
 #include "ui/uDialogs.h"
 
 TfrmMain* frmMain = nullptr;
@@ -29,6 +30,7 @@ TfrmMain::TfrmMain(TComponent* owner) : TForm(owner)
     Font()->SetStyle(0);
     Font()->SetCharset(ANSI_CHARSET_);
     CreateControls();
+    CreateInstallComponents();
     OnCreate = [this](TObject* sender) { FormCreate(sender); };
     OnCreate(this);
 }
@@ -207,12 +209,31 @@ void TfrmMain::CreateControls()
 
 void TfrmMain::FormCreate(TObject*)
 {
+    // Records every text as designed, so that the language can be switched
+    // either way later.
+    ChooseLanguage("nl");
+    TranslateComponent(this);
     Notebook1->SetPageIndex(0);
     InstallDrive->SetDrive('C');
 }
 
 void TfrmMain::btNEXTClick(TObject*)
 {
+    switch (Notebook1->PageIndex()) {
+    case 0: // "SelectTaal"
+        ChooseLanguage(rbNEDERLANDS->Checked() ? "nl" : "fr");
+        RetranslateComponent(this);
+        break;
+    case 3: // "ProxySettings"
+        InstallProgram();
+        break;
+    case 5: // "Data"
+        if (!InstallData())
+            return;
+        break;
+    default:
+        break;
+    }
     // Re-read after the page's own action: a step moves the page itself.
     Notebook1->SetPageIndex(Notebook1->PageIndex() + 1);
 }
@@ -224,7 +245,8 @@ void TfrmMain::JumpToAbort()
 
 void TfrmMain::btCANCELClick(TObject*)
 {
-    const AnsiString message = AnsiString("De installatie is niet voltooid.") + '\r' + "Bent u zeker ?";
+    const AnsiString message = WideToAnsi(TranslateText(L"De installatie is niet voltooid.") + L'\r' +
+                                          TranslateText(L"Bent u zeker ?"));
     if (!AskConfirmation(message))
         return;
     JumpToAbort();
@@ -239,7 +261,7 @@ void TfrmMain::rbSERVERClick(TObject*) { GegevensType->SetEnabled(rbSERVER->Chec
 bool TfrmMain::AskConfirmation(const AnsiString& message)
 {
     std::unique_ptr<TForm> dialog = CreateMessageDialog(message, TMsgDlgType::mtConfirmation, mbYes | mbNo);
-    dialog->SetCaption("WAARSCHUWING");
+    dialog->SetCaption(Translated(L"WAARSCHUWING"));
     return dialog->ShowModal() == mrYes;
 }
 

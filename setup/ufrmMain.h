@@ -2,6 +2,8 @@
 // The wizard: one fixed-size dialog with nine pages and a button bar. Next
 // walks the pages, Cancel (after confirmation) and a failed step jump to the
 // last page, "Abort", and Finish ends the program.
+#include "http/uNetHTTP.h"
+#include "runtime/ShellLink.h"
 #include "setup/controls/uAdComboBox.h"
 #include "ui/uComCtrls.h"
 #include "ui/uDirectoryEdit.h"
@@ -10,6 +12,9 @@
 #include "ui/uForms.h"
 #include "ui/uStdCtrls.h"
 #include "ui/uValidateEdit.h"
+#include "zip/uZipArchive.h"
+
+#include <cstdint>
 
 class TfrmMain : public TForm {
     RT_CLASS(TfrmMain, TForm)
@@ -72,6 +77,10 @@ public:
     TLabel* Label28;
     TLabel* Label30;
     TLabel* Label29;
+    // Non-visual components.
+    TNetHTTP* NetHTTP;
+    TZipArchive* ZipArchive;
+    TShellLink* ShellLink;
 
     void FormCreate(TObject* sender);
     void btNEXTClick(TObject* sender);
@@ -101,6 +110,29 @@ public:
     // the message in an error box.
     void StepFailed(const Exception& error);
 
+    // Progress of downloads and extraction on the one progress bar.
+    void NetHTTPWorkBegin(TObject* sender, TWorkMode workMode, std::int32_t workCountMax);
+    void NetHTTPWork(TObject* sender, TWorkMode workMode, std::int32_t workCount);
+    void NetHTTPWorkEnd(TObject* sender, TWorkMode workMode);
+    void ZipArchiveTotalProgress(TObject* sender, std::int64_t totalSize, int percent);
+
+    // Downloads base URL + remote name into the local file; raises on failure.
+    void FetchFile(const AnsiString& remoteName, const AnsiString& localPath);
+    // Extracts the archive beside itself, then deletes it; raises (and keeps
+    // the archive) when extraction failed.
+    void UnpackArchive(const AnsiString& archivePath);
+    // Runs program + arguments (which start with a blank) and waits for it;
+    // the exit code, or -1 when it cannot be started.
+    static int RunAndWait(const AnsiString& program, const AnsiString& arguments, std::uint16_t showWindow);
+
+    // Leaving "ProxySettings": the program files into the install folder.
+    void InstallProgram();
+    // Leaving "Data": the data set, the configuration and the shortcut. False
+    // when it ended early, back on "Data", and the wizard must not advance.
+    bool InstallData();
+    // Drive letter of the install drive list + ":\KORVANT07\".
+    AnsiString InstallFolder() const;
+
     // The page the wizard shows and the page count.
     int PageIndex() const { return Notebook1->PageIndex(); }
     int PageCount() const { return Notebook1->PageCount(); }
@@ -112,6 +144,10 @@ private:
         const AnsiString& caption);
     TLabel* AddHeading(TWinControl* page, const char* name, const AnsiString& caption);
     void JumpToAbort();
+    void CreateInstallComponents();
+    void ApplyProxySettings();
+    // A Dutch text of the wizard's own, in the chosen language.
+    static AnsiString Translated(const wchar_t* text);
 };
 
 extern TfrmMain* frmMain;

@@ -1,6 +1,7 @@
 # The wizard form as a library, so the tests drive the same form the program shows.
-add_library(wizard STATIC ${CMAKE_CURRENT_SOURCE_DIR}/ufrmMain.cpp)
-target_link_libraries(wizard PUBLIC setup_controls ui)
+add_library(wizard STATIC ${CMAKE_CURRENT_SOURCE_DIR}/ufrmMain.cpp ${CMAKE_CURRENT_SOURCE_DIR}/ufrmMainSteps.cpp)
+target_link_libraries(wizard PUBLIC setup_controls setup_config ui http zip translation)
+target_compile_definitions(wizard PRIVATE KORVANT_DOWNLOAD_URL="${KORVANT_DOWNLOAD_URL}")
 
 set(setup_sources ${CMAKE_CURRENT_SOURCE_DIR}/Setup.cpp)
 if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/res/Setup.rc)
@@ -8,3 +9,4 @@ if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/res/Setup.rc)
 endif()
 add_executable(Setup WIN32 ${setup_sources})
 target_link_libraries(Setup PRIVATE wizard)
+korvant_embed_catalogs(Setup)

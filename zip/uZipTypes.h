@@ -19,7 +19,8 @@ enum class ProgressType {
 enum class UnZipSkipTypes { stOnFreshen, stNoOverwrite, stFileExists, stBadPassword, stCompressionUnknown,
                             stUnsafePath, stGeneralExtractError };
 
-enum TMsgDlgBtn { mbYes, mbNo, mbOK, mbCancel, mbAbort, mbRetry, mbIgnore, mbAll, mbNoToAll, mbYesToAll, mbHelp };
+// The answer to a password request; scoped so it cannot clash with the UI's buttons.
+enum class TZipDlgBtn { mbYes, mbNo, mbOK, mbCancel, mbAbort, mbRetry, mbIgnore, mbAll, mbNoToAll, mbYesToAll, mbHelp };
 
 enum TExtrOpt : unsigned {
     ExtrDirNames = 1u << 0,
@@ -66,7 +67,7 @@ using TCheckTerminateEvent = std::function<void(TObject* sender, bool& abort)>;
 using TTickEvent = std::function<void(TObject* sender)>;
 using TNewNameEvent = std::function<void(TObject* sender, int SeqNo, const ZipDirEntry& ZipEntry)>;
 using TPasswordErrorEvent = std::function<void(TObject* sender, bool IsZipAction, AnsiString& NewPassword,
-                                               const AnsiString& ForFile, std::uint32_t& RepeatCount, TMsgDlgBtn& Action)>;
+                                               const AnsiString& ForFile, std::uint32_t& RepeatCount, TZipDlgBtn& Action)>;
 using TExtractSkippedEvent = std::function<void(TObject* sender, const AnsiString& ForFile, UnZipSkipTypes SkipType, int ExtError)>;
 // Engine queries answered by the handler; `reply` holds the engine's default.
 using TCRC32ErrorEvent = std::function<void(TObject* sender, const AnsiString& ForFile, std::uint32_t FoundCRC, std::uint32_t StoredCRC, bool& DoExtract)>;

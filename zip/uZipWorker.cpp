@@ -318,12 +318,12 @@ void TZipWorker::HandlePassword(TCallbackRec& rec)
 {
     AnsiString password;
     AnsiString name = Backslashed(rec.Text);
-    TMsgDlgBtn action = mbOK;
+    TZipDlgBtn action = TZipDlgBtn::mbOK;
     std::uint32_t repeat = static_cast<std::uint32_t>(std::max(rec.Arg, 0));
     bool isZip = rec.IsZipOperation != 0;
     if (Events.OnPasswordError) {
         Events.OnPasswordError(FSender, isZip, password, name, repeat, action);
-        if (action != mbOK)
+        if (action != TZipDlgBtn::mbOK)
             password.clear();
     } else if (!isZip) {
         if (Unattended)
@@ -341,11 +341,11 @@ void TZipWorker::HandlePassword(TCallbackRec& rec)
         repeat = 0;
     }
     rec.Arg = static_cast<std::int32_t>(std::min<std::uint32_t>(repeat, kMaxPasswordRequests));
-    if (action == mbCancel)
+    if (action == TZipDlgBtn::mbCancel)
         rec.Action = kReplySkip;
-    else if (action == mbNoToAll)
+    else if (action == TZipDlgBtn::mbNoToAll)
         rec.Action = kReplySkipAll;
-    else if (action == mbAbort)
+    else if (action == TZipDlgBtn::mbAbort)
         FCancel = true;
 }
 

@@ -6,7 +6,8 @@ content from disk and can misbehave on purpose for chosen file names.
 
 CONTROLFILE holds lines "NAME MODE" read at every request, so a test can
 change the behaviour between runs. Modes: close-mid-body (announces the full
-length, sends half, closes), 404, ok (the default).
+length, sends half, closes), 404, from=PATH (serves that file instead), ok
+(the default).
 """
 import os
 import socket
@@ -29,7 +30,11 @@ class Handler(socketserver.StreamRequestHandler):
         name = path.rsplit("/", 1)[-1]
         mode = self.server.modes().get(name, "ok")
         file_path = os.path.normpath(os.path.join(self.server.root, path.lstrip("/")))
-        if mode == "404" or not file_path.startswith(self.server.root) or not os.path.isfile(file_path):
+        if not file_path.startswith(self.server.root + os.sep):
+            file_path = ""
+        if mode.startswith("from="):
+            file_path = mode[len("from="):]
+        if mode == "404" or not os.path.isfile(file_path):
             body = b"not found\n"
             self.wfile.write(b"HTTP/1.1 404 Not Found\r\nContent-Length: %d\r\nConnection: close\r\n\r\n" % len(body) + body)
             return

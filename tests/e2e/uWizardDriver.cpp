@@ -44,59 +44,18 @@ bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds
     }
 }
 
-std::string RunLinux(const std::string& commandLine, std::chrono::milliseconds timeout)
-{
-    static int counter = 0;
-    char temp[MAX_PATH];
-    GetTempPathA(MAX_PATH, temp);
-    std::string base = std::string(temp) + "korvant-linux-" + std::to_string(GetCurrentProcessId()) + "-" +
-                       std::to_string(++counter);
-    // start /unix does not wait, so the script leaves a marker when done.
-    std::string script = base + ".sh";
-    char unixPath[MAX_PATH * 2];
-    {
-        std::ofstream out(script, std::ios::binary);
-        out << "#!/bin/sh\n" << commandLine << " > \"$1.out\" 2>&1\ntouch \"$1.done\"\n";
-    }
-    // Wine's mapping of the script path back to Linux.
-    std::string unixBase;
-    {
-        typedef char* (*WineGetUnixFileName)(const wchar_t*);
-        auto fn = reinterpret_cast<WineGetUnixFileName>(
-            GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name"));
-        std::wstring wide(base.begin(), base.end());
-        if (!fn)
-            throw std::runtime_error("not running under Wine");
-        char* name = fn(wide.c_str());
-        unixBase = name;
-        HeapFree(GetProcessHeap(), 0, name);
-    }
-    snprintf(unixPath, sizeof unixPath, "start /unix /bin/sh \"%s.sh\" \"%s\"", unixBase.c_str(), unixBase.c_str());
-    std::string cmd = std::string("cmd.exe /c ") + unixPath;
-    STARTUPINFOA si{};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi{};
-    if (!CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi))
-        throw std::runtime_error("cannot start " + cmd);
-    WaitForSingleObject(pi.hProcess, INFINITE);
-    CloseHandle(pi.hProcess);
-    CloseHandle(pi.hThread);
-    std::string done = base + ".done";
-    if (!WaitUntil([&] { return GetFileAttributesA(done.c_str()) != INVALID_FILE_ATTRIBUTES; }, timeout))
-        throw std::runtime_error("Linux command did not finish: " + commandLine);
-    std::string output = ReadFileText(base + ".out");
-    DeleteFileA(done.c_str());
-    DeleteFileA((base + ".out").c_str());
-    DeleteFileA(script.c_str());
-    return output;
-}
-
 std::string WindowText(HWND window)
 {
-    int n = GetWindowTextLengthA(window);
-    std::string text(static_cast<size_t>(n) + 1, '\0');
-    n = GetWindowTextA(window, text.data(), n + 1);
-    text.resize(static_cast<size_t>(n));
+    // GetWindowText would read only the caption stored at creation for a
+    // window of another process; the edit and combo texts need WM_GETTEXT.
+    DWORD_PTR length = 0;
+    if (!SendMessageTimeoutA(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &length))
+        return {};
+    std::string text(length + 1, '\0');
+    DWORD_PTR copied = 0;
+    SendMessageTimeoutA(window, WM_GETTEXT, length + 1, reinterpret_cast<LPARAM>(text.data()), SMTO_ABORTIFHUNG, 5000,
+                        &copied);
+    text.resize(copied);
     return text;
 }
 
@@ -208,6 +167,21 @@ HWND TWizard::FindAt(const char* windowClass, int x, int y) const
             return w;
     }
     return nullptr;
+}
+
+std::string TWizard::Describe() const
+{
+    std::string text;
+    for (HWND w : Children(FForm)) {
+        if (!IsWindowVisible(w))
+            continue;
+        RECT r;
+        GetWindowRect(w, &r);
+        MapWindowPoints(HWND_DESKTOP, FForm, reinterpret_cast<POINT*>(&r), 2);
+        text += ClassOf(w) + " '" + WindowText(w) + "' (" + std::to_string(r.left) + "," + std::to_string(r.top) +
+                ")-(" + std::to_string(r.right) + "," + std::to_string(r.bottom) + ")\n";
+    }
+    return text;
 }
 
 std::vector<std::string> TWizard::VisibleLabels() const

@@ -18,9 +18,6 @@ std::string BinaryDir();                    // the build tree, as a Windows path
 std::string ToWindowsPath(const std::string& unixPath);
 std::string ReadFileText(const std::string& path); // empty when missing
 bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout);
-// Runs a Linux command line through Wine's start /unix and waits for it;
-// returns what it printed on standard output.
-std::string RunLinux(const std::string& commandLine, std::chrono::milliseconds timeout = 60s);
 
 std::string WindowText(HWND window);
 std::string ClassOf(HWND window);
@@ -45,6 +42,8 @@ public:
     HWND FindAt(const char* windowClass, int x, int y) const;
     // Texts of all visible static controls (labels) on the form.
     std::vector<std::string> VisibleLabels() const;
+    // Every visible control with class, text and place, for failure reports.
+    std::string Describe() const;
     bool LabelVisible(const std::string& text) const;
     bool WaitForLabel(const std::string& text, std::chrono::milliseconds timeout = 120s) const;
 

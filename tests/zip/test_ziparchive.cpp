@@ -129,12 +129,12 @@ TEST(ZipArchive, PasswordRequestsReachTheHandlerWithTheirRepeatCount)
     std::vector<std::uint32_t> repeats;
     int calls = 0;
     zip.Events.OnPasswordError = [&](TObject*, bool isZip, AnsiString& pw, const AnsiString& forFile,
-                                     std::uint32_t& repeat, TMsgDlgBtn& action) {
+                                     std::uint32_t& repeat, TZipDlgBtn& action) {
         EXPECT_FALSE(isZip);
         EXPECT_FALSE(forFile.empty());
         repeats.push_back(repeat);
         pw = ++calls < 3 ? "guess" : "mirabel ";
-        action = mbOK;
+        action = TZipDlgBtn::mbOK;
     };
     zip.Unpack(archive);
     EXPECT_EQ(zip.ErrCode(), 0);

@@ -1,0 +1,193 @@
+// The wizard's two installation steps and the routines they are built from:
+// fetch a file from the download server, unpack an archive in place, run the
+// installed program and wait for it.
+#include "ufrmMain.h"
+
+#include "platform/uProcess.h"
+#include "runtime/uStreams.h"
+#include "runtime/uSysUtils.h"
+#include "setup/config/uConfigFiles.h"
+#include "setup/config/uDesktopShortcut.h"
+#include "translation/uTranslator.h"
+
+#ifndef KORVANT_DOWNLOAD_URL
+#error "KORVANT_DOWNLOAD_URL must name the download server's base URL"
+#endif
+
+namespace {
+
+constexpr const char* DownloadBaseUrl = KORVANT_DOWNLOAD_URL;
+constexpr const char* ArchivePassword = "mirabel ";
+constexpr std::uint16_t HiddenWindow = 0; // SW_HIDE
+
+constexpr int DataPage = 5;
+
+} // namespace
+
+AnsiString TfrmMain::Translated(const wchar_t* text)
+{
+    return WideToAnsi(TranslateText(text));
+}
+
+void TfrmMain::CreateInstallComponents()
+{
+    NetHTTP = new TNetHTTP(this);
+    NetHTTP->SetName("NetHTTP");
+    NetHTTP->OnWorkBegin = [this](TObject* s, TWorkMode m, std::int32_t total) { NetHTTPWorkBegin(s, m, total); };
+    NetHTTP->OnWork = [this](TObject* s, TWorkMode m, std::int32_t count) { NetHTTPWork(s, m, count); };
+    NetHTTP->OnWorkEnd = [this](TObject* s, TWorkMode m) { NetHTTPWorkEnd(s, m); };
+    NetHTTP->AuthRetries = 0;
+    NetHTTP->AuthProxyRetries = 0;
+    NetHTTP->AllowCookies = true;
+    NetHTTP->ProxyParams().BasicAuthentication = false;
+    NetHTTP->ProxyParams().SetProxyPort(0);
+    TNetHTTPRequest& request = NetHTTP->Request();
+    request.ContentLength = -1;
+    request.ContentRangeStart = request.ContentRangeEnd = request.ContentRangeInstanceLength = 0;
+    request.SetAccept("text/html, */*");
+    request.BasicAuthentication = false;
+    request.SetUserAgent("Mozilla/3.0 (compatible; Korvant Setup)");
+    NetHTTP->HTTPOptions = hoEncodeParams;
+
+    ZipArchive = new TZipArchive(this);
+    ZipArchive->SetName("ZipArchive");
+    ZipArchive->BeginLoading();
+    ZipArchive->SetPassword(ArchivePassword);
+    ZipArchive->SetPasswordReqCount(1);
+    ZipArchive->SetExtrOptions(ExtrDirNames | ExtrOverWrite);
+    ZipArchive->SetUnattended(true);
+    ZipArchive->SetDll_Load(false);
+    ZipArchive->SetLanguage("NL");
+    ZipArchive->SetVerbose(true);
+    ZipArchive->SetTrace(false);
+    ZipArchive->AddOptions = 0;
+    ZipArchive->SpanOptions = 0;
+    ZipArchive->KeepFreeOnDisk1 = ZipArchive->KeepFreeOnAllDisks = ZipArchive->MaxVolumeSize = 0;
+    ZipArchive->SetVersion("1.79.01.02");
+    ZipArchive->Events.OnTotalProgress = [this](TObject* s, std::int64_t total, int percent) {
+        ZipArchiveTotalProgress(s, total, percent);
+    };
+    ZipArchive->Loaded();
+
+    ShellLink = new TShellLink(this);
+    ShellLink->SetName("ShellLink");
+}
+
+// --- progress wiring ---------------------------------------------------------
+
+void TfrmMain::NetHTTPWorkBegin(TObject*, TWorkMode, std::int32_t workCountMax)
+{
+    if (workCountMax > 0)
+        ProgressBar->SetMax(workCountMax);
+}
+
+void TfrmMain::NetHTTPWork(TObject*, TWorkMode, std::int32_t workCount) { ProgressBar->SetPosition(workCount); }
+
+void TfrmMain::NetHTTPWorkEnd(TObject*, TWorkMode) { ProgressBar->SetPosition(0); }
+
+void TfrmMain::ZipArchiveTotalProgress(TObject*, std::int64_t, int percent) { ProgressBar->SetPosition(percent); }
+
+// --- fetch, unpack, run ------------------------------------------------------
+
+void TfrmMain::FetchFile(const AnsiString& remoteName, const AnsiString& localPath)
+{
+    // Truncated first: a failed fetch leaves an empty or partial file.
+    TFileStream file(localPath, fmCreate);
+    NetHTTP->Get(DownloadBaseUrl + remoteName, &file);
+    if (NetHTTP->ResponseCode() != 200)
+        throw Exception(Translated(L"HTTP Error:") +
+                        Format("%d: %s", NetHTTP->ResponseCode(), NetHTTP->ResponseText().c_str()));
+}
+
+void TfrmMain::UnpackArchive(const AnsiString& archivePath)
+{
+    ZipArchive->SetExtrBaseDir(ExtractFilePath(archivePath));
+    ZipArchive->SetZipFileName(archivePath);
+    const int errorId = ZipArchive->Extract();
+    if (ZipArchive->ErrCode() != 0)
+        throw Exception(Translated(L"Unzip Error:") + Format("%d: %s", ZipArchive->ErrCode(), ZipArchive->ErrMessage().c_str()));
+    // The archive could not be opened or listed, or the engine not loaded:
+    // nothing was installed, so this is a failure too, and the archive stays.
+    if (errorId != 0)
+        throw Exception(Translated(L"Unzip Error:") + Format("%d: %s", errorId, ZipArchive->ErrMessage().c_str()));
+    DeleteFile(archivePath);
+}
+
+int TfrmMain::RunAndWait(const AnsiString& program, const AnsiString& arguments, std::uint16_t showWindow)
+{
+    return platform::RunAndWait(program + arguments, showWindow);
+}
+
+// --- the two steps -------------------------------------------------------------
+
+AnsiString TfrmMain::InstallFolder() const
+{
+    return AnsiString(1, InstallDrive->Drive()) + ":\\KORVANT07\\";
+}
+
+void TfrmMain::ApplyProxySettings()
+{
+    if (!PROXY_USE->Checked())
+        return;
+    NetHTTP->ProxyParams().SetProxyServer(PROXY_SERVER->Text());
+    NetHTTP->ProxyParams().SetProxyPort(PROXY_POORT->AsInteger());
+}
+
+void TfrmMain::InstallProgram()
+{
+    TBusyState busy(*this);
+    ApplyProxySettings();
+    const AnsiString installFolder = InstallFolder();
+    GegevensLocatie->SetText(installFolder + "DATA07");
+    // A folder that cannot be made shows up as the first fetch's error.
+    if (!DirectoryExists(installFolder))
+        ForceDirectories(installFolder);
+    try {
+        FetchFile("ZipEng179.dll", installFolder + "ZipEng179.dll");
+        ZipArchive->SetDLLDirectory(installFolder);
+        FetchFile("main.zip", installFolder + "main.zip");
+        UnpackArchive(installFolder + "main.zip");
+        FetchFile("upgrade.zip", installFolder + "upgrade.zip");
+        UnpackArchive(installFolder + "upgrade.zip");
+        GegevensType->SetItemIndex(0);
+    } catch (const Exception& error) {
+        StepFailed(error);
+    }
+}
+
+bool TfrmMain::InstallData()
+{
+    TBusyState busy(*this);
+    ApplyProxySettings();
+    const AnsiString dataFolder = IncludeTrailingBackslash(GegevensLocatie->Text());
+    const AnsiString installFolder = InstallFolder();
+
+    if (rbSERVER->Checked()) {
+        try {
+            for (const char* folder : {"", "GLOBAL", "MESSAGES", "LEVLIST"})
+                if (!DirectoryExists(dataFolder + folder))
+                    ForceDirectories(dataFolder + folder);
+            const AnsiString program = installFolder + "KORVANT07.EXE";
+            const AnsiString archive = dataFolder + "GLOBAL\\global.zip";
+            FetchFile("global" + GegevensType->Value() + ".zip", archive);
+            UnpackArchive(archive);
+            RunAndWait(program, " \"/action=CreateAdministratieDB\" \"" + dataFolder + "GLOBAL\"", HiddenWindow);
+            RunAndWait(program, " \"/action=CreateMessagesDB\" \"" + dataFolder + "MESSAGES\"", HiddenWindow);
+            FetchFile("upgrade.txt", dataFolder + "upgrade.txt");
+            FetchFile("upgrade.zip", dataFolder + "upgrade.zip");
+        } catch (const Exception& error) {
+            StepFailed(error);
+        }
+    } else if (!FileExists(dataFolder + "GLOBAL\\WINKEL.DAT")) {
+        ShowErrorBox(Translated(L"De opgegeven locatie bevat geen geldige gegevens."));
+        // Back to where the folder can be corrected.
+        Notebook1->SetPageIndex(DataPage);
+        GegevensLocatie->SetFocus();
+        return false;
+    }
+
+    WriteConfiguration(TSetupChoices{installFolder, dataFolder, GegevensType->ItemIndex(), rbNEDERLANDS->Checked()});
+    btFINISH->BringToFront();
+    CreateDesktopShortcut(*ShellLink, installFolder);
+    return true;
+}

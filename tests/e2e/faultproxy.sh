@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Starts or stops the fault-injecting proxy beside the end-to-end tests.
+#   faultproxy.sh start|stop BUILD_DIR PORT
+set -euo pipefail
+action=$1 build=$2 port=$3
+dir=$build/e2e
+pidfile=$dir/faultproxy.pid
+mkdir -p "$dir"
+case $action in
+start)
+  : > "$dir/faultproxy.control"
+  # Broken downloads for the failure scenarios.
+  rm -f "$dir/wrong-password.zip"
+  (cd "$build/demo" && zip -q -P "not the password" "$dir/wrong-password.zip" KORVANT07.EXE)
+  printf 'This is not an unzip engine.\r\n' > "$dir/not-a-dll.dll"
+  python3 "$(dirname "$0")/faultproxy.py" "$port" "$build/www" "$dir/faultproxy.control" \
+    </dev/null >"$dir/faultproxy.log" 2>&1 &
+  echo $! > "$pidfile"
+  for _ in $(seq 50); do
+    (echo > "/dev/tcp/127.0.0.1/$port") 2>/dev/null && exit 0
+    sleep 0.1
+  done
+  echo "fault proxy did not start" >&2
+  exit 1
+  ;;
+stop)
+  [ -f "$pidfile" ] && kill "$(cat "$pidfile")" 2>/dev/null || true
+  rm -f "$pidfile"
+  ;;
+esac

@@ -1,0 +1,342 @@
+// Whole installations through the real wizard window, against nginx (the demo
+// download server), tinyproxy and a fault-injecting proxy.
+#include "uWizardDriver.h"
+
+#include <shellapi.h>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <string>
+
+using namespace e2e;
+
+namespace {
+
+const std::string InstallFolder = "C:\\KORVANT07\\";
+const std::string DataFolder = InstallFolder + "DATA07\\";
+constexpr int TinyproxyPort = 8708;
+constexpr int FaultProxyPort = 8709;
+
+// Page headings, as designed in Dutch and in French.
+const std::string HeadingData = "Gegevens installeren";
+const std::string HeadingDone = "Installatie voltooid";
+const std::string HeadingAbort = "Installatie is niet voltooid";
+
+// Client-area positions of the fields on the form (the page container
+// starts right of the 129-pixel picture strip).
+constexpr int PageLeft = 129;
+POINT ProxyServerAt{PageLeft + 60, 236};
+POINT ProxyPortAt{PageLeft + 60, 260};
+POINT DataFolderAt{PageLeft + 20, 292};
+POINT VariantListAt{PageLeft + 20, 228};
+
+bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+void RemoveTree(const std::string& path)
+{
+    std::string from = path + '\0';
+    SHFILEOPSTRUCTA op{};
+    op.wFunc = FO_DELETE;
+    op.pFrom = from.c_str();
+    op.fFlags = FOF_NO_UI;
+    SHFileOperationA(&op);
+}
+
+std::string DesktopFolder()
+{
+    char path[MAX_PATH];
+    DWORD size = sizeof path;
+    if (RegGetValueA(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
+                     "Desktop", RRF_RT_REG_SZ, nullptr, path, &size) != ERROR_SUCCESS)
+        return {};
+    std::string folder = path;
+    if (!folder.empty() && folder.back() != '\\')
+        folder += '\\';
+    return folder;
+}
+
+// The Linux path of a file in the Wine prefix, for Linux tools.
+std::string UnixPath(const std::string& windowsPath)
+{
+    typedef char* (*TWineGetUnixFileName)(const wchar_t*);
+    auto convert = reinterpret_cast<TWineGetUnixFileName>(
+        GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name"));
+    std::wstring wide(windowsPath.begin(), windowsPath.end());
+    char* name = convert ? convert(wide.c_str()) : nullptr;
+    if (!name)
+        return {};
+    std::string result = name;
+    HeapFree(GetProcessHeap(), 0, name);
+    return result;
+}
+
+std::string WwwFolder() { return BinaryDir() + "\\www\\korvant07\\"; }
+std::string FaultControlFile() { return BinaryDir() + "\\e2e\\faultproxy.control"; }
+
+void SetFaults(const std::string& lines)
+{
+    std::ofstream out(FaultControlFile(), std::ios::binary | std::ios::trunc);
+    out << lines;
+}
+
+class Install : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        RemoveTree("C:\\KORVANT07");
+        DeleteFileA((DesktopFolder() + "Korvant.lnk").c_str());
+        SetFaults("");
+    }
+    void TearDown() override { SetFaults(""); }
+
+    // Next through the first pages; optionally French, a proxy on the proxy page.
+    void ToProxyPage(TWizard& w, bool french = false)
+    {
+        if (french)
+            w.Click(w.Find("Button", "Fran\xE7" "ais"));
+        w.ClickButton("Volgende >");
+        const std::string next = french ? "Suivant >" : "Volgende >";
+        ASSERT_TRUE(WaitUntil([&] { return w.Find("Button", next) != nullptr; }, 10s));
+        w.ClickButton(next);
+        w.ClickButton(next);
+        ASSERT_TRUE(WaitUntil([&] { return w.FindAt("Edit", ProxyServerAt.x, ProxyServerAt.y) != nullptr; }, 10s));
+        Next = next;
+    }
+
+    void UseProxy(TWizard& w, const std::string& server, const std::string& port, bool checked = true)
+    {
+        HWND box = w.FindAt("Button", PageLeft + 20, 204);
+        ASSERT_NE(box, nullptr);
+        if (checked)
+            w.Click(box);
+        w.SetText(w.FindAt("Edit", ProxyServerAt.x, ProxyServerAt.y), server);
+        w.SetText(w.FindAt("Edit", ProxyPortAt.x, ProxyPortAt.y), port);
+        if (checked)
+            ASSERT_TRUE(WaitUntil([&] { return SendMessageA(box, BM_GETCHECK, 0, 0) == BST_CHECKED; }, 5s));
+    }
+
+    // Next on the proxy page: the program installation step.
+    void InstallProgram(TWizard& w, const std::string& landingHeading)
+    {
+        w.ClickButton(Next);
+        ASSERT_TRUE(w.WaitForLabel(landingHeading, 300s)) << "did not reach " << landingHeading;
+    }
+
+    void ExpectAbortedWith(TWizard& w, const std::string& message)
+    {
+        HWND box = w.WaitForDialog("Korvant Setup");
+        ASSERT_NE(box, nullptr) << "no error box";
+        EXPECT_EQ(w.DialogMessage(box), message);
+        w.PressDialogButton(box, "OK");
+        ASSERT_TRUE(w.WaitForLabel(HeadingAbort, 30s));
+        HWND finish = w.Find("Button", "Voltooien");
+        ASSERT_NE(finish, nullptr);
+        EXPECT_EQ(w.TopmostAt(finish), finish) << "Finish is not on top";
+        EXPECT_EQ(w.Find("Button", "&Annuleer"), nullptr) << "Cancel still visible";
+    }
+
+    std::string Next = "Volgende >";
+};
+
+TEST_F(Install, DutchOnDriveCInstallsEverything)
+{
+    TWizard w;
+    ToProxyPage(w);
+    InstallProgram(w, HeadingData);
+
+    EXPECT_EQ(WindowText(w.FindAt("Edit", DataFolderAt.x, DataFolderAt.y)), "C:\\KORVANT07\\DATA07") << w.Describe();
+    EXPECT_EQ(WindowText(w.FindAt("ComboBox", VariantListAt.x, VariantListAt.y)), "Belgisch (Vlaamse) versie");
+    EXPECT_TRUE(Exists(InstallFolder + "KORVANT07.EXE"));
+    EXPECT_EQ(ReadFileText(InstallFolder + "VERSION.TXT"), "KORVANT 07 demo\r\nversion 7.0.1\r\n");
+    EXPECT_TRUE(Exists(InstallFolder + "HELP\\LEESMIJ.TXT"));
+    EXPECT_TRUE(Exists(InstallFolder + "HELP\\HANDLEIDING.DAT"));
+    EXPECT_TRUE(Exists(InstallFolder + "ZipEng179.dll"));
+    EXPECT_FALSE(Exists(InstallFolder + "main.zip"));
+    EXPECT_FALSE(Exists(InstallFolder + "upgrade.zip"));
+
+    w.ClickButton("Volgende >");
+    ASSERT_TRUE(w.WaitForLabel(HeadingDone, 300s));
+    HWND finish = w.Find("Button", "Voltooien");
+    ASSERT_NE(finish, nullptr);
+    EXPECT_EQ(w.TopmostAt(finish), finish) << "Finish is not on top";
+    EXPECT_NE(w.Find("Button", "&Annuleer"), nullptr);
+
+    for (const char* folder : {"GLOBAL", "MESSAGES", "LEVLIST"})
+        EXPECT_TRUE(Exists(DataFolder + folder)) << folder;
+    EXPECT_EQ(ReadFileText(DataFolder + "GLOBAL\\WINKEL.DAT"), "KORVANT data set\r\nvariant=benl\r\n");
+    EXPECT_FALSE(Exists(DataFolder + "GLOBAL\\global.zip"));
+    EXPECT_TRUE(Exists(DataFolder + "GLOBAL\\ADMINISTRATIE.DB"));
+    EXPECT_TRUE(Exists(DataFolder + "MESSAGES\\MESSAGES.DB"));
+    EXPECT_EQ(ReadFileText(DataFolder + "upgrade.txt"), "KORVANT 07 upgrade 7.0.1\r\n");
+    EXPECT_EQ(ReadFileText(DataFolder + "upgrade.zip"), ReadFileText(WwwFolder() + "upgrade.zip"));
+
+    EXPECT_EQ(ReadFileText(InstallFolder + "KORVANT07.LOG"),
+              "C:\\KORVANT07\\KORVANT07.EXE \"/action=CreateAdministratieDB\" \"C:\\KORVANT07\\DATA07\\GLOBAL\"\r\n"
+              "C:\\KORVANT07\\KORVANT07.EXE \"/action=CreateMessagesDB\" \"C:\\KORVANT07\\DATA07\\MESSAGES\"\r\n");
+
+    EXPECT_EQ(ReadFileText(InstallFolder + "CONFIG07.INI"),
+              "[CONFIG]\r\nDEFAULT_BEDRIJF=000\r\n"
+              "[BEDRIJVEN]\r\n000=\"STANDAARD\"\r\n"
+              "[000]\r\nID=\"000\"\r\nNAAM=\"STANDAARD\"\r\nBEDRIJF_DIRECTORY=\"C:\\KORVANT07\\DATA07\\\"\r\n"
+              "USE_DBSERVER=0\r\nPC_DBSERVER=\r\nAFSTAND=0\r\n");
+    EXPECT_EQ(ReadFileText(InstallFolder + "000\\CONFIG07.INI"),
+              "[CONFIG]\r\nKASKONTANT=570000\r\nBACKUP_AUTO=1\r\nBACKUP_AUTO_CURRENT=1\r\nBACKUP_COMPRESSIE=5\r\n"
+              "MAIL_SERVER=2\r\nMAIL_INDELING=2\r\nTAAL=NL\r\n");
+
+    std::string link = DesktopFolder() + "Korvant.lnk";
+    ASSERT_TRUE(Exists(link));
+    // Kept for the check with lnkinfo that runs after these tests.
+    CopyFileA(link.c_str(), (BinaryDir() + "\\e2e\\dutch-install.lnk").c_str(), FALSE);
+
+    w.Click(finish);
+    EXPECT_TRUE(w.WaitForExit(20s));
+}
+
+std::string MainIni(const std::string& dataFolder)
+{
+    return "[CONFIG]\r\nDEFAULT_BEDRIJF=000\r\n"
+           "[BEDRIJVEN]\r\n000=\"STANDAARD\"\r\n"
+           "[000]\r\nID=\"000\"\r\nNAAM=\"STANDAARD\"\r\nBEDRIJF_DIRECTORY=\"" + dataFolder + "\"\r\n"
+           "USE_DBSERVER=0\r\nPC_DBSERVER=\r\nAFSTAND=0\r\n";
+}
+
+std::string CompanyIni(const std::string& kaskontant, const std::string& taal)
+{
+    return "[CONFIG]\r\nKASKONTANT=" + kaskontant +
+           "\r\nBACKUP_AUTO=1\r\nBACKUP_AUTO_CURRENT=1\r\nBACKUP_COMPRESSIE=5\r\n"
+           "MAIL_SERVER=2\r\nMAIL_INDELING=2\r\nTAAL=" + taal + "\r\n";
+}
+
+struct TVariantCase {
+    int Item;
+    const char* Code;
+    const char* Kaskontant;
+};
+
+class FrenchInstall : public Install, public ::testing::WithParamInterface<TVariantCase> {};
+
+TEST_P(FrenchInstall, EachVariantInFrench)
+{
+    const TVariantCase& variant = GetParam();
+    TWizard w;
+    ToProxyPage(w, true);
+    EXPECT_TRUE(w.LabelVisible("Institutions Proxy")) << w.Describe();
+    InstallProgram(w, "Installation de donn\xE9" "es ");
+    HWND list = w.FindAt("ComboBox", VariantListAt.x, VariantListAt.y);
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(WindowText(list), "Version Belgique (Flamand)");
+    w.SelectComboItem(list, variant.Item);
+    w.ClickButton(Next);
+    ASSERT_TRUE(w.WaitForLabel("Installation termin\xE9" "e", 300s));
+
+    EXPECT_EQ(ReadFileText(DataFolder + "GLOBAL\\WINKEL.DAT"),
+              std::string("KORVANT data set\r\nvariant=") + variant.Code + "\r\n");
+    EXPECT_EQ(ReadFileText(InstallFolder + "CONFIG07.INI"), MainIni("C:\\KORVANT07\\DATA07\\"));
+    EXPECT_EQ(ReadFileText(InstallFolder + "000\\CONFIG07.INI"), CompanyIni(variant.Kaskontant, "FR"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Variants, FrenchInstall,
+                         ::testing::Values(TVariantCase{0, "benl", "570000"}, TVariantCase{1, "nl", "01000"},
+                                           TVariantCase{2, "befr", "570000"}));
+
+// Existing data elsewhere: only the configuration and the shortcut are made.
+TEST_F(Install, ExistingDataIsCheckedNotInstalled)
+{
+    const std::string shared = "C:\\KORVANT07-SHARED\\";
+    RemoveTree("C:\\KORVANT07-SHARED");
+    TWizard w;
+    ToProxyPage(w);
+    InstallProgram(w, HeadingData);
+    w.Click(w.Find("Button", "Installeer GEEN gegevens."));
+    HWND folder = w.FindAt("Edit", DataFolderAt.x, DataFolderAt.y);
+    w.SetText(folder, shared);
+
+    // No data set there: the error box, then back on the data page.
+    w.ClickButton(Next);
+    HWND box = w.WaitForDialog("Korvant Setup");
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(w.DialogMessage(box), "De opgegeven locatie bevat geen geldige gegevens.");
+    w.PressDialogButton(box, "OK");
+    ASSERT_TRUE(w.WaitForLabel(HeadingData, 30s));
+    EXPECT_FALSE(Exists(InstallFolder + "CONFIG07.INI"));
+    EXPECT_FALSE(Exists(shared + "GLOBAL"));
+
+    // With the marker file the step goes through without touching the data.
+    CreateDirectoryA(shared.c_str(), nullptr);
+    CreateDirectoryA((shared + "GLOBAL").c_str(), nullptr);
+    std::ofstream(shared + "GLOBAL\\WINKEL.DAT") << "shared data";
+    w.ClickButton(Next);
+    ASSERT_TRUE(w.WaitForLabel(HeadingDone, 120s));
+    EXPECT_FALSE(Exists(shared + "MESSAGES"));
+    EXPECT_FALSE(Exists(shared + "upgrade.txt"));
+    EXPECT_EQ(ReadFileText(InstallFolder + "CONFIG07.INI"), MainIni(shared));
+    EXPECT_EQ(ReadFileText(InstallFolder + "000\\CONFIG07.INI"), CompanyIni("570000", "NL"));
+    EXPECT_FALSE(Exists(InstallFolder + "KORVANT07.LOG")) << "the program was run";
+    EXPECT_TRUE(Exists(DesktopFolder() + "Korvant.lnk"));
+    RemoveTree("C:\\KORVANT07-SHARED");
+}
+
+TEST_F(Install, ThroughTinyproxyWhenAsked)
+{
+    TWizard w;
+    ToProxyPage(w);
+    UseProxy(w, "127.0.0.1", std::to_string(TinyproxyPort));
+    InstallProgram(w, HeadingData);
+    EXPECT_TRUE(Exists(InstallFolder + "KORVANT07.EXE"));
+    std::string log = ReadFileText(BinaryDir() + "\\peers\\tinyproxy.log");
+    EXPECT_NE(log.find("/korvant07/main.zip"), std::string::npos) << "main.zip did not pass the proxy";
+}
+
+TEST_F(Install, TypedProxyUnusedWhenNotChecked)
+{
+    TWizard w;
+    ToProxyPage(w);
+    // A proxy that would refuse every connection.
+    UseProxy(w, "127.0.0.1", "9", false);
+    InstallProgram(w, HeadingData);
+    EXPECT_TRUE(Exists(InstallFolder + "KORVANT07.EXE"));
+}
+
+struct TFailureCase {
+    const char* Name;
+    const char* Faults; // control lines for the fault proxy
+    int ProxyPort;      // 0: the fault proxy
+    const char* Message;
+    const char* Kept = nullptr; // a file the failure must leave in the install folder
+};
+
+class InstallFailure : public Install, public ::testing::WithParamInterface<TFailureCase> {};
+
+TEST_P(InstallFailure, EndsOnAbortWithTheMessage)
+{
+    const TFailureCase& failure = GetParam();
+    std::string faults = failure.Faults;
+    const std::string marker = "$BUILD/";
+    for (size_t at; (at = faults.find(marker)) != std::string::npos;)
+        faults.replace(at, marker.size(), std::string(std::getenv("KORVANT_BINARY_DIR")) + "/");
+    SetFaults(faults);
+    TWizard w;
+    ToProxyPage(w);
+    UseProxy(w, "127.0.0.1", std::to_string(failure.ProxyPort ? failure.ProxyPort : FaultProxyPort));
+    w.ClickButton(Next);
+    ExpectAbortedWith(w, failure.Message);
+    EXPECT_TRUE(w.Running());
+    if (failure.Kept)
+        EXPECT_TRUE(Exists(InstallFolder + failure.Kept)) << failure.Kept;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Failures, InstallFailure,
+    ::testing::Values(
+        TFailureCase{"NotFound", "main.zip 404\n", 0, "HTTP/1.1 404 Not Found"},
+        TFailureCase{"ClosedMidBody", "main.zip close-mid-body\n", 0, "Connection Closed Gracefully.", "main.zip"},
+        TFailureCase{"WrongPassword", "main.zip from=$BUILD/e2e/wrong-password.zip\n", 0,
+                     "Unzip Error:3: Wrong password for KORVANT07.EXE", "main.zip"},
+        // The engine cannot be loaded: nothing is installed, so the archive stays.
+        TFailureCase{"NoEngine", "ZipEng179.dll from=$BUILD/e2e/not-a-dll.dll\n", 0,
+                     "Unzip Error:10650: Failed to load C:\\KORVANT07\\ZipEng179.dll", "main.zip"},
+        TFailureCase{"Refused", "", 9, "Socket Error # 10061\r\nConnection refused."}),
+    [](const ::testing::TestParamInfo<TFailureCase>& info) { return std::string(info.param.Name); });
+
+} // namespace

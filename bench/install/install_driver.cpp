@@ -1,0 +1,87 @@
+// Times the wizard's program installation step as a person would see it: from
+// the click on Next on the proxy page until the data page shows. Starts
+// Setup.exe from KORVANT_BINARY_DIR\bin, prints the seconds on standard output
+// and ends the wizard. Exit code 1 when the step fails or does not finish.
+#include "uWizardDriver.h"
+
+#include <cstdio>
+#include <stdexcept>
+#include <exception>
+
+using namespace e2e;
+
+namespace {
+
+const std::string Next = "Volgende >";
+const std::string HeadingData = "Gegevens installeren";
+const std::string HeadingAbort = "Installatie is niet voltooid";
+constexpr auto StepTimeout = 30min;
+
+// The proxy server field, right of the picture strip on the proxy page.
+constexpr int ProxyServerX = 129 + 60;
+constexpr int ProxyServerY = 236;
+
+// What is left of the wizard after the measurement is of no interest: end it
+// at once instead of answering its Cancel confirmation.
+void EndWizard(const TWizard& w)
+{
+    DWORD pid = 0;
+    GetWindowThreadProcessId(w.Form(), &pid);
+    if (HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid)) {
+        TerminateProcess(process, 0);
+        WaitForSingleObject(process, 10000);
+        CloseHandle(process);
+    }
+}
+
+int Run()
+{
+    TWizard w;
+    w.ClickButton(Next);
+    if (!WaitUntil([&] { return w.Find("Button", Next) != nullptr; }, 30s))
+        throw std::runtime_error("the wizard did not leave its first page");
+    w.ClickButton(Next);
+    w.ClickButton(Next);
+    if (!WaitUntil([&] { return w.FindAt("Edit", ProxyServerX, ProxyServerY) != nullptr; }, 30s))
+        throw std::runtime_error("the proxy page did not show:\n" + w.Describe());
+
+    const auto start = std::chrono::steady_clock::now();
+    w.ClickButton(Next);
+    HWND errorBox = nullptr;
+    bool done = WaitUntil(
+        [&] {
+            if (w.LabelVisible(HeadingData) || w.LabelVisible(HeadingAbort))
+                return true;
+            // The error box comes before the Abort page.
+            errorBox = w.WaitForDialog("Korvant Setup", 0ms);
+            return errorBox != nullptr;
+        },
+        StepTimeout);
+    const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
+
+    int status = 0;
+    if (!done) {
+        std::fprintf(stderr, "the step did not finish within %d minutes\n", int(StepTimeout.count()));
+        status = 1;
+    } else if (errorBox || !w.LabelVisible(HeadingData)) {
+        std::fprintf(stderr, "the step failed: %s\n", errorBox ? w.DialogMessage(errorBox).c_str() : HeadingAbort.c_str());
+        status = 1;
+    } else {
+        std::printf("%.3f\n", elapsed.count());
+    }
+    std::fflush(stdout);
+    EndWizard(w);
+    return status;
+}
+
+} // namespace
+
+int main()
+{
+    try {
+        return Run();
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "install_driver: %s\n", error.what());
+        return 1;
+    }
+}

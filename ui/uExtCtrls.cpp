@@ -63,6 +63,23 @@ public:
         FNotebook->InsertPage(index, page);
     }
     void Delete(int index) override { delete Page(index); }
+    // Assigning names renames the pages it can keep: a page goes (with the
+    // controls on it) only when the new list is shorter.
+    void Assign(const TPersistent& source) override
+    {
+        const auto* list = dynamic_cast<const TStrings*>(&source);
+        if (!list) {
+            TStrings::Assign(source);
+            return;
+        }
+        while (Count() > list->Count())
+            Delete(Count() - 1);
+        for (int i = 0; i < list->Count(); ++i)
+            if (i < Count())
+                Put(i, list->Get(i));
+            else
+                Add(list->Get(i));
+    }
     void Clear() override
     {
         while (Count() > 0)

@@ -217,6 +217,15 @@ TEST(Controls, NotebookPageIndexIgnoresTheCurrentNegativeAndTooLargeIndexes)
     EXPECT_EQ(book->Pages()->Text(), "one\r\ntwo\r\nthree\r\n");
     EXPECT_EQ(book->Pages()->GetObject(2), book->Page(2));
     EXPECT_EQ(book->Page(2)->Owner(), book);
+    // Assigning names (as a walk over published lists does) renames the pages
+    // it can keep; the controls on them stay.
+    TStringList names;
+    names.SetText("een\ntwee");
+    book->Pages()->Assign(names);
+    EXPECT_EQ(book->PageCount(), 2);
+    EXPECT_EQ(book->Page(1)->Caption(), "twee");
+    EXPECT_EQ(onSecond->Parent(), book->Page(1));
+    EXPECT_EQ(book->PageIndex(), 1);
 }
 
 TEST(Controls, TabEnterAndEscapeGoToTheFormUnlessTheControlWantsThem)

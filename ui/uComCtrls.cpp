@@ -2,6 +2,9 @@
 
 #include "uComCtrls.h"
 
+#include <algorithm>
+#include <cstdint>
+
 using namespace ui_detail;
 
 TProgressBar::TProgressBar(TComponent* owner) : TWinControl(owner)
@@ -20,6 +23,15 @@ void TProgressBar::InitializeWnd()
 {
     SendMessageA(FHandle, PBM_SETRANGE32, static_cast<WPARAM>(FMin), FMax);
     SendMessageA(FHandle, PBM_SETPOS, static_cast<WPARAM>(FPosition), 0);
+    FShownFill = Fill(FPosition);
+}
+
+int TProgressBar::Fill(int position) const
+{
+    if (FMax <= FMin)
+        return 0;
+    const std::int64_t clamped = std::clamp(position, FMin, FMax);
+    return static_cast<int>((clamped - FMin) * FWidth / (static_cast<std::int64_t>(FMax) - FMin));
 }
 
 void TProgressBar::SetMin(int value)
@@ -39,6 +51,11 @@ void TProgressBar::SetMax(int value)
 void TProgressBar::SetPosition(int value)
 {
     FPosition = value;
-    if (HandleAllocated())
-        SendMessageA(FHandle, PBM_SETPOS, static_cast<WPARAM>(value), 0);
+    // The bar repaints at once on every new position, which costs a trip to
+    // the display; a download reports thousands of positions, so the window
+    // only hears of those that change the filled width.
+    if (!HandleAllocated() || Fill(value) == FShownFill)
+        return;
+    SendMessageA(FHandle, PBM_SETPOS, static_cast<WPARAM>(value), 0);
+    FShownFill = Fill(value);
 }

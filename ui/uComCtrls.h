@@ -20,5 +20,9 @@ protected:
     void InitializeWnd() override;
 
 private:
+    // Filled width in pixels for a position.
+    int Fill(int position) const;
+
     int FMin = 0, FMax = 100, FPosition = 0;
+    int FShownFill = 0; // what the window shows
 };

@@ -83,6 +83,9 @@ SIZE MeasureText(const AnsiString& text, const TFont& font, int width, UINT extr
         TEXTMETRICA tm;
         GetTextMetricsA(dc, &tm);
         size.cy = tm.tmHeight;
+        // Room for the last glyph's overhang: Wine's static control drops a
+        // final full stop that ends exactly on the edge.
+        size.cx += tm.tmOverhang + 2;
     }
     SelectObject(dc, old);
     ReleaseDC(nullptr, dc);

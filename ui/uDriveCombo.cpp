@@ -82,18 +82,6 @@ void TDriveCombo::SetDrive(char letter)
         SetItemIndex(static_cast<int>(pos));
 }
 
-AnsiString TDriveCombo::DriveText() const
-{
-    const char d = Drive();
-    return d ? AnsiString(1, d) : AnsiString();
-}
-
-void TDriveCombo::SetDriveText(const AnsiString& text)
-{
-    if (!text.empty())
-        SetDrive(text[0]);
-}
-
 void TDriveCombo::CreateParams(TCreateParams& p)
 {
     TComboBox::CreateParams(p);

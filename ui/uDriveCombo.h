@@ -4,7 +4,7 @@
 #include "uStdCtrls.h"
 
 class TDriveCombo : public TComboBox {
-    RT_PUBLISHED(TDriveCombo, TComboBox, StrProp<&TDriveCombo::DriveText, &TDriveCombo::SetDriveText>("Drive"),
+    RT_PUBLISHED(TDriveCombo, TComboBox, OtherProp("Drive"),
         OtherProp("TextOffset"))
 public:
     explicit TDriveCombo(TComponent* owner);
@@ -15,8 +15,6 @@ public:
     // Selects the drive with that letter (any case); an unlisted letter
     // changes nothing.
     void SetDrive(char letter);
-    AnsiString DriveText() const;
-    void SetDriveText(const AnsiString& text);
 
     int TextOffset() const { return FTextOffset; }
     void SetTextOffset(int offset) { FTextOffset = offset; }

@@ -1,9 +1,22 @@
 #include "ufrmMain.h"
 
 #include "translation/uTranslator.h"
+#include "ui/uActnList.h"
 #include "ui/uDialogs.h"
 
 TfrmMain* frmMain = nullptr;
+
+void RegisterTranslationIgnores()
+{
+    GlobalIgnoreClassProperty(&TAction::ClassInfo(), "Category");
+    GlobalIgnoreClassProperty(&TControl::ClassInfo(), "HelpKeyword");
+    GlobalIgnoreClassProperty(&TNotebook::ClassInfo(), "Pages");
+    GlobalIgnoreClassProperty(&TControl::ClassInfo(), "ImeName");
+    GlobalIgnoreWholeClass(&TFont::ClassInfo());
+    GlobalIgnoreClassProperty(&TNetHTTP::ClassInfo(), "Request");
+    GlobalIgnoreClassProperty(&TZipArchive::ClassInfo(), "Language");
+    GlobalIgnoreClassProperty(&AdComboBox::ClassInfo(), "Values");
+}
 
 namespace {
 // The form's texts are Dutch in the ANSI code page (Windows-1252).

@@ -151,3 +151,8 @@ private:
 };
 
 extern TfrmMain* frmMain;
+
+// What form translation must never touch: names, fonts, the page list, the
+// request settings, the archive component's language and the variant codes.
+// Once, at start-up, before the form exists.
+void RegisterTranslationIgnores();

@@ -39,6 +39,7 @@ install_deps
 
 # --- the benchmark's own build: Setup.exe with the benchmark server's URL ------
 log "building Setup.exe for $url and the driver in $build"
+mkdir -p "$work"
 cmake -S "$KORVANT_ROOT" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
   -DCMAKE_BUILD_TYPE=Release -DKORVANT_TESTS=OFF -DKORVANT_BENCH=ON \
   -DKORVANT_DOWNLOAD_URL="$url" >"$work/cmake.log" 2>&1 \

@@ -379,7 +379,7 @@ bool TSession::Selected(const TEntry& e) const
     if (Cmd.SpecCount <= 0 || !Cmd.Specs)
         return true;
     for (std::int32_t i = 0; i < Cmd.SpecCount; ++i)
-        if (Cmd.Specs[i].Spec && WildMatch(ToWide(Cmd.Specs[i].Spec, CP_ACP).c_str(), e.Name.c_str()))
+        if (Cmd.Specs[i].Pattern && WildMatch(ToWide(Cmd.Specs[i].Pattern, CP_ACP).c_str(), e.Name.c_str()))
             return true;
     return false;
 }

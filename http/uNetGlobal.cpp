@@ -91,25 +91,6 @@ AnsiString TrimRight(std::string_view text)
     return AnsiString(text.substr(0, e));
 }
 
-bool TryStrToInt64(std::string_view text, std::int64_t& value)
-{
-    size_t i = 0;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
-        negative = text[i++] == '-';
-    if (i == text.size())
-        return false;
-    std::uint64_t v = 0;
-    for (; i < text.size(); ++i) {
-        if (text[i] < '0' || text[i] > '9')
-            return false;
-        if (v > (static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max()) - 9) / 10)
-            return false;
-        v = v * 10 + static_cast<unsigned>(text[i] - '0');
-    }
-    value = negative ? -static_cast<std::int64_t>(v) : static_cast<std::int64_t>(v);
-    return true;
-}
 
 bool TryHexToInt64(std::string_view text, std::int64_t& value)
 {

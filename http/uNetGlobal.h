@@ -24,7 +24,6 @@ bool StartsText(std::string_view prefix, std::string_view text); // ignoring cas
 bool EndsText(std::string_view suffix, std::string_view text);   // ignoring case
 AnsiString TrimRight(std::string_view text);
 // A decimal or hexadecimal number of the whole text, false otherwise.
-bool TryStrToInt64(std::string_view text, std::int64_t& value);
 bool TryHexToInt64(std::string_view text, std::int64_t& value);
 int StrToIntDef(std::string_view text, int fallback);
 

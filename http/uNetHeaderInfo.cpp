@@ -81,7 +81,7 @@ namespace {
 std::uint32_t RangeNumber(const AnsiString& text)
 {
     std::int64_t v;
-    return net::TryStrToInt64(Trim(text), v) && v >= 0 && v <= 0xFFFFFFFFll ? static_cast<std::uint32_t>(v) : 0;
+    return TryStrToInt64(Trim(text), v) && v >= 0 && v <= 0xFFFFFFFFll ? static_cast<std::uint32_t>(v) : 0;
 }
 
 TDateTime DateOf(const AnsiString& text)

@@ -71,7 +71,7 @@ AnsiString Trim(std::string_view text)
 
 AnsiString IntToStr(std::int64_t value) { return std::to_string(value); }
 
-bool TryStrToInt(std::string_view text, int& value)
+bool TryStrToInt64(std::string_view text, std::int64_t& value)
 {
     size_t i = 0;
     bool negative = false;
@@ -79,17 +79,22 @@ bool TryStrToInt(std::string_view text, int& value)
         negative = text[i++] == '-';
     if (i == text.size())
         return false;
-    std::int64_t v = 0;
+    std::uint64_t v = 0;
     for (; i < text.size(); ++i) {
         if (text[i] < '0' || text[i] > '9')
             return false;
-        v = v * 10 + (text[i] - '0');
-        if (v > static_cast<std::int64_t>(std::numeric_limits<int>::max()) + 1)
+        if (v > (static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max()) - 9) / 10)
             return false;
+        v = v * 10 + static_cast<unsigned>(text[i] - '0');
     }
-    if (negative)
-        v = -v;
-    if (v > std::numeric_limits<int>::max() || v < std::numeric_limits<int>::min())
+    value = negative ? -static_cast<std::int64_t>(v) : static_cast<std::int64_t>(v);
+    return true;
+}
+
+bool TryStrToInt(std::string_view text, int& value)
+{
+    std::int64_t v = 0;
+    if (!TryStrToInt64(text, v) || v < std::numeric_limits<int>::min() || v > std::numeric_limits<int>::max())
         return false;
     value = static_cast<int>(v);
     return true;

@@ -18,6 +18,7 @@ AnsiString Trim(std::string_view text);
 AnsiString IntToStr(std::int64_t value);
 // Strict decimal integer; false for empty text, junk or overflow.
 bool TryStrToInt(std::string_view text, int& value);
+bool TryStrToInt64(std::string_view text, std::int64_t& value);
 
 AnsiString IncludeTrailingBackslash(std::string_view path);
 AnsiString ExcludeTrailingBackslash(std::string_view path);

@@ -84,11 +84,11 @@ void TCustomZipArchive::FinishOperation()
     if (w.Reentry())
         FReentry = true;
     FFSpecArgs.Clear();
-    for (const AnsiString& spec : w.Settings.FSpecArgs)
-        FFSpecArgs.Add(spec);
+    for (const AnsiString& pattern : w.Settings.FSpecArgs)
+        FFSpecArgs.Add(pattern);
     FFSpecArgsExcl.Clear();
-    for (const AnsiString& spec : w.Settings.FSpecArgsExcl)
-        FFSpecArgsExcl.Add(spec);
+    for (const AnsiString& pattern : w.Settings.FSpecArgsExcl)
+        FFSpecArgsExcl.Add(pattern);
     if (FActive == -1) {
         FActive = 0;
         w.SetActive(false);

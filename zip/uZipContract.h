@@ -33,7 +33,7 @@ inline constexpr std::int32_t kHandlerException = 10106;
 
 // One file specification: the address of one pattern, then zeros.
 struct TFileSpec {
-    const char* Spec;
+    const char* Pattern;
     std::int32_t Reserved[7];
 };
 

@@ -158,7 +158,7 @@ TEST_F(Wizard, ClientAreaHoldsTheStripTheBarAndTheNotebook)
     EXPECT_TRUE(Above(form->btNEXT->Handle(), form->btFINISH->Handle()));
 }
 
-struct TControlSpec {
+struct TExpectedControl {
     const char* Name;
     int Page;
     int Left, Top, Width, Height; // -1: sized by the control itself
@@ -166,7 +166,7 @@ struct TControlSpec {
     int TabOrder; // -1: not a tab stop
 };
 
-const TControlSpec kControls[] = {
+const TExpectedControl kControls[] = {
     {"Label1", 0, 16, 64, -1, -1, "Kies uw taal - Choisissez votre langue", -1},
     {"rbNEDERLANDS", 0, 32, 96, 113, -1, "Nederlands", 0},
     {"rbFRANS", 0, 32, 120, 113, -1, "Fran\xE7" "ais", 1},
@@ -216,27 +216,27 @@ const TControlSpec kControls[] = {
 
 TEST_F(Wizard, EveryControlSitsOnItsPageWithItsTextPositionSizeAndTabOrder)
 {
-    for (const TControlSpec& spec : kControls) {
-        SCOPED_TRACE(spec.Name);
-        auto* control = dynamic_cast<TWinControl*>(form->FindComponent(spec.Name));
+    for (const TExpectedControl& want : kControls) {
+        SCOPED_TRACE(want.Name);
+        auto* control = dynamic_cast<TWinControl*>(form->FindComponent(want.Name));
         ASSERT_NE(control, nullptr);
         HWND h = control->Handle();
-        EXPECT_EQ(GetParent(h), form->Notebook1->Page(spec.Page)->Handle());
+        EXPECT_EQ(GetParent(h), form->Notebook1->Page(want.Page)->Handle());
         RECT r = RectInParent(h);
-        EXPECT_EQ(r.left, spec.Left);
-        EXPECT_EQ(r.top, spec.Top);
-        if (spec.Width >= 0)
-            EXPECT_EQ(r.right - r.left, spec.Width);
-        if (spec.Height >= 0)
-            EXPECT_EQ(r.bottom - r.top, spec.Height);
-        if (spec.Text)
-            EXPECT_EQ(WindowText(h), spec.Text);
-        if (spec.TabOrder >= 0)
-            EXPECT_EQ(control->TabOrder(), spec.TabOrder);
-        EXPECT_EQ(control->TabStop(), spec.TabOrder >= 0);
+        EXPECT_EQ(r.left, want.Left);
+        EXPECT_EQ(r.top, want.Top);
+        if (want.Width >= 0)
+            EXPECT_EQ(r.right - r.left, want.Width);
+        if (want.Height >= 0)
+            EXPECT_EQ(r.bottom - r.top, want.Height);
+        if (want.Text)
+            EXPECT_EQ(WindowText(h), want.Text);
+        if (want.TabOrder >= 0)
+            EXPECT_EQ(control->TabOrder(), want.TabOrder);
+        EXPECT_EQ(control->TabStop(), want.TabOrder >= 0);
         EXPECT_TRUE(IsWindowEnabled(h));
         if (auto* label = dynamic_cast<TLabel*>(control)) {
-            const bool wrapped = spec.Width >= 0;
+            const bool wrapped = want.Width >= 0;
             EXPECT_EQ(label->WordWrap(), wrapped);
             EXPECT_EQ(label->AutoSize(), !wrapped);
             if (!wrapped && !label->Caption().empty()) {

@@ -31,7 +31,7 @@ inline constexpr std::int32_t kGoOn = 0;
 inline constexpr std::int32_t kCancel = 1;
 inline constexpr std::int32_t kHandlerException = 10106;
 
-// One file specification: the address of one pattern, then zeros.
+// One file pattern to extract: its address, then zeros.
 struct TFileSpec {
     const char* Pattern;
     std::int32_t Reserved[7];

@@ -218,8 +218,8 @@ int TZipWorker::Extract()
         std::vector<TFileSpec> specs;
         const auto& args = Settings.FSpecArgs;
         if (!args.empty() && args.front() != "*.*")
-            for (const AnsiString& spec : args)
-                specs.push_back(TFileSpec{spec.c_str(), {}});
+            for (const AnsiString& pattern : args)
+                specs.push_back(TFileSpec{pattern.c_str(), {}});
         block.SpecCount = static_cast<std::int32_t>(specs.size());
         block.Specs = specs.empty() ? nullptr : specs.data();
         block.PwdReqCount = static_cast<std::int32_t>(std::min(Settings.PasswordReqCount, 15u));

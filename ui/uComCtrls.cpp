@@ -31,7 +31,9 @@ int TProgressBar::Fill(int position) const
     if (FMax <= FMin)
         return 0;
     const std::int64_t clamped = std::clamp(position, FMin, FMax);
-    return static_cast<int>((clamped - FMin) * FWidth / (static_cast<std::int64_t>(FMax) - FMin));
+    // Hundredths of the range: finer steps are not seen, and each repaint
+    // costs a round trip to the display.
+    return static_cast<int>((clamped - FMin) * 100 / (static_cast<std::int64_t>(FMax) - FMin));
 }
 
 void TProgressBar::SetMin(int value)
@@ -53,7 +55,7 @@ void TProgressBar::SetPosition(int value)
     FPosition = value;
     // The bar repaints at once on every new position, which costs a trip to
     // the display; a download reports thousands of positions, so the window
-    // only hears of those that change the filled width.
+    // only hears of those that move the bar by a hundredth.
     if (!HandleAllocated() || Fill(value) == FShownFill)
         return;
     SendMessageA(FHandle, PBM_SETPOS, static_cast<WPARAM>(value), 0);

@@ -20,7 +20,7 @@ protected:
     void InitializeWnd() override;
 
 private:
-    // Filled width in pixels for a position.
+    // The filled part of the bar for a position, in hundredths.
     int Fill(int position) const;
 
     int FMin = 0, FMax = 100, FPosition = 0;

@@ -2,6 +2,7 @@
 // form that the French catalog knows reads French on its control, as the
 // catalog source says; the rest, and the variant codes, stay as designed.
 #include "setup/ufrmMain.h"
+#include "tests/setup/uWizardPictures.h"
 #include "tests/ui/uUiTestKit.h"
 #include "translation/uTranslator.h"
 
@@ -192,18 +193,7 @@ TEST_F(French, BackToDutchRestoresTheDesign)
 TEST_F(French, EachPageIsPicturedInFrench)
 {
     ChooseFrench();
-    const char* const names[] = {"SelectTaal", "Start", "Locatie", "ProxySettings", "InstallMain",
-                                 "Data", "InstallData", "Einde", "Abort"};
-    const std::string folder = ScreenshotFolder();
-    for (int i = 0; i < 9; ++i) {
-        form->Notebook1->SetPageIndex(i);
-        if (i == 8) {
-            form->btCANCEL->Hide();
-            form->btFINISH->BringToFront();
-        }
-        const std::string path = folder + "/page-" + std::to_string(i) + "-" + names[i] + "-fr.png";
-        EXPECT_TRUE(SaveWindowPng(form->Handle(), path)) << path;
-    }
+    PictureEveryPage(*form, "-fr");
 }
 
 } // namespace

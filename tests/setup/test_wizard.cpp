@@ -1,6 +1,7 @@
 // The wizard form on real windows: layout, navigation, Cancel, Finish, the
 // busy state and the failure path, the variant list, and a picture per page.
 #include "setup/ufrmMain.h"
+#include "tests/setup/uWizardPictures.h"
 #include "tests/ui/uUiTestKit.h"
 
 #include <gtest/gtest.h>
@@ -514,16 +515,7 @@ TEST_F(Wizard, TheVariantListGivesTheCodeOfTheChosenItemAndF1OpensIt)
 
 TEST_F(Wizard, EachPageIsPicturedForPeopleToLookAt)
 {
-    const std::string folder = ScreenshotFolder();
-    for (int i = 0; i < 9; ++i) {
-        form->Notebook1->SetPageIndex(i);
-        if (i == 8) {
-            form->btCANCEL->Hide();
-            form->btFINISH->BringToFront();
-        }
-        const std::string path = folder + "/page-" + std::to_string(i) + "-" + kPageNames[i] + ".png";
-        EXPECT_TRUE(SaveWindowPng(form->Handle(), path)) << path;
-    }
+    PictureEveryPage(*form, "");
 }
 
 } // namespace

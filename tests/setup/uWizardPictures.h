@@ -1,0 +1,25 @@
+#pragma once
+// One picture per wizard page, so a person can look at the wizard without
+// starting it; Abort is shown as the wizard leaves it (Finish on top).
+#include "setup/ufrmMain.h"
+#include "tests/ui/uUiTestKit.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+inline void PictureEveryPage(TfrmMain& form, const std::string& suffix)
+{
+    const char* const names[] = {"SelectTaal", "Start", "Locatie", "ProxySettings", "InstallMain",
+                                 "Data", "InstallData", "Einde", "Abort"};
+    const std::string folder = ScreenshotFolder();
+    for (int i = 0; i < 9; ++i) {
+        form.Notebook1->SetPageIndex(i);
+        if (i == 8) {
+            form.btCANCEL->Hide();
+            form.btFINISH->BringToFront();
+        }
+        const std::string path = folder + "/page-" + std::to_string(i) + "-" + names[i] + suffix + ".png";
+        EXPECT_TRUE(SaveWindowPng(form.Handle(), path)) << path;
+    }
+}

@@ -49,20 +49,14 @@ void FrameSize(const TCreateParams& p, int clientW, int clientH, int& w, int& h)
 }
 } // namespace
 
-void TForm::SetClientWidth(int width)
+void TForm::SetClientWidth(int width) { SetClientSize(width, FClientHeight); }
+
+void TForm::SetClientHeight(int height) { SetClientSize(FClientWidth, height); }
+
+void TForm::SetClientSize(int width, int height)
 {
     int oldW = FClientWidth, oldH = FClientHeight;
     FClientWidth = width;
-    TCreateParams p;
-    CreateParams(p);
-    TControl::SetBounds(FLeft, FTop, p.Width, p.Height);
-    ResizeChildren(oldW, oldH);
-    AlignControls();
-}
-
-void TForm::SetClientHeight(int height)
-{
-    int oldW = FClientWidth, oldH = FClientHeight;
     FClientHeight = height;
     TCreateParams p;
     CreateParams(p);

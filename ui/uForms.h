@@ -76,6 +76,8 @@ private:
     void ControlRemoved(TControl* control);
     TButton* FindButton(bool wantDefault) const;
     void Centre();
+    // The window's outer size follows the client size; children follow it.
+    void SetClientSize(int width, int height);
 
     int FClientWidth = 0, FClientHeight = 0;
     TFormBorderStyle FBorderStyle = TFormBorderStyle::bsSizeable;

@@ -1,5 +1,7 @@
 #include "uLocale.h"
 
+#include "uWinText.h"
+
 #include <windows.h>
 
 namespace platform {
@@ -28,7 +30,7 @@ bool DeleteEnvVar(const std::string& name)
     return ::SetEnvironmentVariableA(name.c_str(), nullptr) != FALSE;
 }
 
-bool TryMultiByteToWide(std::string_view text, unsigned codePage, std::wstring& result)
+bool TryMultiByteToWide(std::string_view text, unsigned codePage, std::u16string& result)
 {
     result.clear();
     if (text.empty())
@@ -36,8 +38,8 @@ bool TryMultiByteToWide(std::string_view text, unsigned codePage, std::wstring& 
     int n = ::MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
     if (n <= 0)
         return false;
-    result.assign(static_cast<size_t>(n), L'\0');
-    return ::MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), result.data(), n) == n;
+    result.assign(static_cast<size_t>(n), u'\0');
+    return ::MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), AsWin(result.data()), n) == n;
 }
 
 } // namespace platform

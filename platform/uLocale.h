@@ -18,6 +18,6 @@ bool DeleteEnvVar(const std::string& name);
 
 // Converts with the given code page; false when the system cannot (unknown
 // code page or bytes it does not accept).
-bool TryMultiByteToWide(std::string_view text, unsigned codePage, std::wstring& result);
+bool TryMultiByteToWide(std::string_view text, unsigned codePage, std::u16string& result);
 
 } // namespace platform

@@ -4,5 +4,5 @@
 namespace platform {
 // String-table entries of the executable; false when the id is absent.
 bool LoadStringA(int id, std::string& text);
-bool LoadStringW(int id, std::wstring& text);
+bool LoadStringW(int id, std::u16string& text);
 } // namespace platform

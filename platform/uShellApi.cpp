@@ -1,6 +1,7 @@
 #include "uShellApi.h"
 
 #include "uCom.h"
+#include "uWinText.h"
 
 #include <objbase.h>
 #include <windows.h>
@@ -77,14 +78,14 @@ long TShellLinkObject::SetWorkingDirectory(const std::string& value)
     return !F->Link ? E_POINTER : F->Link->SetWorkingDirectory(value.c_str());
 }
 
-long TShellLinkObject::Save(const std::wstring& fileName, bool remember)
+long TShellLinkObject::Save(const std::u16string& fileName, bool remember)
 {
-    return !F->File ? E_POINTER : F->File->Save(fileName.c_str(), remember ? TRUE : FALSE);
+    return !F->File ? E_POINTER : F->File->Save(AsWin(fileName.c_str()), remember ? TRUE : FALSE);
 }
 
-long TShellLinkObject::Load(const std::wstring& fileName, unsigned mode)
+long TShellLinkObject::Load(const std::u16string& fileName, unsigned mode)
 {
-    return !F->File ? E_POINTER : F->File->Load(fileName.c_str(), mode);
+    return !F->File ? E_POINTER : F->File->Load(AsWin(fileName.c_str()), mode);
 }
 
 namespace {

@@ -29,9 +29,9 @@ public:
     long SetPath(const std::string& value);
     long SetShowCmd(int value);
     long SetWorkingDirectory(const std::string& value);
-    long Save(const std::wstring& fileName, bool remember);
+    long Save(const std::u16string& fileName, bool remember);
 
-    long Load(const std::wstring& fileName, unsigned mode);
+    long Load(const std::u16string& fileName, unsigned mode);
     // Each text is read into a buffer of `capacity` characters.
     std::string GetArguments(unsigned capacity) const;
     std::string GetDescription(unsigned capacity) const;

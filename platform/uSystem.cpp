@@ -1,5 +1,7 @@
 #include "uSystem.h"
 
+#include "uWinText.h"
+
 #include <windows.h>
 
 #include <vector>
@@ -18,23 +20,23 @@ void TOwnedHandle::Close()
     FHandle = nullptr;
 }
 
-std::wstring MultiByteToWide(std::string_view text, unsigned codePage)
+std::u16string MultiByteToWide(std::string_view text, unsigned codePage)
 {
     if (text.empty())
         return {};
     int n = ::MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring result(static_cast<size_t>(n), L'\0');
-    ::MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), result.data(), n);
+    std::u16string result(static_cast<size_t>(n), u'\0');
+    ::MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), AsWin(result.data()), n);
     return result;
 }
 
-std::string WideToMultiByte(std::wstring_view text, unsigned codePage)
+std::string WideToMultiByte(std::u16string_view text, unsigned codePage)
 {
     if (text.empty())
         return {};
-    int n = ::WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    int n = ::WideCharToMultiByte(codePage, 0, AsWin(text.data()), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
     std::string result(static_cast<size_t>(n), '\0');
-    ::WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), result.data(), n, nullptr, nullptr);
+    ::WideCharToMultiByte(codePage, 0, AsWin(text.data()), static_cast<int>(text.size()), result.data(), n, nullptr, nullptr);
     return result;
 }
 

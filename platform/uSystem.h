@@ -12,8 +12,8 @@ namespace platform {
 constexpr unsigned CP_ANSI = 0;   // the system's ANSI code page (CP_ACP)
 constexpr unsigned CP_UTF8_ = 65001;
 
-std::wstring MultiByteToWide(std::string_view text, unsigned codePage);
-std::string WideToMultiByte(std::wstring_view text, unsigned codePage);
+std::u16string MultiByteToWide(std::string_view text, unsigned codePage);
+std::string WideToMultiByte(std::u16string_view text, unsigned codePage);
 unsigned AnsiCodePage();
 
 // Locale-aware comparison as the user interface sorts: <0, 0, >0.

@@ -258,8 +258,8 @@ void TfrmMain::JumpToAbort()
 
 void TfrmMain::btCANCELClick(TObject*)
 {
-    const AnsiString message = WideToAnsi(TranslateText(L"De installatie is niet voltooid.") + L'\r' +
-                                          TranslateText(L"Bent u zeker ?"));
+    const AnsiString message = WideToAnsi(TranslateText(u"De installatie is niet voltooid.") + u'\r' +
+                                          TranslateText(u"Bent u zeker ?"));
     if (!AskConfirmation(message))
         return;
     JumpToAbort();
@@ -274,7 +274,7 @@ void TfrmMain::rbSERVERClick(TObject*) { GegevensType->SetEnabled(rbSERVER->Chec
 bool TfrmMain::AskConfirmation(const AnsiString& message)
 {
     std::unique_ptr<TForm> dialog = CreateMessageDialog(message, TMsgDlgType::mtConfirmation, mbYes | mbNo);
-    dialog->SetCaption(Translated(L"WAARSCHUWING"));
+    dialog->SetCaption(Translated(u"WAARSCHUWING"));
     return dialog->ShowModal() == mrYes;
 }
 

@@ -147,7 +147,7 @@ private:
     void CreateInstallComponents();
     void ApplyProxySettings();
     // A Dutch text of the wizard's own, in the chosen language.
-    static AnsiString Translated(const wchar_t* text);
+    static AnsiString Translated(const char16_t* text);
 };
 
 extern TfrmMain* frmMain;

@@ -24,7 +24,7 @@ constexpr int DataPage = 5;
 
 } // namespace
 
-AnsiString TfrmMain::Translated(const wchar_t* text)
+AnsiString TfrmMain::Translated(const char16_t* text)
 {
     return WideToAnsi(TranslateText(text));
 }
@@ -95,7 +95,7 @@ void TfrmMain::FetchFile(const AnsiString& remoteName, const AnsiString& localPa
     TFileStream file(localPath, fmCreate);
     NetHTTP->Get(DownloadBaseUrl + remoteName, &file);
     if (NetHTTP->ResponseCode() != 200)
-        throw Exception(Translated(L"HTTP Error:") +
+        throw Exception(Translated(u"HTTP Error:") +
                         Format("%d: %s", NetHTTP->ResponseCode(), NetHTTP->ResponseText().c_str()));
 }
 
@@ -105,11 +105,11 @@ void TfrmMain::UnpackArchive(const AnsiString& archivePath)
     ZipArchive->SetZipFileName(archivePath);
     const int errorId = ZipArchive->Extract();
     if (ZipArchive->ErrCode() != 0)
-        throw Exception(Translated(L"Unzip Error:") + Format("%d: %s", ZipArchive->ErrCode(), ZipArchive->ErrMessage().c_str()));
+        throw Exception(Translated(u"Unzip Error:") + Format("%d: %s", ZipArchive->ErrCode(), ZipArchive->ErrMessage().c_str()));
     // The archive could not be opened or listed, or the engine not loaded:
     // nothing was installed, so this is a failure too, and the archive stays.
     if (errorId != 0)
-        throw Exception(Translated(L"Unzip Error:") + Format("%d: %s", errorId, ZipArchive->ErrMessage().c_str()));
+        throw Exception(Translated(u"Unzip Error:") + Format("%d: %s", errorId, ZipArchive->ErrMessage().c_str()));
     DeleteFile(archivePath);
 }
 
@@ -179,7 +179,7 @@ bool TfrmMain::InstallData()
             StepFailed(error);
         }
     } else if (!FileExists(dataFolder + "GLOBAL\\WINKEL.DAT")) {
-        ShowErrorBox(Translated(L"De opgegeven locatie bevat geen geldige gegevens."));
+        ShowErrorBox(Translated(u"De opgegeven locatie bevat geen geldige gegevens."));
         // Back to where the folder can be corrected.
         Notebook1->SetPageIndex(DataPage);
         GegevensLocatie->SetFocus();

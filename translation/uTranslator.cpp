@@ -294,7 +294,7 @@ WideString TTranslator::TranslatePluralInDomain(const AnsiString& domain, const 
 WideString TTranslator::TranslatePluralInDomain(const AnsiString& domain, const WideString& singular,
                                                 const WideString& plural, int count)
 {
-    WideString key = singular + L'\0' + plural;
+    WideString key = singular + u'\0' + plural;
     WideString t = TranslateInDomain(domain, key);
     // "No entry" means the key came back; compare it with the line ends the
     // lookup gives every result, or an untranslated text with a bare line
@@ -303,7 +303,7 @@ WideString TTranslator::TranslatePluralInDomain(const AnsiString& domain, const 
     int index = untranslated ? RuleOneOther(count) : PluralRule(count);
     size_t start = 0;
     for (int part = 0;; ++part) {
-        size_t end = t.find(L'\0', start);
+        size_t end = t.find(u'\0', start);
         if (part == index || end == WideString::npos)
             return t.substr(start, end == WideString::npos ? WideString::npos : end - start);
         start = end + 1;

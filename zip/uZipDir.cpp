@@ -76,7 +76,7 @@ AnsiString ConvertZipText(const std::string& raw, std::uint8_t host, std::uint8_
         return raw;
     // Through UTF-16, so a "/" that is half of a double-byte character stays.
     WideString wide = fromOem ? CodePageToWide(raw, kOemCodePage) : AnsiToWide(raw);
-    std::replace(wide.begin(), wide.end(), L'/', L'\\');
+    std::replace(wide.begin(), wide.end(), u'/', u'\\');
     return WideToAnsi(wide);
 }
 

@@ -158,9 +158,9 @@ bool FindInTable(const std::vector<std::uint8_t>& table, int id, WideString& tex
                 if (dataSize - q < len * 2)
                     return false;
                 if (index == id % 16) {
-                    text.assign(len, L'\0');
+                    text.assign(len, u'\0');
                     for (std::size_t k = 0; k < len; ++k)
-                        text[k] = static_cast<wchar_t>(Get16(d + q + 2 * k));
+                        text[k] = static_cast<char16_t>(Get16(d + q + 2 * k));
                     return len > 0;
                 }
                 q += len * 2;

@@ -59,10 +59,10 @@ std::string DesktopFolder()
 // The Linux path of a file in the Wine prefix, for Linux tools.
 std::string UnixPath(const std::string& windowsPath)
 {
-    typedef char* (*TWineGetUnixFileName)(const wchar_t*);
+    typedef char* (*TWineGetUnixFileName)(const char16_t*);
     auto convert = reinterpret_cast<TWineGetUnixFileName>(
         GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name"));
-    std::wstring wide(windowsPath.begin(), windowsPath.end());
+    std::u16string wide(windowsPath.begin(), windowsPath.end());
     char* name = convert ? convert(wide.c_str()) : nullptr;
     if (!name)
         return {};

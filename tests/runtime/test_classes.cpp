@@ -177,7 +177,7 @@ public:
     }
     AnsiString Caption() const { return FCaption; }
     void SetCaption(const AnsiString& v) { FCaption = v; }
-    WideString Hint() const { return L"hint"; }
+    WideString Hint() const { return u"hint"; }
     TProbe* Buddy() const { return FBuddy; }
     void SetBuddy(TProbe* v) { FBuddy = v; }
 
@@ -254,9 +254,9 @@ TEST(PublishedProperties, ListedAncestorsFirstAndReachableByName)
 
     const TPropInfo* caption = GetPropInfo(probe, "caption");
     ASSERT_NE(caption, nullptr);
-    SetWideStrProp(probe, *caption, L"Fran\u00E7ais");
+    SetWideStrProp(probe, *caption, u"Fran\u00E7ais");
     EXPECT_EQ(probe.Caption(), "Fran\xE7" "ais"); // stored in the ANSI code page
-    EXPECT_EQ(GetWideStrProp(probe, *caption), L"Fran\u00E7ais");
+    EXPECT_EQ(GetWideStrProp(probe, *caption), u"Fran\u00E7ais");
 
     const TPropInfo* hint = GetPropInfo(probe, "Hint");
     ASSERT_NE(hint, nullptr);

@@ -179,7 +179,7 @@ TEST_F(French, DutchKeepsEveryTextAsDesigned)
     Next(); // "Nederlands" is checked from the start
     EXPECT_EQ(form->PageIndex(), 1);
     ExpectAsDesigned();
-    EXPECT_EQ(WideToAnsi(TranslateText(L"WAARSCHUWING")), "WAARSCHUWING");
+    EXPECT_EQ(WideToAnsi(TranslateText(u"WAARSCHUWING")), "WAARSCHUWING");
 }
 
 TEST_F(French, BackToDutchRestoresTheDesign)

@@ -156,7 +156,7 @@ protected:
     {
         Form = std::make_unique<TTestControl>(nullptr, "frmMain", "Taal");
         Next = new TTestControl(Form.get(), "btNEXT", "Volgende >");
-        Next->SetHint(L"Annuleer");
+        Next->SetHint(u"Annuleer");
         Next->FVersion = "Knop";
         Next->SetHelpKeyword("Hulp");
         Combo = new TTestCombo(Form.get(), "cbVersie");
@@ -202,8 +202,8 @@ TEST_F(ComponentTranslationTest, TheFormSwitchesToFrenchAndBackFromItsRecord)
     Translator->RetranslateComponent(Form.get());
     EXPECT_EQ(Form->Caption(), "Langue");
     EXPECT_EQ(Next->Caption(), "Suivant >");
-    EXPECT_EQ(Next->Hint(), L"Annuler");
-    EXPECT_EQ(Combo->Items()->Text(), WideToAnsi(L"\u00C9l\u00E9ment un\r\n\r\n\u00C9l\u00E9ment deux\r\n"));
+    EXPECT_EQ(Next->Hint(), u"Annuler");
+    EXPECT_EQ(Combo->Items()->Text(), WideToAnsi(u"\u00C9l\u00E9ment un\r\n\r\n\u00C9l\u00E9ment deux\r\n"));
     EXPECT_EQ(Page->Caption(), "Colonne");
     EXPECT_EQ(Title(Grid, 0), "Colonne");
     EXPECT_EQ(Title(Grid, 1), "Onbekend");
@@ -222,7 +222,7 @@ TEST_F(ComponentTranslationTest, TheFormSwitchesToFrenchAndBackFromItsRecord)
     Translator->RetranslateComponent(Form.get());
     EXPECT_EQ(Form->Caption(), "Taal");
     EXPECT_EQ(Next->Caption(), "Volgende >");
-    EXPECT_EQ(Next->Hint(), L"Annuleer");
+    EXPECT_EQ(Next->Hint(), u"Annuleer");
     EXPECT_EQ(Combo->Items()->Text(), "Item een\r\n\r\nItem twee\r\n");
     EXPECT_EQ(Page->Caption(), "Kolom");
     EXPECT_EQ(Title(Grid, 0), "Kolom");

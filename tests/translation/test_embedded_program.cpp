@@ -33,17 +33,17 @@ TEST(EmbeddedProgram, TheTranslatorExistsBeforeMainAndFindsTheCarriedCatalog)
 TEST(EmbeddedProgram, FrenchAndDutchAsTheWizardUsesThem)
 {
     ChooseLanguage("nl");
-    EXPECT_EQ(TranslateText(L"Volgende >"), L"Volgende >");
-    EXPECT_EQ(TranslateText(L"WAARSCHUWING"), L"WAARSCHUWING");
+    EXPECT_EQ(TranslateText(u"Volgende >"), u"Volgende >");
+    EXPECT_EQ(TranslateText(u"WAARSCHUWING"), u"WAARSCHUWING");
     EXPECT_EQ(FileLocator->OpenCatalogCount(), 0);
 
     ChooseLanguage("fr");
-    EXPECT_EQ(TranslateText(L"Volgende >"), L"Suivant >");
-    EXPECT_EQ(TranslateText(L"WAARSCHUWING"), L"AVERTISSEMENT");
-    EXPECT_EQ(TranslateText(L"Bent u zeker ?"), L"\u00CAtes-vous certainement ?");
-    EXPECT_EQ(TranslateText(L"HTTP Error:"), L"HTTP Error:");
-    EXPECT_EQ(TranslateText(L"De opgegeven locatie bevat geen geldige gegevens."),
-              L"L'emplacement sp\u00E9cifi\u00E9 ne contient pas de donn\u00E9es valides.");
+    EXPECT_EQ(TranslateText(u"Volgende >"), u"Suivant >");
+    EXPECT_EQ(TranslateText(u"WAARSCHUWING"), u"AVERTISSEMENT");
+    EXPECT_EQ(TranslateText(u"Bent u zeker ?"), u"\u00CAtes-vous certainement ?");
+    EXPECT_EQ(TranslateText(u"HTTP Error:"), u"HTTP Error:");
+    EXPECT_EQ(TranslateText(u"De opgegeven locatie bevat geen geldige gegevens."),
+              u"L'emplacement sp\u00E9cifi\u00E9 ne contient pas de donn\u00E9es valides.");
     EXPECT_EQ(FileLocator->OpenCatalogCount(), 1);
 
     // Every pair of the source reads in French through the whole engine.
@@ -53,7 +53,7 @@ TEST(EmbeddedProgram, FrenchAndDutchAsTheWizardUsesThem)
     // Back to Dutch: the catalog is released and texts are as designed.
     ChooseLanguage("nl");
     EXPECT_EQ(FileLocator->OpenCatalogCount(), 0);
-    EXPECT_EQ(TranslateText(L"Volgende >"), L"Volgende >");
+    EXPECT_EQ(TranslateText(u"Volgende >"), u"Volgende >");
 }
 
 TEST(EmbeddedProgram, TheRuntimeTextsComeFromTheStringTable)

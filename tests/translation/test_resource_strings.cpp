@@ -47,7 +47,7 @@ TEST_F(ResourceStringTest, TheGlobalCallsActOnTheProgramsTranslator)
 {
     ASSERT_NE(DefaultTranslator, nullptr);
     ChooseLanguage("fr");
-    EXPECT_EQ(TranslateText(L"Volgende >"), L"Suivant >");
+    EXPECT_EQ(TranslateText(u"Volgende >"), u"Suivant >");
     EXPECT_EQ(TranslateResourceString("Waarschuwing"), "Avertissement");
     EXPECT_EQ(TranslateResourceString(""), "");
 

@@ -41,7 +41,7 @@ protected:
         MakeFolders(folder);
         WriteBytes(folder + "default.mo", ReadBytes(source));
     }
-    std::wstring T(const std::wstring& text) { return Translator->Translate(text); }
+    std::u16string T(const std::u16string& text) { return Translator->Translate(text); }
 
     TProgram Program;
     std::unique_ptr<TFileLocator> Locator;
@@ -58,27 +58,27 @@ TEST_F(TranslatorTest, LangSelectsTheLanguageAndTheTwoLetterCatalogServesIt)
     EXPECT_EQ(Translator->CurrentLanguage, "fr_BE");
     EXPECT_EQ(Translator->CurrentDomain, "default");
     EXPECT_EQ(Translator->BaseDomainDirectory, Program.Folder + "locale");
-    EXPECT_EQ(T(L"Volgende >"), L"Suivant >");
-    EXPECT_EQ(T(L"Fran\u00E7ais"), L"Franz\u00F6sisch");
-    EXPECT_EQ(T(L"Onbekend"), L"Onbekend");
+    EXPECT_EQ(T(u"Volgende >"), u"Suivant >");
+    EXPECT_EQ(T(u"Fran\u00E7ais"), u"Franz\u00F6sisch");
+    EXPECT_EQ(T(u"Onbekend"), u"Onbekend");
 
     // A code given by the caller is kept whole, suffix and all.
     Translator->ChooseLanguage("fr_BE.UTF-8");
     EXPECT_EQ(Translator->CurrentLanguage, "fr_BE.UTF-8");
-    EXPECT_EQ(T(L"Annuleer"), L"Annuler");
+    EXPECT_EQ(T(u"Annuleer"), u"Annuler");
 
     // Table names match in any case.
     Translator->ChooseLanguage("FR");
-    EXPECT_EQ(T(L"Annuleer"), L"Annuler");
+    EXPECT_EQ(T(u"Annuleer"), u"Annuler");
     // ANSI texts are widened first.
-    EXPECT_EQ(Translator->Translate(AnsiString("Taal")), L"Langue");
+    EXPECT_EQ(Translator->Translate(AnsiString("Taal")), u"Langue");
 }
 
 TEST_F(TranslatorTest, WithoutACatalogTextsComeBackAndAreSearchedOnlyOnce)
 {
     Translator->ChooseLanguage("nl");
-    EXPECT_EQ(T(L"Volgende >"), L"Volgende >");
-    EXPECT_EQ(T(L""), L"");
+    EXPECT_EQ(T(u"Volgende >"), u"Volgende >");
+    EXPECT_EQ(T(u""), u"");
     TDomain* domain = Translator->FindOrCreateDomain("DEFAULT");
     EXPECT_TRUE(domain->OpenFailed);
     EXPECT_EQ(domain->Catalog, nullptr);
@@ -86,7 +86,7 @@ TEST_F(TranslatorTest, WithoutACatalogTextsComeBackAndAreSearchedOnlyOnce)
 
     // Back to French: the catalog opens again, and is released on the next switch.
     Translator->ChooseLanguage("fr");
-    EXPECT_EQ(T(L"Volgende >"), L"Suivant >");
+    EXPECT_EQ(T(u"Volgende >"), u"Suivant >");
     EXPECT_EQ(Locator->OpenCatalogCount(), 1);
     Translator->ChooseLanguage("nl");
     EXPECT_EQ(Locator->OpenCatalogCount(), 0);
@@ -96,24 +96,24 @@ TEST_F(TranslatorTest, ACatalogOnDiskIsUsedForALanguageThatIsNotEmbedded)
 {
     PutCatalog("nl", BuildPath("tests/translation/catalogs/nl.mo"));
     Translator->ChooseLanguage("nl");
-    EXPECT_EQ(T(L"Volgende >"), L"Verder >");
+    EXPECT_EQ(T(u"Volgende >"), u"Verder >");
     Translator->ChooseLanguage("nl_BE");
-    EXPECT_EQ(T(L"Volgende >"), L"Verder >");
+    EXPECT_EQ(T(u"Volgende >"), u"Verder >");
 }
 
 TEST_F(TranslatorTest, LineEndsAreWindowsStyleWhetherTranslatedOrNot)
 {
     Translator->ChooseLanguage("fr");
-    EXPECT_EQ(T(L"Regel een\r\nRegel twee"), L"Ligne un\r\nLigne deux");
-    EXPECT_EQ(T(L"Regel een\nRegel twee"), L"Ligne un\r\nLigne deux");
-    EXPECT_EQ(T(L"een\ntwee"), L"een\r\ntwee");
-    EXPECT_EQ(T(L"een\rtwee"), L"eentwee");
+    EXPECT_EQ(T(u"Regel een\r\nRegel twee"), u"Ligne un\r\nLigne deux");
+    EXPECT_EQ(T(u"Regel een\nRegel twee"), u"Ligne un\r\nLigne deux");
+    EXPECT_EQ(T(u"een\ntwee"), u"een\r\ntwee");
+    EXPECT_EQ(T(u"een\rtwee"), u"eentwee");
     // The empty text is the catalog header, with Windows line ends too.
-    std::wstring header = T(L"");
-    EXPECT_NE(header.find(L"Content-Type: text/plain; charset=UTF-8\r\n"), std::wstring::npos);
-    EXPECT_EQ(header.find(L"8bit\n"), std::wstring::npos);
-    EXPECT_EQ(Translator->FindOrCreateDomain("default")->HeaderField("content-type"), L"text/plain; charset=UTF-8");
-    EXPECT_EQ(Translator->FindOrCreateDomain("default")->HeaderField("X-Missing"), L"");
+    std::u16string header = T(u"");
+    EXPECT_NE(header.find(u"Content-Type: text/plain; charset=UTF-8\r\n"), std::u16string::npos);
+    EXPECT_EQ(header.find(u"8bit\n"), std::u16string::npos);
+    EXPECT_EQ(Translator->FindOrCreateDomain("default")->HeaderField("content-type"), u"text/plain; charset=UTF-8");
+    EXPECT_EQ(Translator->FindOrCreateDomain("default")->HeaderField("X-Missing"), u"");
 }
 
 TEST_F(TranslatorTest, PluralRulesFollowTheLanguage)
@@ -145,22 +145,22 @@ TEST_F(TranslatorTest, PluralRulesFollowTheLanguage)
 TEST_F(TranslatorTest, PluralTextsUseTheCatalogFormsOrTheSourceForms)
 {
     Translator->ChooseLanguage("fr");
-    EXPECT_EQ(Translator->TranslatePlural(L"E\u00E9n bestand", L"%d bestanden", 0), L"Un fichier");
-    EXPECT_EQ(Translator->TranslatePlural(L"E\u00E9n bestand", L"%d bestanden", 1), L"Un fichier");
-    EXPECT_EQ(Translator->TranslatePlural(L"E\u00E9n bestand", L"%d bestanden", 2), L"%d fichiers");
+    EXPECT_EQ(Translator->TranslatePlural(u"E\u00E9n bestand", u"%d bestanden", 0), u"Un fichier");
+    EXPECT_EQ(Translator->TranslatePlural(u"E\u00E9n bestand", u"%d bestanden", 1), u"Un fichier");
+    EXPECT_EQ(Translator->TranslatePlural(u"E\u00E9n bestand", u"%d bestanden", 2), u"%d fichiers");
     // Without an entry the source forms follow the English rule.
     for (int count : {1, -1})
-        EXPECT_EQ(Translator->TranslatePlural(L"Een map", L"%d mappen", count), L"Een map");
+        EXPECT_EQ(Translator->TranslatePlural(u"Een map", u"%d mappen", count), u"Een map");
     for (int count : {0, 2})
-        EXPECT_EQ(Translator->TranslatePlural(L"Een map", L"%d mappen", count), L"%d mappen");
-    EXPECT_EQ(Translator->TranslatePlural(L"een\nregel", L"twee\nregels", 2), L"twee\r\nregels");
+        EXPECT_EQ(Translator->TranslatePlural(u"Een map", u"%d mappen", count), u"%d mappen");
+    EXPECT_EQ(Translator->TranslatePlural(u"een\nregel", u"twee\nregels", 2), u"twee\r\nregels");
 }
 
 TEST_F(TranslatorTest, ACatalogInAnotherCharacterSetTurnsTranslationOffOnce)
 {
     PutCatalog("de", BuildPath("tests/translation/catalogs/latin1.mo"));
     Translator->ChooseLanguage("de");
-    EXPECT_EQ(T(L"Volgende >"), L"Volgende >");
+    EXPECT_EQ(T(u"Volgende >"), u"Volgende >");
     ASSERT_EQ(GMessages.size(), 1u);
     EXPECT_EQ(GMessages[0].first, "Localization problem");
     EXPECT_EQ(GMessages[0].second, "The translation for the language code de (in " + Program.Folder +
@@ -169,7 +169,7 @@ TEST_F(TranslatorTest, ACatalogInAnotherCharacterSetTurnsTranslationOffOnce)
     EXPECT_EQ(Locator->OpenCatalogCount(), 0);
     // The domain stays off for the rest of the run, whatever the language.
     Translator->ChooseLanguage("fr");
-    EXPECT_EQ(T(L"Volgende >"), L"Volgende >");
+    EXPECT_EQ(T(u"Volgende >"), u"Volgende >");
     EXPECT_EQ(GMessages.size(), 1u);
 }
 
@@ -181,14 +181,14 @@ TEST_F(TranslatorTest, ABrokenCatalogFailsEveryTranslationUntilItIsMended)
     Translator->ChooseLanguage("xx");
     for (int attempt = 0; attempt < 2; ++attempt) {
         try {
-            T(L"Volgende >");
+            T(u"Volgende >");
             ADD_FAILURE() << "no error";
         } catch (const ETranslationIOError& e) {
             EXPECT_EQ(e.Message(), "This file is not a valid GNU gettext mo file: " + folder + "default.mo");
         }
     }
     WriteBytes(folder + "default.mo", ReadBytes(BuildPath("tests/translation/catalogs/nl.mo")));
-    EXPECT_EQ(T(L"Volgende >"), L"Verder >");
+    EXPECT_EQ(T(u"Volgende >"), u"Verder >");
 }
 
 TEST_F(TranslatorTest, AnsiTextsInACodePageTheSystemLacksFailClearly)
@@ -201,7 +201,7 @@ TEST_F(TranslatorTest, AnsiTextsInACodePageTheSystemLacksFailClearly)
         EXPECT_EQ(e.Message(), "Cannot convert string to widestring:\r\nTaal");
     }
     // The empty text needs no conversion: it is the catalog header.
-    EXPECT_NE(Translator->Translate(AnsiString()).find(L"charset=UTF-8"), std::wstring::npos);
+    EXPECT_NE(Translator->Translate(AnsiString()).find(u"charset=UTF-8"), std::u16string::npos);
 }
 
 TEST(LanguageDetection, TheOperatingSystemNamesALanguageAndCountryOrC)

@@ -446,7 +446,7 @@ TEST(Published, ControlsPublishTheirTextsForGenericWalks)
     EXPECT_TRUE(GetObjectProp(*label, *GetPropInfo(*label, "Font"))->Is<TFont>());
     // Writing through the property reaches the window.
     form.ShowForm();
-    SetWideStrProp(*label, *GetPropInfo(*label, "Caption"), L"Fran\u00E7ais");
+    SetWideStrProp(*label, *GetPropInfo(*label, "Caption"), u"Fran\u00E7ais");
     EXPECT_EQ(WindowText(label->Handle()), "Fran\xE7" "ais");
 }
 

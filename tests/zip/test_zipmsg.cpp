@@ -134,7 +134,7 @@ TEST(ZipMessages, FindsTextsInACompiledStringTable)
         put16(text[i]);
     WideString found;
     ASSERT_TRUE(FindInTable(t, 10079, found));
-    EXPECT_EQ(found, L"Hoi");
+    EXPECT_EQ(found, u"Hoi");
     EXPECT_FALSE(FindInTable(t, 10078, found));
     EXPECT_FALSE(FindInTable(t, 10080, found));
     t.resize(t.size() - 3); // cut inside the text

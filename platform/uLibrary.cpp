@@ -37,6 +37,19 @@ TModule LoadLibraryQuiet(const std::string& path, unsigned& error)
     return TModule(module);
 }
 
+bool RestrictDllSearch()
+{
+    // Looked up at run time: a Windows 7 without KB2533623 lacks it.
+    using TSetDefault = BOOL(WINAPI*)(DWORD);
+    auto setDefault = reinterpret_cast<TSetDefault>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleA("kernel32.dll"), "SetDefaultDllDirectories")));
+    // The current folder leaves the search order even where the call is missing.
+    ::SetDllDirectoryA("");
+    constexpr DWORD kSystem32 = 0x00000800;  // LOAD_LIBRARY_SEARCH_SYSTEM32
+    constexpr DWORD kUserDirs = 0x00000400;  // LOAD_LIBRARY_SEARCH_USER_DIRS
+    return setDefault && setDefault(kSystem32 | kUserDirs);
+}
+
 bool FindModuleResource(int type, int id, const void*& data, unsigned& size)
 {
     HRSRC res = ::FindResourceA(nullptr, MAKEINTRESOURCEA(id), MAKEINTRESOURCEA(type));

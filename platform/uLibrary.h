@@ -28,6 +28,11 @@ private:
 // LoadLibraryA with critical-error and open-file pop-ups suppressed (the
 // error mode is restored afterwards). `error` gets the system error code.
 TModule LoadLibraryQuiet(const std::string& path, unsigned& error);
+// From here on DLLs named without a path load only from the system folder
+// (and folders the program adds itself): never from the current folder, the
+// program's folder or PATH, where a planted copy could wait. False when the
+// system cannot restrict the search (Windows 7 without its update).
+bool RestrictDllSearch();
 
 // A resource of the executable by numeric type and id; false when absent.
 bool FindModuleResource(int type, int id, const void*& data, unsigned& size);

@@ -5,6 +5,7 @@
 #include "uText.h"
 
 #include <span>
+#include <type_traits>
 #include <vector>
 
 class TObject;
@@ -87,6 +88,9 @@ inline const TClassInfo& TObject::ClassInfo()
 namespace rtti_detail {
 template <class> struct MemberOf;
 template <class C, class R> struct MemberOf<R (C::*)() const> { using Class = C; };
+// Decided on the type: comparing a member pointer with null is not a
+// constant expression for every compiler (gcc with UBSan).
+template <auto Set> inline constexpr bool HasSetter = !std::is_same_v<decltype(Set), std::nullptr_t>;
 } // namespace rtti_detail
 
 template <auto Get, auto Set = nullptr>
@@ -97,7 +101,7 @@ TPropInfo StrProp(const char* name)
     p.Name = name;
     p.Kind = TPropKind::String;
     p.GetStr = [](const TObject& o) -> AnsiString { return (static_cast<const C&>(o).*Get)(); };
-    if constexpr (Set != nullptr)
+    if constexpr (rtti_detail::HasSetter<Set>)
         p.SetStr = [](TObject& o, const AnsiString& v) { (static_cast<C&>(o).*Set)(v); };
     return p;
 }
@@ -110,7 +114,7 @@ TPropInfo WideProp(const char* name)
     p.Name = name;
     p.Kind = TPropKind::WideString;
     p.GetWide = [](const TObject& o) -> WideString { return (static_cast<const C&>(o).*Get)(); };
-    if constexpr (Set != nullptr)
+    if constexpr (rtti_detail::HasSetter<Set>)
         p.SetWide = [](TObject& o, const WideString& v) { (static_cast<C&>(o).*Set)(v); };
     return p;
 }
@@ -123,7 +127,7 @@ TPropInfo ObjProp(const char* name)
     p.Name = name;
     p.Kind = TPropKind::Object;
     p.GetObj = [](const TObject& o) -> TObject* { return (static_cast<const C&>(o).*Get)(); };
-    if constexpr (Set != nullptr)
+    if constexpr (rtti_detail::HasSetter<Set>)
         p.SetObj = [](TObject& o, TObject* v) {
             using Arg = decltype((static_cast<const C&>(o).*Get)());
             (static_cast<C&>(o).*Set)(dynamic_cast<Arg>(v));

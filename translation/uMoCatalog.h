@@ -7,6 +7,14 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
+
+// True when a translation may stand in for its original as a printf pattern:
+// both consume the same arguments in the same order (flags and widths may
+// differ). For plural entries ("one\0many"), every form of the translation
+// must consume the arguments of one of the original's forms, or leave out
+// some at its end.
+bool SameFormatConversions(std::string_view original, std::string_view translation);
 
 class TMoCatalog {
 public:
@@ -18,6 +26,9 @@ public:
     bool Attach(std::span<const std::uint8_t> bytes);
 
     // Exact match. Absent: returns false and leaves `translation` as the key.
+    // A translation whose format conversions differ from its original's is
+    // rejected when the catalog is attached and counts as absent: used as a
+    // pattern it would read arguments that were never passed.
     bool Lookup(std::string_view msgid, std::string& translation) const;
 
     bool SwapBytes() const { return FSwapBytes; }
@@ -26,6 +37,7 @@ public:
     std::uint32_t MsgstrTableOffset() const { return FMsgstrTableOffset; }
     std::uint32_t SearchStart() const { return FSearchStart; }
     std::uint32_t SearchStep() const { return FSearchStep; }
+    std::size_t RejectedCount() const { return FRejected.size(); }
 
 private:
     bool ReadWord(std::uint64_t offset, std::uint32_t& value) const;
@@ -39,4 +51,5 @@ private:
     std::uint32_t FMsgstrTableOffset = 0;
     std::uint32_t FSearchStart = 0;
     std::uint32_t FSearchStep = 0;
+    std::vector<std::uint32_t> FRejected; // entry indices, ascending
 };

@@ -1,6 +1,7 @@
 #pragma once
 // A scratch folder in the build tree for tests that touch files.
 #include "runtime/uText.h"
+#include "tests/support/uTestPaths.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -9,28 +10,25 @@
 
 namespace runtime_test {
 
-// $KORVANT_BINARY_DIR/tests/runtime-work/<name>\ as Wine sees it, emptied.
+// $KORVANT_BINARY_DIR/tests/runtime-work/<name>\ as the program sees it, emptied.
 inline AnsiString FreshFolder(const AnsiString& name)
 {
     const char* binary = std::getenv("KORVANT_BINARY_DIR");
-    AnsiString root = AnsiString("Z:") + (binary ? binary : "/tmp") + "/tests/runtime-work/" + name;
-    for (char& c : root)
-        if (c == '/')
-            c = '\\';
-    std::filesystem::remove_all(std::filesystem::path(root));
-    std::filesystem::create_directories(std::filesystem::path(root));
+    AnsiString root = ProgramPath(std::string(binary ? binary : "/tmp") + "/tests/runtime-work/" + name);
+    std::filesystem::remove_all(std::filesystem::path(HostPath(root)));
+    std::filesystem::create_directories(std::filesystem::path(HostPath(root)));
     return root + "\\";
 }
 
 inline std::string ReadBytes(const AnsiString& path)
 {
-    std::ifstream in(std::filesystem::path(path), std::ios::binary);
+    std::ifstream in(std::filesystem::path(HostPath(path)), std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 inline void WriteBytes(const AnsiString& path, const std::string& bytes)
 {
-    std::ofstream(std::filesystem::path(path), std::ios::binary) << bytes;
+    std::ofstream(std::filesystem::path(HostPath(path)), std::ios::binary) << bytes;
 }
 
 } // namespace runtime_test

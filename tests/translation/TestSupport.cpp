@@ -1,6 +1,7 @@
 #include "TestSupport.h"
 
 #include "platform/uSystem.h"
+#include "tests/support/uTestPaths.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -8,22 +9,14 @@
 #include <iterator>
 #include <stdexcept>
 
-namespace {
-AnsiString WindowsPath(std::string unixPath)
-{
-    std::replace(unixPath.begin(), unixPath.end(), '/', '\\');
-    return "Z:" + unixPath;
-}
-} // namespace
-
 AnsiString BuildPath(const std::string& relative)
 {
-    return WindowsPath(platform::GetEnvVar("KORVANT_BINARY_DIR") + "/" + relative);
+    return ProgramPath(platform::GetEnvVar("KORVANT_BINARY_DIR") + "/" + relative);
 }
 
 AnsiString SourcePath(const std::string& relative)
 {
-    return WindowsPath(platform::GetEnvVar("KORVANT_SOURCE_DIR") + "/" + relative);
+    return ProgramPath(platform::GetEnvVar("KORVANT_SOURCE_DIR") + "/" + relative);
 }
 
 void MakeFolders(const AnsiString& path)
@@ -36,14 +29,14 @@ AnsiString FreshFolder(const std::string& name)
 {
     AnsiString folder = BuildPath("tests/translation-work/" + name);
     std::error_code ignored;
-    std::filesystem::remove_all(folder, ignored);
+    std::filesystem::remove_all(HostPath(folder), ignored);
     MakeFolders(folder);
     return folder + "\\";
 }
 
 TBytes ReadBytes(const AnsiString& path)
 {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(HostPath(path), std::ios::binary);
     if (!in)
         throw std::runtime_error("cannot read " + path);
     return TBytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
@@ -51,7 +44,7 @@ TBytes ReadBytes(const AnsiString& path)
 
 void WriteBytes(const AnsiString& path, const TBytes& bytes)
 {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    std::ofstream out(HostPath(path), std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     if (!out.flush())
         throw std::runtime_error("cannot write " + path);
@@ -93,7 +86,7 @@ TBytes MakeMo(std::vector<std::pair<std::string, std::string>> entries, bool big
 
 std::vector<std::pair<std::string, std::string>> ReadPoPairs(const AnsiString& path)
 {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(HostPath(path), std::ios::binary);
     if (!in)
         throw std::runtime_error("cannot read " + path);
     auto unquote = [](const std::string& line, size_t from) {

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <deque>
+
 namespace {
 
 std::string Find(const TMoCatalog& catalog, std::string_view key, bool expectFound = true)
@@ -24,10 +26,14 @@ std::string Numbered(const char* prefix, int number)
     return text;
 }
 
-TMoCatalog Attach(const TBytes& bytes)
+// A catalog only borrows its bytes: keep every image alive for the whole
+// test program, so a temporary handed in cannot be read after it is gone.
+TMoCatalog Attach(TBytes bytes)
 {
+    static std::deque<TBytes> images;
+    images.push_back(std::move(bytes));
     TMoCatalog catalog;
-    EXPECT_TRUE(catalog.Attach(bytes));
+    EXPECT_TRUE(catalog.Attach(images.back()));
     return catalog;
 }
 
@@ -75,6 +81,18 @@ TEST(MoFile, MsgfmtCatalogsReadTheSameInBothByteOrders)
         EXPECT_EQ(file->Lookup("Onbekend", found), "Onbekend");
         EXPECT_FALSE(found);
     }
+}
+
+TEST(MoFile, ATranslationThatWouldReadOtherArgumentsIsNotUsed)
+{
+    // msgfmt without --check-format writes what it is given.
+    TMoFile file(BuildPath("tests/translation/catalogs/test-le.mo"), 0, 0);
+    bool found = true;
+    EXPECT_EQ(file.Lookup("Stap %d van %d: %s", found), "Stap %d van %d: %s");
+    EXPECT_FALSE(found);
+    EXPECT_EQ(file.Lookup("Nog %d seconden", found), "Encore %3d secondes");
+    EXPECT_TRUE(found);
+    EXPECT_EQ(file.Lookup("Volgende >"), "Suivant >");
 }
 
 TEST(MoFile, TheFrenchCatalogAnswersEveryPairOfItsSource)
@@ -189,6 +207,46 @@ TEST(MoCatalog, EveryEntryOfEverySizeIsFoundAndNothingElse)
         Find(a, "a", false);
         Find(a, "z", false);
     }
+}
+
+TEST(MoCatalog, FormatConversionsMustConsumeTheSameArguments)
+{
+    struct TCase {
+        const char* Original;
+        const char* Translation;
+        bool Same;
+    };
+    const TCase cases[] = {
+        {"geen", "aucun", true},
+        {"%d van %d", "%d sur %d", true},
+        {"%5.2f%%", "%.1f %%", true},       // widths and %% are free
+        {"%d", "%i", true},                 // the same argument class
+        {"%x", "%u", true},
+        {"%s", "%d", false},                // another type: undefined behaviour
+        {"%d", "%d %d", false},             // one argument more
+        {"%d %s", "%s %d", false},          // another order
+        {"geen", "%s", false},              // a pattern where there was none
+        {"%ld", "%d", false},               // another width of argument
+        {"%*d", "%d", false},               // the star takes an argument
+        {"100 % voltooid", "100 % terminÃ©", false}, // "% t" is no conversion
+        {"%", "%", true},
+        {"%n", "%n", true},
+        {"%d", "%n", false},
+        {std::string_view("een\0%d stuks", 12).data(), "", true},
+    };
+    for (const TCase& c : cases)
+        EXPECT_EQ(SameFormatConversions(c.Original, c.Translation), c.Same) << c.Original << " / " << c.Translation;
+    // Plural forms: each form of the translation matches one of the original's.
+    const std::string one("%d bestand\0%d bestanden", 23);
+    EXPECT_TRUE(SameFormatConversions(one, std::string("un fichier\0%d fichiers", 22)));
+    EXPECT_FALSE(SameFormatConversions(one, std::string("%s fichier\0%d fichiers", 22)));
+    EXPECT_FALSE(SameFormatConversions(one, std::string("un fichier\0%d %d fichiers", 25)));
+
+    TMoCatalog catalog = Attach(MakeMo({{"", "Header %s"}, {"%d dag", "%s jour"}, {"%d uur", "%d heure"}}));
+    EXPECT_EQ(catalog.RejectedCount(), 1u);
+    EXPECT_EQ(Find(catalog, "%d dag", false), "%d dag");
+    EXPECT_EQ(Find(catalog, "%d uur"), "%d heure");
+    EXPECT_EQ(Find(catalog, ""), "Header %s");
 }
 
 TEST(MoCatalog, BadMagicAndOutOfBoundsDescriptorsAreRefusedWithoutReading)

@@ -63,7 +63,7 @@ struct TPasswordState {
 
 constexpr WORD kPromptId = 100, kEditId = 101;
 
-INT_PTR CALLBACK PasswordProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam)
+INT_PTR HandlePasswordMessage(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     auto* state = reinterpret_cast<TPasswordState*>(::GetWindowLongPtrA(dlg, DWLP_USER));
     switch (msg) {
@@ -88,6 +88,18 @@ INT_PTR CALLBACK PasswordProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam)
         break;
     }
     return FALSE;
+}
+
+// No exception may unwind through the dialog manager: one that would ends
+// the dialog as if cancelled.
+INT_PTR CALLBACK PasswordProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    try {
+        return HandlePasswordMessage(dlg, msg, wParam, lParam);
+    } catch (...) {
+        ::EndDialog(dlg, IDCANCEL);
+        return TRUE;
+    }
 }
 
 // Builds a dialog template in memory: no resource file needed.

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Builds the demo download server's content: the product's archives, encrypted
 # with the wizard's password by Info-ZIP, the upgrade notes and the engine.
-#   make-content.sh OUTDIR KORVANT07.EXE ZipEng179.dll [BIGFILE_MB]
+# With a signing key it also writes the signed component list: manifest.txt
+# ("SHA256 SIZE NAME" per file) and manifest.sig (openssl's DER signature).
+#   make-content.sh OUTDIR KORVANT07.EXE ZipEng179.dll [BIGFILE_MB [SIGNING_KEY.pem]]
 set -euo pipefail
-out=$1 exe=$2 engine=$3 big_mb=${4:-40}
+out=$1 exe=$2 engine=$3 big_mb=${4:-40} key=${5:-}
 password='mirabel '   # seven letters and a blank, as the wizard has it
 
 work=$(mktemp -d)
@@ -36,4 +38,13 @@ printf 'KORVANT 07 upgrade 7.0.1\r\n' > "$work/upgrade.txt"
 mv "$work"/*.zip "$work/upgrade.txt" "$out/"
 if [ -f "$engine" ]; then
   cp "$engine" "$out/ZipEng179.dll"
+fi
+
+rm -f "$out/manifest.txt" "$out/manifest.sig"
+if [ -n "$key" ]; then
+  (cd "$out" && for f in ZipEng179.dll main.zip upgrade.zip globalbenl.zip globalnl.zip globalbefr.zip upgrade.txt; do
+     [ -f "$f" ] && printf '%s %s %s\n' "$(sha256sum "$f" | cut -d' ' -f1)" "$(stat -c %s "$f")" "$f"
+   done) >"$work/manifest.txt"
+  openssl dgst -sha256 -sign "$key" -out "$out/manifest.sig" "$work/manifest.txt"
+  mv "$work/manifest.txt" "$out/manifest.txt"
 fi

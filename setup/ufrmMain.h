@@ -4,6 +4,7 @@
 // last page, "Abort", and Finish ends the program.
 #include "http/uNetHTTP.h"
 #include "runtime/ShellLink.h"
+#include "trust/uManifest.h"
 #include "setup/controls/uAdComboBox.h"
 #include "ui/uComCtrls.h"
 #include "ui/uDirectoryEdit.h"
@@ -15,6 +16,7 @@
 #include "zip/uZipArchive.h"
 
 #include <cstdint>
+#include <optional>
 
 class TfrmMain : public TForm {
     RT_CLASS(TfrmMain, TForm)
@@ -117,7 +119,13 @@ public:
     void ZipArchiveTotalProgress(TObject* sender, std::int64_t totalSize, int percent);
 
     // Downloads base URL + remote name into the local file; raises on failure.
+    // With a key built in, the file must match its line of the signed
+    // component list (size and SHA-256, hashed as the bytes arrive), or it is
+    // deleted and the step fails naming it.
     void FetchFile(const AnsiString& remoteName, const AnsiString& localPath);
+    // Fetches "manifest.txt" and "manifest.sig" once and checks the
+    // signature; raises naming the list when it is missing or not genuine.
+    void LoadComponentList();
     // Extracts the archive beside itself, then deletes it; raises (and keeps
     // the archive) when extraction failed.
     void UnpackArchive(const AnsiString& archivePath);
@@ -148,6 +156,10 @@ private:
     void ApplyProxySettings();
     // A Dutch text of the wizard's own, in the chosen language.
     static AnsiString Translated(const char16_t* text);
+    // Downloads into `destination` (the step's error for an HTTP failure).
+    void Download(const AnsiString& remoteName, TStream& destination);
+
+    std::optional<TManifest> FComponentList;
 };
 
 extern TfrmMain* frmMain;

@@ -3,12 +3,16 @@
 // installed program and wait for it.
 #include "ufrmMain.h"
 
+#include "platform/uCrypto.h"
 #include "platform/uProcess.h"
 #include "runtime/uStreams.h"
 #include "runtime/uSysUtils.h"
 #include "setup/config/uConfigFiles.h"
 #include "setup/config/uDesktopShortcut.h"
 #include "translation/uTranslator.h"
+#include "trust/uVerifyingStream.h"
+
+#include "manifest_key.h"
 
 #ifndef KORVANT_DOWNLOAD_URL
 #error "KORVANT_DOWNLOAD_URL must name the download server's base URL"
@@ -21,6 +25,8 @@ constexpr const char* ArchivePassword = "mirabel ";
 constexpr std::uint16_t HiddenWindow = 0; // SW_HIDE
 
 constexpr int DataPage = 5;
+// A DER ECDSA P-256 signature takes at most 72 bytes.
+constexpr std::uint64_t MaxSignatureBytes = 256;
 
 } // namespace
 
@@ -48,6 +54,8 @@ void TfrmMain::CreateInstallComponents()
     request.BasicAuthentication = false;
     request.SetUserAgent("Mozilla/3.0 (compatible; Korvant Setup)");
     NetHTTP->HTTPOptions = hoEncodeParams;
+    NetHTTP->ConnectTimeout = DownloadConnectTimeoutMs;
+    NetHTTP->ReadTimeout = DownloadReadTimeoutMs;
 
     ZipArchive = new TZipArchive(this);
     ZipArchive->SetName("ZipArchive");
@@ -89,14 +97,78 @@ void TfrmMain::ZipArchiveTotalProgress(TObject*, std::int64_t, int percent) { Pr
 
 // --- fetch, unpack, run ------------------------------------------------------
 
-void TfrmMain::FetchFile(const AnsiString& remoteName, const AnsiString& localPath)
+void TfrmMain::Download(const AnsiString& remoteName, TStream& destination)
 {
-    // Truncated first: a failed fetch leaves an empty or partial file.
-    TFileStream file(localPath, fmCreate);
-    NetHTTP->Get(DownloadBaseUrl + remoteName, &file);
+    NetHTTP->Get(DownloadBaseUrl + remoteName, &destination);
     if (NetHTTP->ResponseCode() != 200)
         throw Exception(Translated(u"HTTP Error:") +
                         Format("%d: %s", NetHTTP->ResponseCode(), NetHTTP->ResponseText().c_str()));
+}
+
+void TfrmMain::LoadComponentList()
+{
+    if (ManifestPublicKey.empty() || FComponentList)
+        return;
+    auto notGenuine = [](const char* name) {
+        return Exception(Format(Translated(u"Controle mislukt: %s is niet echt.").c_str(), name));
+    };
+    // Both are small: more than their limits, or no answer, is no list of ours.
+    auto fetchSmall = [&](const char* name, std::uint64_t limit) {
+        TMemoryStream bytes;
+        TVerifyingStream limited(bytes, limit);
+        try {
+            NetHTTP->Get(AnsiString(DownloadBaseUrl) + name, &limited);
+        } catch (const EWriteError&) {
+            throw notGenuine(name);
+        } catch (const ENetHTTPProtocolException&) {
+            throw notGenuine(name);
+        }
+        if (NetHTTP->ResponseCode() != 200)
+            throw notGenuine(name);
+        return bytes.Data();
+    };
+    const std::vector<std::uint8_t> list = fetchSmall("manifest.txt", TManifest::MaxBytes);
+    const std::vector<std::uint8_t> signature = fetchSmall("manifest.sig", MaxSignatureBytes);
+    const auto raw = EcdsaSignatureFromDer(signature);
+    // A signature that does not fit says the list is not the one we signed.
+    if (!raw || !platform::VerifyEcdsaP256(ManifestPublicKey, platform::Sha256(list), *raw))
+        throw notGenuine("manifest.txt");
+    std::string why;
+    FComponentList = TManifest::Parse(std::string_view(reinterpret_cast<const char*>(list.data()), list.size()), why);
+    if (!FComponentList)
+        throw notGenuine("manifest.txt");
+}
+
+void TfrmMain::FetchFile(const AnsiString& remoteName, const AnsiString& localPath)
+{
+    if (ManifestPublicKey.empty()) {
+        // Truncated first: a failed fetch leaves an empty or partial file.
+        TFileStream file(localPath, fmCreate);
+        Download(remoteName, file);
+        return;
+    }
+    LoadComponentList();
+    const TManifestEntry* line = FComponentList->Find(remoteName);
+    if (!line)
+        throw Exception(Format(Translated(u"Controle mislukt: %s staat niet in de lijst van onderdelen.").c_str(),
+                               remoteName.c_str()));
+    bool genuine = false;
+    {
+        TFileStream file(localPath, fmCreate);
+        TVerifyingStream checked(file, line->Size);
+        try {
+            Download(remoteName, checked);
+        } catch (const EWriteError&) {
+            // More bytes than listed: not the file, whatever else it is.
+        }
+        genuine = !checked.Spoiled() && checked.Count() == line->Size && checked.Digest() == line->Sha256;
+    }
+    if (!genuine) {
+        // Nothing of an unverified file stays to be loaded, unpacked or run.
+        DeleteFile(localPath);
+        throw Exception(Format(Translated(u"Controle mislukt: %s is beschadigd of gewijzigd.").c_str(),
+                               remoteName.c_str()));
+    }
 }
 
 void TfrmMain::UnpackArchive(const AnsiString& archivePath)
@@ -143,6 +215,7 @@ void TfrmMain::InstallProgram()
     if (!DirectoryExists(installFolder))
         ForceDirectories(installFolder);
     try {
+        LoadComponentList();
         FetchFile("ZipEng179.dll", installFolder + "ZipEng179.dll");
         ZipArchive->SetDLLDirectory(installFolder);
         FetchFile("main.zip", installFolder + "main.zip");

@@ -6,8 +6,9 @@ content from disk and can misbehave on purpose for chosen file names.
 
 CONTROLFILE holds lines "NAME MODE" read at every request, so a test can
 change the behaviour between runs. Modes: close-mid-body (announces the full
-length, sends half, closes), 404, from=PATH (serves that file instead), ok
-(the default).
+length, sends half, closes), 404, from=PATH (serves that file instead),
+flip-byte (the file with its middle byte changed, same length), ok (the
+default).
 """
 import os
 import socket
@@ -40,6 +41,9 @@ class Handler(socketserver.StreamRequestHandler):
             return
         with open(file_path, "rb") as f:
             data = f.read()
+        if mode == "flip-byte" and data:
+            middle = len(data) // 2
+            data = data[:middle] + bytes([data[middle] ^ 0x01]) + data[middle + 1:]
         self.wfile.write(b"HTTP/1.1 200 OK\r\nContent-Length: %d\r\nConnection: close\r\n\r\n" % len(data))
         if mode == "close-mid-body":
             self.wfile.write(data[: len(data) // 2])

@@ -13,6 +13,18 @@ start)
   rm -f "$dir/wrong-password.zip"
   (cd "$build/demo" && zip -q -P "not the password" "$dir/wrong-password.zip" KORVANT07.EXE)
   printf 'This is not an unzip engine.\r\n' > "$dir/not-a-dll.dll"
+  # Component lists that must not be trusted: signed by another key, empty,
+  # cut short; and one signed with the demo key that leaves a file out.
+  list=$build/www/korvant07/manifest.txt
+  if [ -f "$list" ]; then
+    demo_key=$(dirname "$0")/../../demo/keys/manifest-demo.key.pem
+    openssl ecparam -name prime256v1 -genkey -noout -out "$dir/other.key.pem" 2>/dev/null
+    openssl dgst -sha256 -sign "$dir/other.key.pem" -out "$dir/other-key.sig" "$list"
+    : > "$dir/empty-manifest.txt"
+    head -c "$(( $(stat -c %s "$list") / 2 ))" "$list" > "$dir/truncated-manifest.txt"
+    grep -v ' upgrade.zip$' "$list" > "$dir/without-upgrade.txt"
+    openssl dgst -sha256 -sign "$demo_key" -out "$dir/without-upgrade.sig" "$dir/without-upgrade.txt"
+  fi
   python3 "$(dirname "$0")/faultproxy.py" "$port" "$build/www" "$dir/faultproxy.control" \
     </dev/null >"$dir/faultproxy.log" 2>&1 &
   echo $! > "$pidfile"

@@ -304,6 +304,7 @@ struct TFailureCase {
     int ProxyPort;      // 0: the fault proxy
     const char* Message;
     const char* Kept = nullptr; // a file the failure must leave in the install folder
+    const char* Gone = nullptr; // a file the failure must remove (refused, never used)
 };
 
 class InstallFailure : public Install, public ::testing::WithParamInterface<TFailureCase> {};
@@ -324,6 +325,11 @@ TEST_P(InstallFailure, EndsOnAbortWithTheMessage)
     EXPECT_TRUE(w.Running());
     if (failure.Kept)
         EXPECT_TRUE(Exists(InstallFolder + failure.Kept)) << failure.Kept;
+    if (failure.Gone) {
+        EXPECT_FALSE(Exists(InstallFolder + failure.Gone)) << failure.Gone;
+        // Nothing of a refused component was unpacked or run.
+        EXPECT_FALSE(Exists(InstallFolder + "KORVANT07.EXE"));
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -331,11 +337,30 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         TFailureCase{"NotFound", "main.zip 404\n", 0, "HTTP/1.1 404 Not Found"},
         TFailureCase{"ClosedMidBody", "main.zip close-mid-body\n", 0, "Connection Closed Gracefully.", "main.zip"},
-        TFailureCase{"WrongPassword", "main.zip from=$BUILD/e2e/wrong-password.zip\n", 0,
-                     "Unzip Error:3: Wrong password for KORVANT07.EXE", "main.zip"},
-        // The engine cannot be loaded: nothing is installed, so the archive stays.
-        TFailureCase{"NoEngine", "ZipEng179.dll from=$BUILD/e2e/not-a-dll.dll\n", 0,
-                     "Unzip Error:10650: Failed to load C:\\KORVANT07\\ZipEng179.dll", "main.zip"},
+        // Components that are not what the signed list says are deleted
+        // before anything loads, unpacks or runs them.
+        TFailureCase{"SubstitutedArchive", "main.zip from=$BUILD/e2e/wrong-password.zip\n", 0,
+                     "Controle mislukt: main.zip is beschadigd of gewijzigd.", nullptr, "main.zip"},
+        TFailureCase{"SubstitutedEngine", "ZipEng179.dll from=$BUILD/e2e/not-a-dll.dll\n", 0,
+                     "Controle mislukt: ZipEng179.dll is beschadigd of gewijzigd.", nullptr, "ZipEng179.dll"},
+        TFailureCase{"OneByteInEngine", "ZipEng179.dll flip-byte\n", 0,
+                     "Controle mislukt: ZipEng179.dll is beschadigd of gewijzigd.", nullptr, "ZipEng179.dll"},
+        TFailureCase{"OneByteInArchive", "main.zip flip-byte\n", 0,
+                     "Controle mislukt: main.zip is beschadigd of gewijzigd.", nullptr, "main.zip"},
+        TFailureCase{"OneByteInUpgrade", "upgrade.zip flip-byte\n", 0,
+                     "Controle mislukt: upgrade.zip is beschadigd of gewijzigd.", nullptr, "upgrade.zip"},
+        // Lists that are not genuine stop the step before any component.
+        TFailureCase{"EditedList", "manifest.txt flip-byte\n", 0, "Controle mislukt: manifest.txt is niet echt."},
+        TFailureCase{"OtherKey", "manifest.sig from=$BUILD/e2e/other-key.sig\n", 0,
+                     "Controle mislukt: manifest.txt is niet echt."},
+        TFailureCase{"EmptyList", "manifest.txt from=$BUILD/e2e/empty-manifest.txt\n", 0,
+                     "Controle mislukt: manifest.txt is niet echt."},
+        TFailureCase{"TruncatedList", "manifest.txt from=$BUILD/e2e/truncated-manifest.txt\n", 0,
+                     "Controle mislukt: manifest.txt is niet echt."},
+        TFailureCase{"NoSignature", "manifest.sig 404\n", 0, "Controle mislukt: manifest.sig is niet echt."},
+        TFailureCase{"NotListed",
+                     "manifest.txt from=$BUILD/e2e/without-upgrade.txt\nmanifest.sig from=$BUILD/e2e/without-upgrade.sig\n", 0,
+                     "Controle mislukt: upgrade.zip staat niet in de lijst van onderdelen."},
         TFailureCase{"Refused", "", 9, "Socket Error # 10061\r\nConnection refused."}),
     [](const ::testing::TestParamInfo<TFailureCase>& info) { return std::string(info.param.Name); });
 

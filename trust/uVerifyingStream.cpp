@@ -1,0 +1,39 @@
+#include "uVerifyingStream.h"
+
+#include "runtime/uResStrings.h"
+#include "runtime/uSysUtils.h"
+
+TVerifyingStream::TVerifyingStream(TStream& target, std::uint64_t limit) : FTarget(target), FLimit(limit) {}
+
+std::int64_t TVerifyingStream::Read(void* buffer, std::int64_t count) { return FTarget.Read(buffer, count); }
+
+std::int64_t TVerifyingStream::Write(const void* buffer, std::int64_t count)
+{
+    if (count <= 0)
+        return 0;
+    // Writes must continue where the hash stands; anything else means the
+    // writer went back, and the digest would not be the file's.
+    if (FTarget.Position() != std::int64_t(FCount))
+        FSpoiled = true;
+    if (std::uint64_t(count) > FLimit - std::min(FCount, FLimit)) {
+        FSpoiled = true;
+        throw EWriteError(LoadResString(rs::SWriteError));
+    }
+    std::int64_t done = FTarget.Write(buffer, count);
+    if (done > 0) {
+        FHash.Update(buffer, static_cast<std::size_t>(done));
+        FCount += std::uint64_t(done);
+    }
+    return done;
+}
+
+std::int64_t TVerifyingStream::Seek(std::int64_t offset, TSeekOrigin origin) { return FTarget.Seek(offset, origin); }
+
+void TVerifyingStream::Restart()
+{
+    FHash.Reset();
+    FCount = 0;
+    FSpoiled = false;
+    FTarget.SetSize(0);
+    FTarget.SetPosition(0);
+}

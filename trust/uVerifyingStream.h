@@ -1,0 +1,35 @@
+#pragma once
+// A download's destination that checks what passes through it: every byte
+// written is hashed on its way to the real stream (no second read of the
+// file), and no more than the expected size is accepted, so a hostile server
+// cannot fill the disk or the memory behind the check.
+#include "platform/uCrypto.h"
+#include "runtime/uStreams.h"
+
+class TVerifyingStream : public TStream {
+    RT_CLASS(TVerifyingStream, TStream)
+public:
+    TVerifyingStream(TStream& target, std::uint64_t limit);
+
+    std::int64_t Read(void* buffer, std::int64_t count) override;
+    std::int64_t Write(const void* buffer, std::int64_t count) override;
+    std::int64_t Seek(std::int64_t offset, TSeekOrigin origin) override;
+    std::int64_t Size() override { return FTarget.Size(); }
+    void SetSize(std::int64_t size) override { FTarget.SetSize(size); }
+
+    // Bytes hashed, in order from the start of the stream.
+    std::uint64_t Count() const { return FCount; }
+    // More than the limit was offered, or the bytes did not arrive in order:
+    // the hash does not describe the file and the check must fail.
+    bool Spoiled() const { return FSpoiled; }
+    platform::TSha256Digest Digest() { return FHash.Final(); }
+    // Starts over (a server answering 200 to a resumed request).
+    void Restart();
+
+private:
+    TStream& FTarget;
+    std::uint64_t FLimit;
+    std::uint64_t FCount = 0;
+    bool FSpoiled = false;
+    platform::TSha256 FHash;
+};

@@ -5,6 +5,7 @@
 #include "http/uNetHTTP.h"
 #include "runtime/ShellLink.h"
 #include "trust/uManifest.h"
+#include "trust/uVerifyingStream.h"
 #include "setup/controls/uAdComboBox.h"
 #include "ui/uComCtrls.h"
 #include "ui/uDirectoryEdit.h"
@@ -156,8 +157,12 @@ private:
     void ApplyProxySettings();
     // A Dutch text of the wizard's own, in the chosen language.
     static AnsiString Translated(const char16_t* text);
-    // Downloads into `destination` (the step's error for an HTTP failure).
-    void Download(const AnsiString& remoteName, TStream& destination);
+    // Downloads into `destination` (the step's error for an HTTP failure;
+    // 206 is success only for a `partial` request).
+    void Download(const AnsiString& remoteName, TStream& destination, bool partial = false);
+    // Download that survives a drop: up to three more tries after 1, 2 and
+    // 4 s, each asking only for the rest when the server can give it.
+    void DownloadWithRetries(const AnsiString& remoteName, TVerifyingStream& destination);
 
     std::optional<TManifest> FComponentList;
 };

@@ -4,6 +4,7 @@
 #include "ufrmMain.h"
 
 #include "platform/uCrypto.h"
+#include "platform/uNetPlatform.h"
 #include "platform/uProcess.h"
 #include "runtime/uStreams.h"
 #include "runtime/uSysUtils.h"
@@ -25,6 +26,8 @@ constexpr const char* ArchivePassword = "mirabel ";
 constexpr std::uint16_t HiddenWindow = 0; // SW_HIDE
 
 constexpr int DataPage = 5;
+// Pauses before the second, third and fourth try of a broken download.
+constexpr unsigned RetryPausesMs[] = {1000, 2000, 4000};
 // A DER ECDSA P-256 signature takes at most 72 bytes.
 constexpr std::uint64_t MaxSignatureBytes = 256;
 
@@ -97,10 +100,11 @@ void TfrmMain::ZipArchiveTotalProgress(TObject*, std::int64_t, int percent) { Pr
 
 // --- fetch, unpack, run ------------------------------------------------------
 
-void TfrmMain::Download(const AnsiString& remoteName, TStream& destination)
+void TfrmMain::Download(const AnsiString& remoteName, TStream& destination, bool partial)
 {
     NetHTTP->Get(DownloadBaseUrl + remoteName, &destination);
-    if (NetHTTP->ResponseCode() != 200)
+    const int code = NetHTTP->ResponseCode();
+    if (code != 200 && !(partial && code == 206))
         throw Exception(Translated(u"HTTP Error:") +
                         Format("%d: %s", NetHTTP->ResponseCode(), NetHTTP->ResponseText().c_str()));
 }
@@ -112,19 +116,20 @@ void TfrmMain::LoadComponentList()
     auto notGenuine = [](const char* name) {
         return Exception(Format(Translated(u"Controle mislukt: %s is niet echt.").c_str(), name));
     };
-    // Both are small: more than their limits, or no answer, is no list of ours.
+    // Both are small: more than their limits, or a refusal, is no list of ours.
     auto fetchSmall = [&](const char* name, std::uint64_t limit) {
         TMemoryStream bytes;
         TVerifyingStream limited(bytes, limit);
         try {
-            NetHTTP->Get(AnsiString(DownloadBaseUrl) + name, &limited);
+            DownloadWithRetries(name, limited);
         } catch (const EWriteError&) {
             throw notGenuine(name);
-        } catch (const ENetHTTPProtocolException&) {
-            throw notGenuine(name);
+        } catch (const Exception&) {
+            // The server answered, but not with the file.
+            if (NetHTTP->ResponseCode() >= 300)
+                throw notGenuine(name);
+            throw;
         }
-        if (NetHTTP->ResponseCode() != 200)
-            throw notGenuine(name);
         return bytes.Data();
     };
     const std::vector<std::uint8_t> list = fetchSmall("manifest.txt", TManifest::MaxBytes);
@@ -141,33 +146,95 @@ void TfrmMain::LoadComponentList()
 
 void TfrmMain::FetchFile(const AnsiString& remoteName, const AnsiString& localPath)
 {
-    if (ManifestPublicKey.empty()) {
-        // Truncated first: a failed fetch leaves an empty or partial file.
-        TFileStream file(localPath, fmCreate);
-        Download(remoteName, file);
-        return;
+    const TManifestEntry* line = nullptr;
+    if (!ManifestPublicKey.empty()) {
+        LoadComponentList();
+        line = FComponentList->Find(remoteName);
+        if (!line)
+            throw Exception(Format(Translated(u"Controle mislukt: %s staat niet in de lijst van onderdelen.").c_str(),
+                                   remoteName.c_str()));
     }
-    LoadComponentList();
-    const TManifestEntry* line = FComponentList->Find(remoteName);
-    if (!line)
-        throw Exception(Format(Translated(u"Controle mislukt: %s staat niet in de lijst van onderdelen.").c_str(),
-                               remoteName.c_str()));
     bool genuine = false;
     {
+        // Truncated first: a failed fetch leaves an empty or partial file.
         TFileStream file(localPath, fmCreate);
-        TVerifyingStream checked(file, line->Size);
+        TVerifyingStream checked(file, line ? line->Size : ~std::uint64_t(0));
         try {
-            Download(remoteName, checked);
+            DownloadWithRetries(remoteName, checked);
         } catch (const EWriteError&) {
+            if (!line)
+                throw;
             // More bytes than listed: not the file, whatever else it is.
         }
-        genuine = !checked.Spoiled() && checked.Count() == line->Size && checked.Digest() == line->Sha256;
+        genuine = !line || (!checked.Spoiled() && checked.Count() == line->Size && checked.Digest() == line->Sha256);
     }
     if (!genuine) {
         // Nothing of an unverified file stays to be loaded, unpacked or run.
         DeleteFile(localPath);
         throw Exception(Format(Translated(u"Controle mislukt: %s is beschadigd of gewijzigd.").c_str(),
                                remoteName.c_str()));
+    }
+}
+
+namespace {
+
+// A break the next try may mend: the line failed, the server did not refuse.
+bool Transient(const Exception& error)
+{
+    return error.Is<ENetConnClosedGracefully>() || error.Is<ENetReadTimeout>() || error.Is<ENetSocketError>() ||
+           error.Is<ENetConnectTimeout>();
+}
+
+} // namespace
+
+void TfrmMain::DownloadWithRetries(const AnsiString& remoteName, TVerifyingStream& destination)
+{
+    TNetHeaderList& extra = NetHTTP->Request().CustomHeaders();
+    AnsiString validator;      // ETag, or Last-Modified, of the first answer
+    std::int64_t total = -1;   // its length
+    for (int attempt = 0;; ++attempt) {
+        // Only what is still missing, and only from the same file: a server
+        // whose file changed answers 200 and the file starts over.
+        const std::uint64_t have = destination.Count();
+        const bool resuming = have > 0 && !validator.empty() && total > 0 && !destination.Spoiled();
+        if (attempt > 0 && !resuming)
+            destination.Restart();
+        extra.SetValues("Range", resuming ? Format("bytes=%llu-", static_cast<unsigned long long>(have)) : AnsiString());
+        extra.SetValues("If-Range", resuming ? validator : AnsiString());
+        bool decided = false;
+        destination.BeforeFirstWrite = [&] {
+            if (decided)
+                return;
+            decided = true;
+            TNetHTTPResponse& answer = NetHTTP->Response();
+            const int code = NetHTTP->ResponseCode();
+            if (resuming && code == 200) {
+                destination.Restart();
+            } else if (resuming && code == 206) {
+                if (answer.ContentRangeStart != have || std::int64_t(answer.ContentRangeInstanceLength) != total)
+                    throw Exception(Translated(u"HTTP Error:") + Format("%d: %s", code, NetHTTP->ResponseText().c_str()));
+                return;
+            }
+            if (code == 200) {
+                AnsiString tag = answer.RawHeaders().Values("ETag");
+                validator = !tag.empty() ? tag : answer.RawHeaders().Values("Last-Modified");
+                total = answer.ContentLength;
+            }
+        };
+        try {
+            Download(remoteName, destination, resuming);
+            extra.SetValues("Range", "");
+            extra.SetValues("If-Range", "");
+            destination.BeforeFirstWrite = nullptr;
+            return;
+        } catch (const Exception& error) {
+            extra.SetValues("Range", "");
+            extra.SetValues("If-Range", "");
+            destination.BeforeFirstWrite = nullptr;
+            if (!Transient(error) || attempt == static_cast<int>(std::size(RetryPausesMs)))
+                throw;
+        }
+        platform::SleepMs(RetryPausesMs[attempt]);
     }
 }
 

@@ -11,6 +11,19 @@ std::int64_t TVerifyingStream::Write(const void* buffer, std::int64_t count)
 {
     if (count <= 0)
         return 0;
+    if (!FStarted) {
+        FStarted = true;
+        if (BeforeFirstWrite) {
+            FInHook = true;
+            try {
+                BeforeFirstWrite();
+            } catch (...) {
+                FInHook = false;
+                throw;
+            }
+            FInHook = false;
+        }
+    }
     // Writes must continue where the hash stands; anything else means the
     // writer went back, and the digest would not be the file's.
     if (FTarget.Position() != std::int64_t(FCount))
@@ -27,13 +40,23 @@ std::int64_t TVerifyingStream::Write(const void* buffer, std::int64_t count)
     return done;
 }
 
-std::int64_t TVerifyingStream::Seek(std::int64_t offset, TSeekOrigin origin) { return FTarget.Seek(offset, origin); }
+std::int64_t TVerifyingStream::Seek(std::int64_t offset, TSeekOrigin origin)
+{
+    if (origin == TSeekOrigin::soBeginning)
+        offset -= FShift;
+    std::int64_t at = FTarget.Seek(offset, origin);
+    return at < 0 ? at : at + FShift;
+}
 
 void TVerifyingStream::Restart()
 {
+    const std::int64_t writerPosition = Position();
     FHash.Reset();
     FCount = 0;
     FSpoiled = false;
     FTarget.SetSize(0);
     FTarget.SetPosition(0);
+    FShift = FInHook ? writerPosition : 0;
+    if (!FInHook)
+        FStarted = false;
 }

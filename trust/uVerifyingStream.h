@@ -6,6 +6,8 @@
 #include "platform/uCrypto.h"
 #include "runtime/uStreams.h"
 
+#include <functional>
+
 class TVerifyingStream : public TStream {
     RT_CLASS(TVerifyingStream, TStream)
 public:
@@ -14,8 +16,8 @@ public:
     std::int64_t Read(void* buffer, std::int64_t count) override;
     std::int64_t Write(const void* buffer, std::int64_t count) override;
     std::int64_t Seek(std::int64_t offset, TSeekOrigin origin) override;
-    std::int64_t Size() override { return FTarget.Size(); }
-    void SetSize(std::int64_t size) override { FTarget.SetSize(size); }
+    std::int64_t Size() override { return FTarget.Size() + FShift; }
+    void SetSize(std::int64_t size) override { FTarget.SetSize(size > FShift ? size - FShift : 0); }
 
     // Bytes hashed, in order from the start of the stream.
     std::uint64_t Count() const { return FCount; }
@@ -23,13 +25,22 @@ public:
     // the hash does not describe the file and the check must fail.
     bool Spoiled() const { return FSpoiled; }
     platform::TSha256Digest Digest() { return FHash.Final(); }
-    // Starts over (a server answering 200 to a resumed request).
+    // Starts over: the target is emptied and the hash reset. Called from
+    // BeforeFirstWrite (a server answering 200 to a resumed request), the
+    // writer's idea of its position stays as it was, so its byte counts
+    // still add up, while the bytes land at the start of the target.
     void Restart();
+    // Called once before the first byte is written (after a Restart, again):
+    // the answer's status and headers are known by then, its body is not.
+    std::function<void()> BeforeFirstWrite;
 
 private:
     TStream& FTarget;
     std::uint64_t FLimit;
     std::uint64_t FCount = 0;
     bool FSpoiled = false;
+    bool FStarted = false;
+    bool FInHook = false;
+    std::int64_t FShift = 0; // the writer's position minus the target's
     platform::TSha256 FHash;
 };

@@ -8,7 +8,10 @@ CONTROLFILE holds lines "NAME MODE" read at every request, so a test can
 change the behaviour between runs. Modes: close-mid-body (announces the full
 length, sends half, closes), 404, from=PATH (serves that file instead),
 flip-byte (the file with its middle byte changed, same length), ok (the
-default).
+default). close-mid-body-once cuts only the first request for the file and
+answers later ones with Range support (206); ignore-range-once cuts the first
+and then answers 200 with the whole file whatever was asked. Every request
+line and its Range and If-Range headers are appended to CONTROLFILE.log.
 """
 import os
 import socket
@@ -20,10 +23,15 @@ import urllib.parse
 class Handler(socketserver.StreamRequestHandler):
     def handle(self):
         request_line = self.rfile.readline(8192).decode("latin-1").strip()
+        headers = {}
         while True:
             line = self.rfile.readline(8192)
             if not line or line in (b"\r\n", b"\n"):
                 break
+            name, _, value = line.decode("latin-1").partition(":")
+            headers[name.strip().lower()] = value.strip()
+        with open(self.server.control + ".log", "a") as log:
+            log.write("%s|range=%s|if-range=%s\n" % (request_line, headers.get("range", ""), headers.get("if-range", "")))
         parts = request_line.split()
         if len(parts) != 3:
             return
@@ -41,10 +49,24 @@ class Handler(socketserver.StreamRequestHandler):
             return
         with open(file_path, "rb") as f:
             data = f.read()
+        etag = '"%x-%x"' % (len(data), int(os.path.getmtime(file_path)))
+        first = self.server.first_request(name)
+        if mode in ("close-mid-body-once", "ignore-range-once"):
+            if first:
+                mode = "close-mid-body"
+            elif mode == "close-mid-body-once" and headers.get("range", "").startswith("bytes=") \
+                    and headers.get("if-range") == etag:
+                start = int(headers["range"][len("bytes="):].rstrip("-"))
+                self.wfile.write(b"HTTP/1.1 206 Partial Content\r\nContent-Length: %d\r\n"
+                                 b"Content-Range: bytes %d-%d/%d\r\nETag: %s\r\nConnection: close\r\n\r\n"
+                                 % (len(data) - start, start, len(data) - 1, len(data), etag.encode()))
+                self.wfile.write(data[start:])
+                return
         if mode == "flip-byte" and data:
             middle = len(data) // 2
             data = data[:middle] + bytes([data[middle] ^ 0x01]) + data[middle + 1:]
-        self.wfile.write(b"HTTP/1.1 200 OK\r\nContent-Length: %d\r\nConnection: close\r\n\r\n" % len(data))
+        self.wfile.write(b"HTTP/1.1 200 OK\r\nContent-Length: %d\r\nETag: %s\r\nConnection: close\r\n\r\n"
+                         % (len(data), etag.encode()))
         if mode == "close-mid-body":
             self.wfile.write(data[: len(data) // 2])
             self.wfile.flush()
@@ -61,6 +83,15 @@ class Server(socketserver.ThreadingTCPServer):
         super().__init__(("127.0.0.1", port), Handler)
         self.root = os.path.realpath(root)
         self.control = control
+        self.seen = set()
+
+    def first_request(self, name):
+        # Per control file contents (the tests write a fresh run mark each
+        # time): a new test's faults start afresh.
+        key = (name, open(self.control).read() if os.path.exists(self.control) else "")
+        first = key not in self.seen
+        self.seen.add(key)
+        return first
 
     def modes(self):
         result = {}

@@ -8,6 +8,7 @@
 
 #include <fstream>
 #include <string>
+#include <vector>
 
 using namespace e2e;
 
@@ -74,10 +75,25 @@ std::string UnixPath(const std::string& windowsPath)
 std::string WwwFolder() { return BinaryDir() + "\\www\\korvant07\\"; }
 std::string FaultControlFile() { return BinaryDir() + "\\e2e\\faultproxy.control"; }
 
+// Each call marks a new run, so "once" faults strike again; the proxy's
+// request log starts empty.
 void SetFaults(const std::string& lines)
 {
+    static int run = 0;
     std::ofstream out(FaultControlFile(), std::ios::binary | std::ios::trunc);
-    out << lines;
+    out << "#run-" << ++run << "\n" << lines;
+    std::ofstream(FaultControlFile() + ".log", std::ios::binary | std::ios::trunc);
+}
+
+// The proxy's log lines for one file: "GET url HTTP/1.1|range=...|if-range=...".
+std::vector<std::string> FaultRequests(const std::string& name)
+{
+    std::ifstream in(FaultControlFile() + ".log");
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);)
+        if (line.find("/" + name + " ") != std::string::npos)
+            lines.push_back(line);
+    return lines;
 }
 
 class Install : public ::testing::Test {
@@ -298,6 +314,34 @@ TEST_F(Install, TypedProxyUnusedWhenNotChecked)
     EXPECT_TRUE(Exists(InstallFolder + "KORVANT07.EXE"));
 }
 
+TEST_F(Install, ADropMidDownloadResumesWithARangeRequestAndTheFileIsIntact)
+{
+    SetFaults("main.zip close-mid-body-once\n");
+    TWizard w;
+    ToProxyPage(w);
+    UseProxy(w, "127.0.0.1", std::to_string(FaultProxyPort));
+    InstallProgram(w, HeadingData);
+    EXPECT_TRUE(Exists(InstallFolder + "KORVANT07.EXE"));
+    const auto requests = FaultRequests("main.zip");
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_NE(requests[0].find("|range=|if-range="), std::string::npos) << "the first request is unchanged";
+    EXPECT_NE(requests[1].find("|range=bytes="), std::string::npos) << requests[1];
+    EXPECT_EQ(requests[1].find("|range=bytes=0-"), std::string::npos) << "asks for the rest only";
+    EXPECT_EQ(requests[1].find("if-range=|"), std::string::npos);
+    EXPECT_NE(requests[1].find("if-range=\""), std::string::npos) << requests[1];
+}
+
+TEST_F(Install, AServerThatIgnoresTheRangeStartsTheFileOverAndItIsStillIntact)
+{
+    SetFaults("main.zip ignore-range-once\n");
+    TWizard w;
+    ToProxyPage(w);
+    UseProxy(w, "127.0.0.1", std::to_string(FaultProxyPort));
+    InstallProgram(w, HeadingData);
+    EXPECT_TRUE(Exists(InstallFolder + "KORVANT07.EXE"));
+    EXPECT_EQ(FaultRequests("main.zip").size(), 2u);
+}
+
 struct TFailureCase {
     const char* Name;
     const char* Faults; // control lines for the fault proxy
@@ -305,6 +349,7 @@ struct TFailureCase {
     const char* Message;
     const char* Kept = nullptr; // a file the failure must leave in the install folder
     const char* Gone = nullptr; // a file the failure must remove (refused, never used)
+    const char* NotUnpacked = "KORVANT07.EXE"; // with Gone: what its archive would have installed
 };
 
 class InstallFailure : public Install, public ::testing::WithParamInterface<TFailureCase> {};
@@ -328,7 +373,7 @@ TEST_P(InstallFailure, EndsOnAbortWithTheMessage)
     if (failure.Gone) {
         EXPECT_FALSE(Exists(InstallFolder + failure.Gone)) << failure.Gone;
         // Nothing of a refused component was unpacked or run.
-        EXPECT_FALSE(Exists(InstallFolder + "KORVANT07.EXE"));
+        EXPECT_FALSE(Exists(InstallFolder + failure.NotUnpacked)) << failure.NotUnpacked;
     }
 }
 
@@ -348,7 +393,7 @@ INSTANTIATE_TEST_SUITE_P(
         TFailureCase{"OneByteInArchive", "main.zip flip-byte\n", 0,
                      "Controle mislukt: main.zip is beschadigd of gewijzigd.", nullptr, "main.zip"},
         TFailureCase{"OneByteInUpgrade", "upgrade.zip flip-byte\n", 0,
-                     "Controle mislukt: upgrade.zip is beschadigd of gewijzigd.", nullptr, "upgrade.zip"},
+                     "Controle mislukt: upgrade.zip is beschadigd of gewijzigd.", nullptr, "upgrade.zip", "UPGRADE.TXT"},
         // Lists that are not genuine stop the step before any component.
         TFailureCase{"EditedList", "manifest.txt flip-byte\n", 0, "Controle mislukt: manifest.txt is niet echt."},
         TFailureCase{"OtherKey", "manifest.sig from=$BUILD/e2e/other-key.sig\n", 0,

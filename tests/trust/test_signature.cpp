@@ -108,3 +108,23 @@ TEST(VerifyingStream, HashesWhatPassesRefusesMoreThanTheLimitAndNoticesGoingBack
     stream.WriteBuffer("x", 1);
     EXPECT_TRUE(stream.Spoiled()) << "a rewrite would make the hash lie";
 }
+
+TEST(VerifyingStream, StartingOverBeforeTheFirstByteKeepsTheWritersCountsTrue)
+{
+    // A resumed download that gets the whole file: the writer stands at 4
+    // and goes on from there; the bytes land at the start of the file.
+    TMemoryStream target;
+    TVerifyingStream stream(target, 100);
+    stream.WriteBuffer("abcd", 4);
+    stream.BeforeFirstWrite = [&] { stream.Restart(); };
+    // A new attempt: the hook runs once before its first byte.
+    stream.Restart();
+    stream.SetPosition(4);
+    EXPECT_EQ(stream.Position(), 4);
+    stream.BeforeFirstWrite = [&] { stream.Restart(); };
+    stream.WriteBuffer("abc", 3);
+    EXPECT_EQ(stream.Position(), 7) << "the writer's own position";
+    EXPECT_EQ(target.DataString(), "abc");
+    EXPECT_FALSE(stream.Spoiled());
+    EXPECT_EQ(Hex(stream.Digest()), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+}

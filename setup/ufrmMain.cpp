@@ -174,6 +174,7 @@ void TfrmMain::CreateControls()
     ProgressBar = Place(new TProgressBar(this), "ProgressBar", page, 16, 128, 369, 17);
     ProgressBar->SetMin(0);
     ProgressBar->SetMax(100);
+    lbDOWNLOAD = AddLabel(page, "lbDOWNLOAD", 16, 152, "");
 
     page = Notebook1->Page(5);
     Label9 = AddHeading(page, "Label9", "Gegevens installeren");

@@ -58,6 +58,8 @@ public:
     TLabel* Label15;
     TLabel* Label16;
     TProgressBar* ProgressBar;
+    // Below the bar: the file being fetched, how far, how fast, how long yet.
+    TLabel* lbDOWNLOAD;
     // "Data"
     TLabel* Label9;
     TRadioButton* rbSERVER;
@@ -164,7 +166,15 @@ private:
     // 4 s, each asking only for the rest when the server can give it.
     void DownloadWithRetries(const AnsiString& remoteName, TVerifyingStream& destination);
 
+    // The line below the bar for `done` of `total` bytes of the current file.
+    void ShowDownloadStatus(std::uint64_t done, bool force = false);
+    void ShowReconnecting(int attempt, int attempts);
+
     std::optional<TManifest> FComponentList;
+    // The file being fetched: its name, the bytes it had when this request
+    // began, its whole size (0: unknown), and when this request began.
+    AnsiString FFetchName;
+    std::uint64_t FFetchBase = 0, FFetchTotal = 0, FFetchStartTick = 0, FLastStatusTick = 0;
 };
 
 extern TfrmMain* frmMain;

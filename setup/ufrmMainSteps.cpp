@@ -90,11 +90,63 @@ void TfrmMain::NetHTTPWorkBegin(TObject*, TWorkMode, std::int32_t workCountMax)
 {
     if (workCountMax > 0)
         ProgressBar->SetMax(workCountMax);
+    if (workCountMax > 0 && FFetchTotal == 0)
+        FFetchTotal = FFetchBase + std::uint64_t(workCountMax);
+    FFetchStartTick = platform::TickCountMs();
+    ShowDownloadStatus(FFetchBase, true);
 }
 
-void TfrmMain::NetHTTPWork(TObject*, TWorkMode, std::int32_t workCount) { ProgressBar->SetPosition(workCount); }
+void TfrmMain::NetHTTPWork(TObject*, TWorkMode, std::int32_t workCount)
+{
+    ProgressBar->SetPosition(workCount);
+    ShowDownloadStatus(FFetchBase + std::uint64_t(workCount));
+}
 
 void TfrmMain::NetHTTPWorkEnd(TObject*, TWorkMode) { ProgressBar->SetPosition(0); }
+
+namespace {
+// "35,2": one decimal, a decimal comma, as both languages write it.
+AnsiString Decimal(double value)
+{
+    AnsiString text = Format("%.1f", value);
+    for (char& c : text)
+        if (c == '.')
+            c = ',';
+    return text;
+}
+} // namespace
+
+void TfrmMain::ShowDownloadStatus(std::uint64_t done, bool force)
+{
+    // A few times a second: more would only cost the download time.
+    constexpr std::uint64_t kIntervalMs = 250;
+    const std::uint64_t now = platform::TickCountMs();
+    if (FFetchName.empty() || (!force && now - FLastStatusTick < kIntervalMs))
+        return;
+    FLastStatusTick = now;
+    const double mb = 1000.0 * 1000.0;
+    const std::uint64_t elapsed = now - FFetchStartTick;
+    const std::uint64_t fetched = done - std::min(done, FFetchBase);
+    const double speed = elapsed > 0 ? double(fetched) * 1000.0 / double(elapsed) : 0.0;
+    AnsiString text;
+    if (FFetchTotal > 0 && speed > 0) {
+        const std::uint64_t left = FFetchTotal > done ? FFetchTotal - done : 0;
+        text = Format(Translated(u"%s: %s MB van %s MB - %s MB/s - nog %d s").c_str(), FFetchName.c_str(),
+                      Decimal(double(done) / mb).c_str(), Decimal(double(FFetchTotal) / mb).c_str(),
+                      Decimal(speed / mb).c_str(), static_cast<int>((double(left) / speed) + 0.999));
+    } else {
+        text = Format(Translated(u"%s: %s MB").c_str(), FFetchName.c_str(), Decimal(double(done) / mb).c_str());
+    }
+    lbDOWNLOAD->SetCaption(text);
+    lbDOWNLOAD->Repaint();
+}
+
+void TfrmMain::ShowReconnecting(int attempt, int attempts)
+{
+    lbDOWNLOAD->SetCaption(Format(Translated(u"%s: opnieuw verbinden (poging %d van %d)").c_str(),
+                                  FFetchName.c_str(), attempt, attempts));
+    lbDOWNLOAD->Repaint();
+}
 
 void TfrmMain::ZipArchiveTotalProgress(TObject*, std::int64_t, int percent) { ProgressBar->SetPosition(percent); }
 
@@ -199,13 +251,12 @@ void TfrmMain::DownloadWithRetries(const AnsiString& remoteName, TVerifyingStrea
         const bool resuming = have > 0 && !validator.empty() && total > 0 && !destination.Spoiled();
         if (attempt > 0 && !resuming)
             destination.Restart();
+        FFetchName = remoteName;
+        FFetchBase = resuming ? have : 0;
+        FFetchTotal = total > 0 ? std::uint64_t(total) : 0;
         extra.SetValues("Range", resuming ? Format("bytes=%llu-", static_cast<unsigned long long>(have)) : AnsiString());
         extra.SetValues("If-Range", resuming ? validator : AnsiString());
-        bool decided = false;
-        destination.BeforeFirstWrite = [&] {
-            if (decided)
-                return;
-            decided = true;
+        destination.BeforeNextWrite([&] {
             TNetHTTPResponse& answer = NetHTTP->Response();
             const int code = NetHTTP->ResponseCode();
             if (resuming && code == 200) {
@@ -220,20 +271,23 @@ void TfrmMain::DownloadWithRetries(const AnsiString& remoteName, TVerifyingStrea
                 validator = !tag.empty() ? tag : answer.RawHeaders().Values("Last-Modified");
                 total = answer.ContentLength;
             }
-        };
+        });
         try {
             Download(remoteName, destination, resuming);
             extra.SetValues("Range", "");
             extra.SetValues("If-Range", "");
-            destination.BeforeFirstWrite = nullptr;
+            destination.BeforeNextWrite(nullptr);
+            ShowDownloadStatus(destination.Count(), true);
+            FFetchName.clear();
             return;
         } catch (const Exception& error) {
             extra.SetValues("Range", "");
             extra.SetValues("If-Range", "");
-            destination.BeforeFirstWrite = nullptr;
+            destination.BeforeNextWrite(nullptr);
             if (!Transient(error) || attempt == static_cast<int>(std::size(RetryPausesMs)))
                 throw;
         }
+        ShowReconnecting(attempt + 2, static_cast<int>(std::size(RetryPausesMs)) + 1);
         platform::SleepMs(RetryPausesMs[attempt]);
     }
 }

@@ -11,18 +11,17 @@ std::int64_t TVerifyingStream::Write(const void* buffer, std::int64_t count)
 {
     if (count <= 0)
         return 0;
-    if (!FStarted) {
-        FStarted = true;
-        if (BeforeFirstWrite) {
-            FInHook = true;
-            try {
-                BeforeFirstWrite();
-            } catch (...) {
-                FInHook = false;
-                throw;
-            }
+    if (FHook) {
+        auto hook = std::move(FHook);
+        FHook = nullptr;
+        FInHook = true;
+        try {
+            hook();
+        } catch (...) {
             FInHook = false;
+            throw;
         }
+        FInHook = false;
     }
     // Writes must continue where the hash stands; anything else means the
     // writer went back, and the digest would not be the file's.
@@ -57,6 +56,6 @@ void TVerifyingStream::Restart()
     FTarget.SetSize(0);
     FTarget.SetPosition(0);
     FShift = FInHook ? writerPosition : 0;
-    if (!FInHook)
-        FStarted = false;
 }
+
+void TVerifyingStream::BeforeNextWrite(std::function<void()> hook) { FHook = std::move(hook); }

@@ -26,21 +26,21 @@ public:
     bool Spoiled() const { return FSpoiled; }
     platform::TSha256Digest Digest() { return FHash.Final(); }
     // Starts over: the target is emptied and the hash reset. Called from
-    // BeforeFirstWrite (a server answering 200 to a resumed request), the
+    // a BeforeNextWrite hook (a server answering 200 to a resumed request), the
     // writer's idea of its position stays as it was, so its byte counts
     // still add up, while the bytes land at the start of the target.
     void Restart();
-    // Called once before the first byte is written (after a Restart, again):
-    // the answer's status and headers are known by then, its body is not.
-    std::function<void()> BeforeFirstWrite;
+    // `hook` runs once, before the next byte is written: for a download, the
+    // answer's status and headers are known by then, its body is not.
+    void BeforeNextWrite(std::function<void()> hook);
 
 private:
     TStream& FTarget;
     std::uint64_t FLimit;
     std::uint64_t FCount = 0;
     bool FSpoiled = false;
-    bool FStarted = false;
     bool FInHook = false;
     std::int64_t FShift = 0; // the writer's position minus the target's
     platform::TSha256 FHash;
+    std::function<void()> FHook;
 };

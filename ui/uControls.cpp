@@ -501,6 +501,12 @@ void TWinControl::Invalidate()
         InvalidateRect(FHandle, nullptr, TRUE);
 }
 
+void TWinControl::Repaint()
+{
+    if (FHandle)
+        RedrawWindow(FHandle, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+}
+
 TMessageResult TWinControl::WndProc(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam)
 {
     const bool own = FDefWndProc == nullptr;

@@ -150,6 +150,8 @@ class TWinControl : public TControl {
 public:
     explicit TWinControl(TComponent* owner);
     ~TWinControl() override;
+    // Paints now, for work that holds the message loop (a download).
+    void Repaint();
 
     int ControlCount() const { return static_cast<int>(FControls.size()); }
     // Children from the bottom of the z-order to the top.

@@ -116,13 +116,14 @@ TEST(VerifyingStream, StartingOverBeforeTheFirstByteKeepsTheWritersCountsTrue)
     TMemoryStream target;
     TVerifyingStream stream(target, 100);
     stream.WriteBuffer("abcd", 4);
-    stream.BeforeFirstWrite = [&] { stream.Restart(); };
-    // A new attempt: the hook runs once before its first byte.
-    stream.Restart();
-    stream.SetPosition(4);
-    EXPECT_EQ(stream.Position(), 4);
-    stream.BeforeFirstWrite = [&] { stream.Restart(); };
-    stream.WriteBuffer("abc", 3);
+    int calls = 0;
+    stream.BeforeNextWrite([&] {
+        ++calls;
+        stream.Restart();
+    });
+    stream.WriteBuffer("ab", 2);
+    stream.WriteBuffer("c", 1);
+    EXPECT_EQ(calls, 1);
     EXPECT_EQ(stream.Position(), 7) << "the writer's own position";
     EXPECT_EQ(target.DataString(), "abc");
     EXPECT_FALSE(stream.Spoiled());

@@ -64,7 +64,12 @@ function(korvant_fuzz)
   cmake_path(ABSOLUTE_PATH F_CORPUS BASE_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR})
   set_property(GLOBAL APPEND PROPERTY KORVANT_FUZZ_TARGETS "${F_NAME}=${F_CORPUS}")
   # Every seed, and every earlier finding kept beside it, replays as a test.
-  add_test(NAME ${F_NAME}_corpus COMMAND ${F_NAME} ${F_CORPUS})
+  # libFuzzer would fuzz a folder it is given, and add to it: -runs=0 only replays.
+  if(KORVANT_FUZZ)
+    add_test(NAME ${F_NAME}_corpus COMMAND ${F_NAME} -runs=0 ${F_CORPUS})
+  else()
+    add_test(NAME ${F_NAME}_corpus COMMAND ${F_NAME} ${F_CORPUS})
+  endif()
   set_tests_properties(${F_NAME}_corpus PROPERTIES LABELS "native;fuzz" TIMEOUT 300)
 endfunction()
 

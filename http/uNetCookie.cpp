@@ -85,23 +85,34 @@ void TNetCookieRFC2965::LoadAttribute(const AnsiString& name, const AnsiString& 
 
 // --- the store -------------------------------------------------------------------------
 
+TNetNetscapeCookie* TNetCookies::Find(const AnsiString& domain, const AnsiString& name) const
+{
+    const TNetCookieList* list = CookiesOf(domain);
+    for (int i = 0; list && i < list->Count(); ++i)
+        if (list->Cookie(i)->Name == name)
+            return list->Cookie(i);
+    return nullptr;
+}
+
 TNetNetscapeCookie* TNetCookies::Add(std::unique_ptr<TNetNetscapeCookie> cookie)
 {
+    if (TNetNetscapeCookie* stored = Find(cookie->Domain, cookie->Name)) {
+        stored->Value = cookie->Value;
+        stored->Path = cookie->Path;
+        stored->Expires = cookie->Expires;
+        stored->ExpiresAt = cookie->ExpiresAt;
+        stored->Secure = cookie->Secure;
+        return stored;
+    }
+    const TNetCookieList* existing = CookiesOf(cookie->Domain);
+    if (existing && existing->Count() >= MaxCookiesPerDomain)
+        throw ENetCookieLimitExceeded(Format(netmsg::MaxCookiesPerDomainExceeded, cookie->Domain.c_str(), MaxCookiesPerDomain));
+    if (Count() >= MaxCookies)
+        throw ENetCookieLimitExceeded(Format(netmsg::MaxCookiesExceeded, MaxCookies));
     auto& list = FDomains[cookie->Domain];
     if (!list) {
         list = std::make_unique<TNetCookieList>();
         FDomainOrder.push_back(cookie->Domain);
-    }
-    for (int i = 0; i < list->Count(); ++i) {
-        TNetNetscapeCookie* stored = list->Cookie(i);
-        if (stored->Name == cookie->Name) {
-            stored->Value = cookie->Value;
-            stored->Path = cookie->Path;
-            stored->Expires = cookie->Expires;
-            stored->ExpiresAt = cookie->ExpiresAt;
-            stored->Secure = cookie->Secure;
-            return stored;
-        }
     }
     TNetNetscapeCookie* raw = cookie.get();
     FItems.push_back(std::move(cookie));
@@ -145,17 +156,24 @@ bool TNetCookieManager::DomainFitsHost(const AnsiString& domain, const AnsiStrin
         return false;
     if (TNetStack::IsIPv4(host))
         return domain == host;
-    if (domain == host)
+    if (SameText(domain, host))
         return true;
     // Whole labels only: "ample" must not fit "example", and a bare top-level
     // domain such as ".com" would hand cookies to every host under it.
     AnsiString bare = domain[0] == '.' ? domain.substr(1) : domain;
     if (bare.find('.') == AnsiString::npos || bare.empty())
         return false;
-    if (host == bare)
+    if (SameText(host, bare))
         return true;
-    return host.size() > bare.size() && host.compare(host.size() - bare.size(), bare.size(), bare) == 0 &&
-           host[host.size() - bare.size() - 1] == '.';
+    return host.size() > bare.size() && net::EndsText(bare, host) && host[host.size() - bare.size() - 1] == '.';
+}
+
+bool TNetCookieManager::PathMatches(const AnsiString& cookiePath, const AnsiString& requestPath)
+{
+    if (requestPath.compare(0, cookiePath.size(), cookiePath) != 0)
+        return false;
+    return requestPath.size() == cookiePath.size() || (!cookiePath.empty() && cookiePath.back() == '/') ||
+           requestPath[cookiePath.size()] == '/';
 }
 
 void TNetCookieManager::Store(std::unique_ptr<TNetNetscapeCookie> cookie, const AnsiString& setCookie, const AnsiString& host)
@@ -165,6 +183,11 @@ void TNetCookieManager::Store(std::unique_ptr<TNetNetscapeCookie> cookie, const 
     if (cookie->Domain.empty())
         cookie->Domain = host;
     if (!DomainFitsHost(cookie->Domain, host))
+        return;
+    // Domains ignore case; one spelling keeps one list per domain.
+    cookie->Domain = LowerCase(cookie->Domain);
+    // A cookie that arrives expired only deletes one of its name.
+    if (cookie->Expired(NetNow()) && !FCookies.Find(cookie->Domain, cookie->Name))
         return;
     bool accept = true;
     if (OnNewCookie)
@@ -206,7 +229,7 @@ AnsiString TNetCookieManager::GenerateCookieList(const TNetURI& location, bool s
             TNetNetscapeCookie* cookie = list->Cookie(i);
             if (cookie->Value.empty() || (cookie->Secure && !secureConnection))
                 continue;
-            if (location.Path().compare(0, cookie->Path.size(), cookie->Path) != 0)
+            if (!PathMatches(cookie->Path, location.Path() + location.Document()))
                 continue;
             if (!result.empty())
                 result += "; ";

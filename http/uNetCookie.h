@@ -63,8 +63,14 @@ public:
 class TNetCookies : public TPersistent {
     RT_CLASS(TNetCookies, TPersistent)
 public:
+    // Enough for any real site, and a bound on what a server can make us keep.
+    static constexpr int MaxCookiesPerDomain = 50;
+    static constexpr int MaxCookies = 300;
+
     // Stores the cookie, or copies its data over the one of the same name.
+    // A new cookie beyond the limits raises ENetCookieLimitExceeded.
     TNetNetscapeCookie* Add(std::unique_ptr<TNetNetscapeCookie> cookie);
+    TNetNetscapeCookie* Find(const AnsiString& domain, const AnsiString& name) const;
     void Delete(TNetNetscapeCookie* cookie);
     int Count() const { return static_cast<int>(FItems.size()); }
     TNetNetscapeCookie* Items(int index) const { return FItems.at(static_cast<size_t>(index)).get(); }
@@ -91,8 +97,11 @@ public:
     // The "Cookie" value for a request to the location; empty when none fits.
     AnsiString GenerateCookieList(const TNetURI& location, bool secureConnection = false);
 
-    // Whether a domain may be set by, and sent to, a host.
+    // Whether a domain may be set by, and sent to, a host (letter case aside).
     static bool DomainFitsHost(const AnsiString& domain, const AnsiString& host);
+    // Whether a cookie's path covers a request path: equal, or a prefix that
+    // ends at a "/" ("/foo" covers "/foo/bar" but not "/foobar").
+    static bool PathMatches(const AnsiString& cookiePath, const AnsiString& requestPath);
 
     TNetCookies& CookieCollection() { return FCookies; }
 

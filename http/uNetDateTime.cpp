@@ -4,6 +4,7 @@
 #include "platform/uNetPlatform.h"
 #include "runtime/uSysUtils.h"
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -36,6 +37,36 @@ void CivilFromDays(std::int64_t z, int& y, int& m, int& d)
 }
 
 constexpr std::int64_t UnixEpochDays = 25569; // 1970-01-01 as a date-time
+
+bool AllDigits(std::string_view text)
+{
+    return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// "hh:mm" or "hh:mm:ss", one or two digits each: no sign, no other text.
+bool ReadTime(std::string_view text, int& hour, int& minute, int& second)
+{
+    int parts[3] = {0, 0, 0};
+    int count = 0;
+    while (count < 3) {
+        size_t colon = text.find(':');
+        std::string_view part = text.substr(0, colon);
+        if (part.size() > 2 || !AllDigits(part))
+            return false;
+        parts[count++] = part.size() == 1 ? part[0] - '0' : (part[0] - '0') * 10 + (part[1] - '0');
+        if (colon == std::string_view::npos)
+            break;
+        text.remove_prefix(colon + 1);
+        if (count == 3)
+            return false;
+    }
+    if (count < 2)
+        return false;
+    hour = parts[0];
+    minute = parts[1];
+    second = parts[2];
+    return true;
+}
 
 TDateTime FromCalendar(const platform::TCalendarTime& t)
 {
@@ -98,12 +129,12 @@ bool HttpStrToLocalDateTime(const AnsiString& text, TDateTime& value)
     for (const AnsiString& t : tokens) {
         int n;
         if (t.find(':') != AnsiString::npos && !haveTime) {
-            if (std::sscanf(t.c_str(), "%d:%d:%d", &hour, &minute, &second) < 2)
+            if (!ReadTime(t, hour, minute, second))
                 return false;
             haveTime = true;
-        } else if ((t[0] == '+' || t[0] == '-') && t.size() == 5 && TryStrToInt(t.substr(1), n)) {
+        } else if ((t[0] == '+' || t[0] == '-') && t.size() == 5 && AllDigits(t.substr(1)) && TryStrToInt(t.substr(1), n)) {
             zoneMinutes = (t[0] == '-' ? -1 : 1) * (n / 100 * 60 + n % 100);
-        } else if (TryStrToInt(t, n)) {
+        } else if (AllDigits(t) && TryStrToInt(t, n)) {
             if (day < 0 && n >= 1 && n <= 31 && t.size() <= 2)
                 day = n;
             else if (year < 0)
@@ -116,7 +147,7 @@ bool HttpStrToLocalDateTime(const AnsiString& text, TDateTime& value)
                     month = k + 1;
         }
     }
-    if (year < 0 || month < 0 || day < 0 || hour > 23 || minute > 59 || second > 60)
+    if (year < 0 || year > 9999 || month < 0 || day < 0 || hour > 23 || minute > 59 || second > 60)
         return false;
     TDateTime utc = EncodeDateTime(year, month, day, hour, minute, std::min(second, 59)) - zoneMinutes / 1440.0;
     value = utc - platform::UtcBiasMinutes() / 1440.0;

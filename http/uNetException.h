@@ -65,6 +65,10 @@ RT_EXCEPTION(ENetURIException, ENetException)
 RT_EXCEPTION(ENetUnknownProtocol, ENetException)
 RT_EXCEPTION(ENetMaxHeaderLinesExceeded, ENetException)
 RT_EXCEPTION(ENetInvalidChunkSize, ENetException)
+RT_EXCEPTION(ENetInvalidChunkEnd, ENetException)
+RT_EXCEPTION(ENetInvalidContentLength, ENetException)
+RT_EXCEPTION(ENetMaxInterimResponsesExceeded, ENetException)
+RT_EXCEPTION(ENetCookieLimitExceeded, ENetException)
 
 class ENetReplyError : public ENetException {
     RT_CLASS(ENetReplyError, ENetException)
@@ -125,8 +129,16 @@ inline constexpr const char* IPVersionUnsupported = "The requested IPVersion / A
 inline constexpr const char* IPv6Unavailable = "IPv6 unavailable";
 inline constexpr const char* ProtocolFieldEmpty = "Protocol field is empty";
 inline constexpr const char* HostFieldEmpty = "Host field is empty";
+inline constexpr const char* InvalidIPv6Address = "Invalid IPv6 address: %s";
 inline constexpr const char* IOHandlerPropInvalid = "IOHandler value is not valid";
 inline constexpr const char* MethodRequiresVersion = "Request method requires HTTP version 1.1";
 inline constexpr const char* MaxHeaderLinesExceeded = "Max header lines exceeded (%d).";
 inline constexpr const char* InvalidChunkSize = "Invalid chunk size: %s";
+inline constexpr const char* InvalidChunkEnd = "Chunk data not followed by a line end.";
+inline constexpr const char* MaxTrailerLinesExceeded = "Max trailer lines exceeded (%d).";
+inline constexpr const char* InvalidContentLength = "Invalid Content-Length: %s";
+inline constexpr const char* ConflictingContentLength = "Conflicting Content-Length values: %s";
+inline constexpr const char* MaxInterimResponsesExceeded = "Max interim responses exceeded (%d).";
+inline constexpr const char* MaxCookiesPerDomainExceeded = "Too many cookies for %s (%d).";
+inline constexpr const char* MaxCookiesExceeded = "Too many cookies (%d).";
 } // namespace netmsg

@@ -3,6 +3,7 @@
 #include "platform/uNetPlatform.h"
 #include "runtime/uSysUtils.h"
 
+#include <algorithm>
 #include <limits>
 
 namespace net {
@@ -115,6 +116,117 @@ int StrToIntDef(std::string_view text, int fallback)
 {
     int value;
     return TryStrToInt(text, value) ? value : fallback;
+}
+
+bool IsIPv4(std::string_view text)
+{
+    int parts = 0;
+    size_t i = 0;
+    while (parts < 4) {
+        size_t start = i;
+        int value = 0;
+        while (i < text.size() && text[i] >= '0' && text[i] <= '9' && i - start < 3)
+            value = value * 10 + (text[i++] - '0');
+        if (i == start || value > 255)
+            return false;
+        ++parts;
+        if (parts < 4) {
+            if (i >= text.size() || text[i] != '.')
+                return false;
+            ++i;
+        }
+    }
+    return i == text.size();
+}
+
+namespace {
+int HexDigit(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+} // namespace
+
+bool ParseIPv6(std::string_view text, std::uint8_t (&bytes)[16])
+{
+    constexpr int MaxGroups = 8;
+    std::uint16_t groups[MaxGroups] = {};
+    int count = 0;
+    int gapAt = -1; // index of the group the "::" stands before
+    size_t i = 0;
+    const size_t n = text.size();
+    if (n == 0)
+        return false;
+    if (text[0] == ':') {
+        if (n < 2 || text[1] != ':')
+            return false;
+        gapAt = 0;
+        i = 2;
+    }
+    while (i < n) {
+        size_t end = text.find(':', i);
+        if (end == std::string_view::npos)
+            end = n;
+        std::string_view part = text.substr(i, end - i);
+        if (part.find('.') != std::string_view::npos) {
+            // A dotted IPv4 tail ends the address and fills two groups.
+            if (end != n || count > MaxGroups - 2 || !IsIPv4(part))
+                return false;
+            unsigned v[4] = {};
+            size_t at = 0;
+            for (unsigned& octet : v) {
+                while (at < part.size() && part[at] != '.')
+                    octet = octet * 10 + static_cast<unsigned>(part[at++] - '0');
+                ++at;
+            }
+            groups[count++] = static_cast<std::uint16_t>(v[0] << 8 | v[1]);
+            groups[count++] = static_cast<std::uint16_t>(v[2] << 8 | v[3]);
+            i = n;
+            break;
+        }
+        if (part.empty() || part.size() > 4 || count == MaxGroups)
+            return false;
+        unsigned value = 0;
+        for (char c : part) {
+            int digit = HexDigit(c);
+            if (digit < 0)
+                return false;
+            value = value * 16 + static_cast<unsigned>(digit);
+        }
+        groups[count++] = static_cast<std::uint16_t>(value);
+        i = end;
+        if (i == n)
+            break;
+        ++i; // the ":"
+        if (i == n)
+            return false; // a single trailing ":"
+        if (text[i] == ':') {
+            if (gapAt >= 0)
+                return false;
+            gapAt = count;
+            ++i;
+        }
+    }
+    // "::" stands for at least one zero group.
+    if (gapAt >= 0 ? count > MaxGroups - 1 : count != MaxGroups)
+        return false;
+    std::uint16_t full[MaxGroups] = {};
+    if (gapAt < 0) {
+        std::copy(groups, groups + count, full);
+    } else {
+        std::copy(groups, groups + gapAt, full);
+        std::copy(groups + gapAt, groups + count, full + MaxGroups - (count - gapAt));
+    }
+    for (int k = 0; k < MaxGroups; ++k) {
+        bytes[2 * k] = static_cast<std::uint8_t>(full[k] >> 8);
+        bytes[2 * k + 1] = static_cast<std::uint8_t>(full[k] & 0xFF);
+    }
+    return true;
 }
 
 } // namespace net

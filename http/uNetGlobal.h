@@ -27,4 +27,11 @@ AnsiString TrimRight(std::string_view text);
 bool TryHexToInt64(std::string_view text, std::int64_t& value);
 int StrToIntDef(std::string_view text, int fallback);
 
+// Four dot-separated decimal numbers 0 to 255, nothing else.
+bool IsIPv4(std::string_view text);
+// An IPv6 address text: at most eight groups of one to four hexadecimal
+// digits, at most one "::", and optionally a dotted IPv4 address in place of
+// the last two groups. False for anything else; `bytes` is then untouched.
+bool ParseIPv6(std::string_view text, std::uint8_t (&bytes)[16]);
+
 } // namespace net

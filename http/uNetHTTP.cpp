@@ -75,6 +75,16 @@ std::int64_t ChunkSize(const AnsiString& line)
     return size;
 }
 
+// Drops the connection without letting a failure to close hide the error
+// that made us close it.
+void DropConnection(TNetCustomHTTP& http)
+{
+    try {
+        http.Disconnect();
+    } catch (...) {
+    }
+}
+
 } // namespace
 
 // --- TNetHTTPResponse ---------------------------------------------------------------
@@ -159,6 +169,41 @@ void TNetHTTPProtocol::RetrieveHeaders(int maxHeaderLines)
         FHTTP.Disconnect();
     }
     Response.ProcessHeaders();
+
+    // Every "Content-Length" line counts, and each may hold a list: the body
+    // has one length only when all of them name the same decimal number.
+    TStringList values;
+    Response.RawHeaders().Extract("Content-Length", &values);
+    FLengthState = values.Count() ? TLengthState::Valid : TLengthState::None;
+    FLengthText.clear();
+    std::int64_t length = -1;
+    for (int i = 0; i < values.Count(); ++i) {
+        FLengthText += (i ? ", " : "") + values[i];
+        AnsiString list = values[i];
+        bool any = false;
+        while (!list.empty()) {
+            AnsiString item = Trim(net::Fetch(list, ","));
+            if (item.empty())
+                continue; // empty list elements are allowed and mean nothing
+            any = true;
+            // One or more digits and no sign; the count must fit 32 bits.
+            std::int64_t value = 0;
+            bool valid = true;
+            for (size_t k = 0; valid && k < item.size(); ++k) {
+                valid = item[k] >= '0' && item[k] <= '9';
+                value = value * 10 + (item[k] - '0');
+                valid = valid && value <= std::numeric_limits<std::int32_t>::max();
+            }
+            if (!valid)
+                FLengthState = TLengthState::Malformed;
+            else if (FLengthState == TLengthState::Valid && length >= 0 && value != length)
+                FLengthState = TLengthState::Conflicting;
+            length = value;
+        }
+        if (!any)
+            FLengthState = TLengthState::Malformed;
+    }
+    Response.ContentLength = FLengthState == TLengthState::Valid ? static_cast<std::int32_t>(length) : -1;
 }
 
 void TNetHTTPProtocol::ReadChunkedBody(TStream& stream)
@@ -168,13 +213,36 @@ void TNetHTTPProtocol::ReadChunkedBody(TStream& stream)
     std::int64_t size = ChunkSize(io.ReadLn());
     while (size > 0) {
         io.ReadStream(stream, size, false);
-        io.ReadLn(); // the line end after the chunk data
+        // Anything but the line end here means the sizes and the data disagree.
+        if (!io.ReadLn().empty())
+            throw ENetInvalidChunkEnd(netmsg::InvalidChunkEnd);
         size = ChunkSize(io.ReadLn());
     }
     // Trailer fields, if any, end with an empty line.
     for (int lines = 0; !io.ReadLn().empty();)
-        if (++lines > FHTTP.MaxHeaderLines)
-            throw ENetMaxHeaderLinesExceeded(Format(netmsg::MaxHeaderLinesExceeded, FHTTP.MaxHeaderLines));
+        if (++lines > TNetCustomHTTP::MaxTrailerLines)
+            throw ENetMaxHeaderLinesExceeded(Format(netmsg::MaxTrailerLinesExceeded, TNetCustomHTTP::MaxTrailerLines));
+}
+
+void TNetHTTPProtocol::ReadBody(TStream& stream)
+{
+    TNetIOHandler& io = *FHTTP.IOHandler();
+    if (net::ContainsText(Response.RawHeaders().Values("Transfer-Encoding"), "chunked")) {
+        // The chunks frame the body; a length beside them is ignored, but such
+        // an answer is odd enough not to reuse its connection.
+        ReadChunkedBody(stream);
+        if (FLengthState != TLengthState::None)
+            DropConnection(FHTTP);
+    } else if (FLengthState == TLengthState::Malformed) {
+        throw ENetInvalidContentLength(Format(netmsg::InvalidContentLength, FLengthText.c_str()));
+    } else if (FLengthState == TLengthState::Conflicting) {
+        throw ENetInvalidContentLength(Format(netmsg::ConflictingContentLength, FLengthText.c_str()));
+    } else if (Response.ContentLength > 0) {
+        // A close before the announced length is a failed download, not a short one.
+        io.ReadStream(stream, Response.ContentLength, false);
+    } else if (FLengthState == TLengthState::None) {
+        io.ReadStream(stream, -1, true);
+    }
 }
 
 void TNetHTTPProtocol::ReadResult()
@@ -182,15 +250,17 @@ void TNetHTTPProtocol::ReadResult()
     TStream* stream = Response.ContentStream;
     if (!stream)
         return;
-    TNetIOHandler& io = *FHTTP.IOHandler();
+    // These answers have no body, whatever their headers announce.
+    int code = Response.ResponseCode();
+    if (Request.Method == hmHead || code / 100 == 1 || code == 204 || code == 304)
+        return;
     std::int64_t start = stream->Position();
-    if (Response.ContentLength > 0) {
-        // A close before the announced length is a failed download, not a short one.
-        io.ReadStream(*stream, Response.ContentLength, false);
-    } else if (net::ContainsText(Response.RawHeaders().Values("Transfer-Encoding"), "chunked")) {
-        ReadChunkedBody(*stream);
-    } else if (!Response.HasContentLength()) {
-        io.ReadStream(*stream, -1, true);
+    try {
+        ReadBody(*stream);
+    } catch (...) {
+        // Where this body ends is unknown now: the connection cannot be reused.
+        DropConnection(FHTTP);
+        throw;
     }
     if (FHTTP.Compressor) {
         AnsiString encoding = Response.ContentEncoding;
@@ -455,12 +525,21 @@ void TNetCustomHTTP::ConnectToHost(TNetHTTPRequest& request, TNetHTTPResponse& r
 void TNetCustomHTTP::ReadStatusAndHeaders()
 {
     TNetHTTPResponse& response = Response();
-    do {
+    for (int interim = 0;;) {
         response.Clear();
         response.ResponseText = IOHandler()->ReadLn();
         FHTTPProto->RetrieveHeaders(MaxHeaderLines);
         ProcessCookies();
-    } while (response.ResponseCode() == 100);
+        // Interim answers come before the final one; a switch of protocols
+        // was never asked for and is answered as an error.
+        int code = response.ResponseCode();
+        if (code / 100 != 1 || code == 101)
+            break;
+        if (++interim > MaxInterimResponses) {
+            DropConnection(*this);
+            throw ENetMaxInterimResponsesExceeded(Format(netmsg::MaxInterimResponsesExceeded, MaxInterimResponses));
+        }
+    }
 }
 
 void TNetCustomHTTP::ProcessCookies()
@@ -608,13 +687,19 @@ void TNetCustomHTTP::DoRequest(int method, const AnsiString& url, TStream* sourc
                 break;
             }
         }
-    } catch (...) {
+    } catch (const ENetHTTPProtocolException&) {
+        // The answer was read whole: the connection may still serve.
         FRedirectCount = 0;
         try {
             finish();
         } catch (...) {
             // The first failure is the one to report.
         }
+        throw;
+    } catch (...) {
+        // A time-out or a broken answer leaves the connection in no known state.
+        FRedirectCount = 0;
+        DropConnection(*this);
         throw;
     }
     FRedirectCount = 0;

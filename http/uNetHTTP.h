@@ -12,6 +12,12 @@ class TStream;
 
 enum class TNetHTTPProtocolVersion { pv1_0, pv1_1 };
 
+// The time-outs of every download the wizard (and fetch.exe) makes: a server
+// that does not accept the connection, or sends no byte for this long, ends
+// the download with an error instead of leaving the user waiting for ever.
+inline constexpr int DownloadConnectTimeoutMs = 15000;
+inline constexpr int DownloadReadTimeoutMs = 30000;
+
 // Request methods; 6 has no request line of its own.
 enum TNetHTTPMethod : int { hmHead = 0, hmGet = 1, hmPost = 2, hmOptions = 3, hmTrace = 4, hmPut = 5, hmConnect = 7 };
 
@@ -63,7 +69,7 @@ private:
 class TNetHTTPProtocol : public TObject {
     RT_CLASS(TNetHTTPProtocol, TObject)
 public:
-    explicit TNetHTTPProtocol(TNetCustomHTTP& http) : FHTTP(http), Response(http) {}
+    explicit TNetHTTPProtocol(TNetCustomHTTP& http) : Response(http), FHTTP(http) {}
 
     void BuildAndSendRequest(TNetURI& uri);
     void RetrieveHeaders(int maxHeaderLines);
@@ -73,13 +79,19 @@ public:
     TNetHTTPResponse Response;
 
 private:
+    // What the "Content-Length" lines of the response say.
+    enum class TLengthState { None, Valid, Conflicting, Malformed };
+
     void ReadResult();
+    void ReadBody(TStream& stream);
     void ReadChunkedBody(TStream& stream);
     // Reads the body into a text and raises, unless the code is ignored.
     void RaiseException(const std::set<int>& ignoreReplies);
     void DiscardBody();
 
     TNetCustomHTTP& FHTTP;
+    TLengthState FLengthState = TLengthState::None;
+    AnsiString FLengthText; // the values as received, for the error message
 };
 
 using TNetRedirectEvent = std::function<void(TObject* Sender, AnsiString& dest, int& NumRedirect, bool& Handled, int& VMethod)>;
@@ -91,6 +103,10 @@ class TNetCustomHTTP : public TNetTCPClientCustom {
     RT_CLASS(TNetCustomHTTP, TNetTCPClientCustom)
 public:
     static constexpr int DefaultMaxHeaderLines = 255;
+    // Interim (1xx) answers skipped before the final one.
+    static constexpr int MaxInterimResponses = 16;
+    // Trailer lines after the last chunk of a chunked body.
+    static constexpr int MaxTrailerLines = 255;
 
     explicit TNetCustomHTTP(TComponent* owner);
     ~TNetCustomHTTP() override;

@@ -141,12 +141,8 @@ void TNetIOHandler::ReadStream(TStream& stream, std::int64_t count, bool readUnt
 {
     if (count == -1 && !readUntilDisconnect)
         count = ReadInt32();
-    if (count >= 0 && !readUntilDisconnect) {
-        // Reserving the whole body up front keeps the file from growing piecemeal.
-        std::int64_t position = stream.Position();
-        stream.SetSize(position + count);
-        stream.SetPosition(position);
-    }
+    // The stream grows as bytes arrive, never by the announced count: a server
+    // may announce far more than it sends, and memory or disk must not follow.
     std::int64_t remaining = readUntilDisconnect ? std::numeric_limits<std::int64_t>::max() : std::max<std::int64_t>(count, 0);
     std::int32_t announced = readUntilDisconnect ? 0 : static_cast<std::int32_t>(std::min<std::int64_t>(remaining, std::numeric_limits<std::int32_t>::max()));
     BeginWork(TWorkMode::WorkRead, announced);
@@ -274,8 +270,12 @@ TNetIOHandlerSocket::TNetIOHandlerSocket(TComponent* owner) : TNetIOHandler(owne
 
 TNetIOHandlerSocket::~TNetIOHandlerSocket()
 {
-    if (FBinding)
-        FBinding->CloseSocket();
+    try {
+        if (FBinding)
+            FBinding->CloseSocket();
+    } catch (...) {
+        // Nothing may leave a destructor; the socket is gone either way.
+    }
 }
 
 bool TNetIOHandlerSocket::BindingAllocated() const { return FBinding && FBinding->HandleAllocated(); }

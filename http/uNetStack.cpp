@@ -1,5 +1,6 @@
 #include "uNetStack.h"
 
+#include "uNetGlobal.h"
 #include "platform/uNetPlatform.h"
 #include "runtime/uSysUtils.h"
 
@@ -66,81 +67,9 @@ void TNetStack::RaiseSocketError(int code)
 
 // --- addresses -----------------------------------------------------------------
 
-bool TNetStack::IsIPv4(const AnsiString& text)
-{
-    int parts = 0;
-    size_t i = 0;
-    while (parts < 4) {
-        size_t start = i;
-        int value = 0;
-        while (i < text.size() && text[i] >= '0' && text[i] <= '9' && i - start < 3)
-            value = value * 10 + (text[i++] - '0');
-        if (i == start || value > 255)
-            return false;
-        ++parts;
-        if (parts < 4) {
-            if (i >= text.size() || text[i] != '.')
-                return false;
-            ++i;
-        }
-    }
-    return i == text.size();
-}
+bool TNetStack::IsIPv4(const AnsiString& text) { return net::IsIPv4(text); }
 
 namespace {
-
-bool ParseIPv6(const AnsiString& text, std::uint8_t bytes[16])
-{
-    std::uint16_t head[8] = {}, tail[8] = {};
-    int headCount = 0, tailCount = 0;
-    bool gap = false;
-    size_t i = 0, n = text.size();
-    if (n >= 2 && text[0] == ':' && text[1] == ':') {
-        gap = true;
-        i = 2;
-    } else if (n >= 1 && text[0] == ':') {
-        return false;
-    }
-    while (i < n) {
-        size_t start = i;
-        unsigned value = 0;
-        while (i < n && std::isxdigit(static_cast<unsigned char>(text[i])) && i - start < 4) {
-            char c = text[i++];
-            value = value * 16 + static_cast<unsigned>(c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10);
-        }
-        if (i == start)
-            return false;
-        int& count = gap ? tailCount : headCount;
-        (gap ? tail : head)[count++] = static_cast<std::uint16_t>(value);
-        if (headCount + tailCount > 8)
-            return false;
-        if (i == n)
-            break;
-        if (text[i] != ':')
-            return false;
-        ++i;
-        if (i < n && text[i] == ':') {
-            if (gap)
-                return false;
-            gap = true;
-            ++i;
-        } else if (i == n) {
-            return false;
-        }
-    }
-    if (gap ? headCount + tailCount > 7 : headCount != 8)
-        return false;
-    std::uint16_t groups[8] = {};
-    for (int k = 0; k < headCount; ++k)
-        groups[k] = head[k];
-    for (int k = 0; k < tailCount; ++k)
-        groups[8 - tailCount + k] = tail[k];
-    for (int k = 0; k < 8; ++k) {
-        bytes[2 * k] = static_cast<std::uint8_t>(groups[k] >> 8);
-        bytes[2 * k + 1] = static_cast<std::uint8_t>(groups[k] & 0xFF);
-    }
-    return true;
-}
 
 AnsiString AddressText(const ws::TAddress& address)
 {
@@ -158,7 +87,7 @@ ws::TAddress AddressOf(const AnsiString& ip, TNetIPVersion version)
     ws::TAddress a;
     if (version == TNetIPVersion::Net_IPv6) {
         a.Family = ws::TFamily::IPv6;
-        if (!ParseIPv6(ip, a.Bytes))
+        if (!net::ParseIPv6(ip, a.Bytes))
             TNetStack::RaiseSocketError(10049);
         return a;
     }
@@ -182,7 +111,7 @@ AnsiString TNetStack::CanonicalIPv6(const AnsiString& text)
 {
     ws::TAddress a;
     a.Family = ws::TFamily::IPv6;
-    return ParseIPv6(text, a.Bytes) ? AddressText(a) : AnsiString();
+    return net::ParseIPv6(text, a.Bytes) ? AddressText(a) : AnsiString();
 }
 
 AnsiString TNetStack::ResolveHost(const AnsiString& host, TNetIPVersion version)
@@ -378,7 +307,14 @@ bool TNetSocketListWindows::SelectRead(int timeoutMs)
 
 TNetSocketHandle::TNetSocketHandle(TCollection* collection) : TCollectionItem(collection) {}
 
-TNetSocketHandle::~TNetSocketHandle() { CloseSocket(); }
+TNetSocketHandle::~TNetSocketHandle()
+{
+    try {
+        CloseSocket();
+    } catch (...) {
+        // Nothing may leave a destructor; the handle is given up either way.
+    }
+}
 
 void TNetSocketHandle::Reset()
 {

@@ -2,6 +2,7 @@
 
 #include "uNetGlobal.h"
 #include "platform/uNetPlatform.h"
+#include "runtime/uSysUtils.h"
 
 #include <vector>
 
@@ -77,11 +78,19 @@ void TNetURI::SetURI(const AnsiString& uri)
         FUsername = Fetch(userInfo, ":");
         FPassword = FUsername.empty() ? AnsiString() : userInfo;
         size_t open = Pos("[", authority), close = Pos("]", authority);
-        if (open != npos && close != npos && close > open) {
+        if (open == 0 && close != npos) {
+            const AnsiString written = authority;
             FHost = Fetch(authority, "]");
-            FHost.erase(0, open + 1);
+            FHost.erase(0, 1);
+            // Only a port may follow the literal; it must be a whole address,
+            // or the socket layer would be handed text it cannot place.
+            std::uint8_t bytes[16];
+            if (!net::ParseIPv6(FHost, bytes) || (!authority.empty() && authority[0] != ':'))
+                RejectHost(written);
             Fetch(authority, ":");
             FIPVersion = TNetIPVersion::Net_IPv6;
+        } else if (open != npos || close != npos) {
+            RejectHost(authority);
         } else {
             FHost = Fetch(authority, ":");
         }
@@ -94,6 +103,12 @@ void TNetURI::SetURI(const AnsiString& uri)
         FBookmark = FParams;
         FParams = Fetch(FBookmark, "#");
     }
+}
+
+void TNetURI::RejectHost(const AnsiString& host)
+{
+    Clear();
+    throw ENetURIException(Format(netmsg::InvalidIPv6Address, host.c_str()));
 }
 
 AnsiString TNetURI::GetFullURI(TNetURIOptions options) const

@@ -1,6 +1,7 @@
 #pragma once
-// A URL split into its parts, and built back from them. Parsing never fails;
-// building needs a protocol and a host. Nothing is percent-encoded.
+// A URL split into its parts, and built back from them. Parsing fails only
+// for a bracketed host that is no IPv6 address; building needs a protocol and
+// a host. Nothing is percent-encoded.
 #include "uNetException.h"
 
 enum class TNetIPVersion { Net_IPv4, Net_IPv6 };
@@ -53,6 +54,7 @@ public:
 
 private:
     void Clear();
+    [[noreturn]] void RejectHost(const AnsiString& host);
 
     AnsiString FURI, FProtocol, FUsername, FPassword, FHost, FPort, FPath, FDocument, FParams, FBookmark;
     TNetIPVersion FIPVersion = TNetIPVersion::Net_IPv4;

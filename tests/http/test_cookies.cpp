@@ -1,4 +1,5 @@
 #include "http/uNetCookie.h"
+#include "runtime/uSysUtils.h"
 
 #include <gtest/gtest.h>
 
@@ -79,4 +80,66 @@ TEST(NetCookies, ReadsTheAttributesOfBothKinds)
     EXPECT_EQ(c->Port, "\"80\"");
     EXPECT_EQ(c->Domain, "example");
     EXPECT_EQ(c->Path, "/");
+}
+
+TEST(NetCookies, PathsMatchOnSlashBoundaries)
+{
+    TNetCookieManager m(nullptr);
+    m.AddCookie("foo=1; Path=/foo", "example");
+    m.AddCookie("dir=1; Path=/foo/", "example");
+    EXPECT_EQ(CookiesFor(m, "http://example/foo"), "foo=1");
+    EXPECT_EQ(CookiesFor(m, "http://example/foo/"), "foo=1; dir=1");
+    EXPECT_EQ(CookiesFor(m, "http://example/foo/bar"), "foo=1; dir=1");
+    EXPECT_EQ(CookiesFor(m, "http://example/foo/bar/x.zip?y=1"), "foo=1; dir=1");
+    EXPECT_EQ(CookiesFor(m, "http://example/foobar"), "");
+    EXPECT_EQ(CookiesFor(m, "http://example/foobar/x.zip"), "");
+    EXPECT_EQ(CookiesFor(m, "http://example/"), "");
+    EXPECT_EQ(CookiesFor(m, "http://example/Foo/bar"), ""); // paths keep their case
+
+    EXPECT_TRUE(TNetCookieManager::PathMatches("/", "/anything"));
+    EXPECT_FALSE(TNetCookieManager::PathMatches("/foo/", "/foo"));
+}
+
+TEST(NetCookies, DomainsIgnoreLetterCase)
+{
+    TNetCookieManager m(nullptr);
+    m.AddCookie("a=1; Domain=Korvant.NL", "www.korvant.nl");
+    m.AddCookie("b=1", "DL.Korvant.nl");
+    m.AddCookie("a=2; Domain=korvant.nl", "WWW.KORVANT.NL"); // the same cookie again
+    EXPECT_EQ(m.CookieCollection().Count(), 2);
+    EXPECT_EQ(CookiesFor(m, "http://dl.korvant.nl/"), "a=2; b=1");
+    EXPECT_EQ(CookiesFor(m, "http://DL.KORVANT.NL/"), "a=2; b=1");
+    EXPECT_EQ(CookiesFor(m, "http://www.Korvant.nl/"), "a=2");
+    EXPECT_EQ(CookiesFor(m, "http://notkorvant.NL/"), "");
+}
+
+TEST(NetCookies, KeepsABoundedNumber)
+{
+    TNetCookieManager m(nullptr);
+    for (int i = 0; i < TNetCookies::MaxCookiesPerDomain; ++i)
+        m.AddCookie("c" + IntToStr(i) + "=1", "example");
+    // Replacing a stored cookie is always possible, a new one is not.
+    m.AddCookie("c0=2", "example");
+    try {
+        m.AddCookie("one-more=1", "example");
+        FAIL() << "no exception";
+    } catch (const ENetCookieLimitExceeded& e) {
+        EXPECT_EQ(e.Message(), "Too many cookies for example (50).");
+    }
+    EXPECT_EQ(m.CookieCollection().Count(), TNetCookies::MaxCookiesPerDomain);
+    // An expired cookie of a new name is nothing to keep, also when full.
+    m.AddCookie("gone=1; Max-Age=0", "example");
+    EXPECT_EQ(m.CookieCollection().Count(), TNetCookies::MaxCookiesPerDomain);
+
+    for (int d = 1; m.CookieCollection().Count() < TNetCookies::MaxCookies; ++d)
+        for (int i = 0; i < 10; ++i)
+            m.AddCookie("c" + IntToStr(i) + "=1", "host" + IntToStr(d) + ".example");
+    try {
+        m.AddCookie("x=1", "another.example");
+        FAIL() << "no exception";
+    } catch (const ENetCookieLimitExceeded& e) {
+        EXPECT_EQ(e.Message(), "Too many cookies (300).");
+    }
+    EXPECT_EQ(m.CookieCollection().Count(), TNetCookies::MaxCookies);
+    EXPECT_EQ(m.CookieCollection().CookiesOf("another.example"), nullptr);
 }

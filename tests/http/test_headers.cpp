@@ -162,3 +162,21 @@ TEST(NetDateTime, WritesAndReadsHttpDates)
     EXPECT_NEAR(zoned, a, 1e-9);
     EXPECT_FALSE(HttpStrToLocalDateTime("not a date", a));
 }
+
+TEST(NetDateTime, RefusesSignedOrOversizedParts)
+{
+    TDateTime d = 0;
+    // A signed hour was read as a time before midnight, or overflowed (the
+    // second case is what the date fuzzer found; its input is in the corpus).
+    EXPECT_FALSE(HttpStrToLocalDateTime("Sun, 06 Nov 1994 -1:30:00 GMT", d));
+    EXPECT_FALSE(HttpStrToLocalDateTime("Sun, 06 Nov 1994 -1821689629:00 GMT", d));
+    EXPECT_FALSE(HttpStrToLocalDateTime("Sun, 06 Nov 1994 08:+49:37 GMT", d));
+    EXPECT_FALSE(HttpStrToLocalDateTime("Sun, 06 Nov 1994 008:49:37 GMT", d));
+    EXPECT_FALSE(HttpStrToLocalDateTime("Sun, 06 Nov 1994 08:49:37:12 GMT", d));
+    EXPECT_FALSE(HttpStrToLocalDateTime("Sun, +6 Nov 1994 08:49:37 GMT", d));
+    EXPECT_FALSE(HttpStrToLocalDateTime("Sun, 06 Nov 99999 08:49:37 GMT", d));
+    TDateTime short_ = 0, full = 0;
+    ASSERT_TRUE(HttpStrToLocalDateTime("Sun, 06 Nov 1994 8:49 GMT", short_));
+    ASSERT_TRUE(HttpStrToLocalDateTime("Sun, 06 Nov 1994 08:49:00 GMT", full));
+    EXPECT_DOUBLE_EQ(short_, full);
+}

@@ -3,8 +3,33 @@
 
 #include "http/uNetHTTP.h"
 #include "runtime/uStreams.h"
+#include "tests/support/uTestPaths.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+namespace http_test {
+// A scratch folder in the build tree, emptied, as the client sees it.
+AnsiString FreshFolder(const AnsiString& name)
+{
+    const char* binary = std::getenv("KORVANT_BINARY_DIR");
+    AnsiString root = ProgramPath(std::string(binary ? binary : "/tmp") + "/tests/http-work/" + name);
+    std::filesystem::remove_all(std::filesystem::path(HostPath(root)));
+    std::filesystem::create_directories(std::filesystem::path(HostPath(root)));
+    return root + "\\";
+}
+
+std::string ReadBytes(const AnsiString& path)
+{
+    std::ifstream in(std::filesystem::path(HostPath(path)), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+} // namespace http_test
 
 namespace {
 
@@ -319,4 +344,106 @@ TEST_F(HttpClient, RefusedConnectionAndUnusableUrls)
         EXPECT_EQ(e.Message(), "IOHandler value is not valid");
     }
     EXPECT_THROW(Http.Get("http://127.0.0.1:port/x", &Body), EConvertError);
+}
+
+TEST_F(HttpClient, DestinationFollowsTheBytesNotTheAnnouncedLength)
+{
+    // Five bytes that claim to be two billion, then the server closes.
+    const std::string liar = "HTTP/1.1 200 OK\r\nContent-Length: 2000000000\r\n\r\nhello";
+    Peer.Script({Answer(liar), Answer(liar)});
+    std::int64_t largest = 0;
+    Http.OnWork = [&](TObject*, TWorkMode, std::int32_t) {
+        largest = std::max<std::int64_t>(largest, static_cast<std::int64_t>(Body.Data().capacity()));
+    };
+    EXPECT_THROW(Get("/memory"), ENetConnClosedGracefully);
+    EXPECT_EQ(Body.DataString(), "hello");
+    EXPECT_LT(largest, 1 << 20);
+
+    const AnsiString folder = http_test::FreshFolder("http-liar");
+    const AnsiString path = folder + "main.zip";
+    largest = 0;
+    {
+        TFileStream file(path, fmCreate);
+        Http.OnWork = [&](TObject*, TWorkMode, std::int32_t) { largest = std::max(largest, file.Size()); };
+        try {
+            Http.Get(Peer.Url("/file"), &file);
+            FAIL() << "a cut-off body was reported as success";
+        } catch (const ENetConnClosedGracefully& e) {
+            EXPECT_EQ(e.Message(), "Connection Closed Gracefully.");
+        }
+    }
+    EXPECT_EQ(largest, 5);
+    EXPECT_EQ(http_test::ReadBytes(path), "hello");
+    EXPECT_EQ(std::filesystem::file_size(std::filesystem::path(HostPath(path))), 5u);
+}
+
+TEST_F(HttpClient, AnswersWithoutABodyReadNone)
+{
+    // Kept open and silent: reading a body here would run into the time-out.
+    Http.ReadTimeout = 3000;
+    auto silentAfter = [](std::string head) {
+        TReply r = Answer(std::move(head), false);
+        r.LingerMs = 6000;
+        return r;
+    };
+    Peer.Script({silentAfter("HTTP/1.1 304 Not Modified\r\nContent-Length: 100\r\n\r\n"),
+                 silentAfter("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\n"),
+                 silentAfter("HTTP/1.1 404 Not Found\r\nContent-Length: 9\r\n\r\n")});
+    try {
+        Get("/cached");
+        FAIL() << "no exception";
+    } catch (const ENetHTTPProtocolException& e) {
+        EXPECT_EQ(e.ErrorCode(), 304);
+        EXPECT_EQ(e.ErrorMessage(), "");
+    }
+    Http.Head(Peer.Url("/head"));
+    EXPECT_EQ(Http.ResponseCode(), 200);
+    EXPECT_EQ(Http.Response().ContentLength, 100);
+    try {
+        Http.Head(Peer.Url("/missing"));
+        FAIL() << "no exception";
+    } catch (const ENetHTTPProtocolException& e) {
+        EXPECT_EQ(e.ErrorCode(), 404);
+    }
+    auto requests = Peer.Requests();
+    ASSERT_EQ(requests.size(), 3u);
+    EXPECT_EQ(requests[1], "HEAD /head HTTP/1.1\r\nHost: " + Target() + "\r\n" + WizardHead + "\r\n");
+}
+
+TEST_F(HttpClient, ASilentServerEndsTheDownloadAfterTheReadTimeout)
+{
+    Http.ReadTimeout = 300;
+    TReply stalled = Answer("HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\nabc", false);
+    stalled.LingerMs = 8000;
+    TReply mute = Answer("", false);
+    mute.Parts.clear();
+    mute.LingerMs = 8000;
+    Peer.Script({stalled, mute});
+    for (const char* path : {"/stalled", "/mute"}) {
+        SCOPED_TRACE(path);
+        try {
+            Get(path);
+            FAIL() << "no exception";
+        } catch (const ENetReadTimeout& e) {
+            EXPECT_EQ(e.Message(), "Read Timeout");
+        }
+        EXPECT_FALSE(Http.Connected());
+    }
+    EXPECT_EQ(Body.DataString(), "abc");
+}
+
+TEST_F(HttpClient, AnUnansweredConnectEndsAfterTheConnectTimeout)
+{
+    Http.ConnectTimeout = 300;
+    try {
+        Http.Get("http://127.0.0.1:" + std::to_string(Peer.BlackholePort) + "/x", &Body);
+        FAIL() << "no exception";
+    } catch (const ENetConnectTimeout& e) {
+        EXPECT_EQ(e.Message(), "Connect timed out.");
+    }
+    EXPECT_FALSE(Http.Connected());
+    // The same client still downloads once the server answers.
+    Peer.Script({Answer("HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok")});
+    Get("/after");
+    EXPECT_EQ(Body.DataString(), "ok");
 }

@@ -1,3 +1,4 @@
+#include "http/uNetStack.h"
 #include "http/uNetURI.h"
 
 #include <gtest/gtest.h>
@@ -90,4 +91,71 @@ TEST(NetURI, MergesPaths)
     EXPECT_EQ(TNetURI::MergePaths("/a/b/", "./"), "/a/b/");
     EXPECT_EQ(TNetURI::MergePaths("/a/", "../../x/"), "/x/");
     EXPECT_EQ(TNetURI::MergePaths("/a/", ""), "/a/");
+}
+
+TEST(NetURI, RefusesBracketedHostsThatAreNoIPv6Address)
+{
+    const char* const bad[][2] = {
+        {"http://[1:2:3:4:5:6:7:8:9]/x", "[1:2:3:4:5:6:7:8:9]"},
+        {"http://[1::2::3]/x", "[1::2::3]"},
+        {"http://[12345::1]:81/x", "[12345::1]:81"},
+        {"http://[::g]/x", "[::g]"},
+        {"http://[]/x", "[]"},
+        {"http://[::1]junk:81/x", "[::1]junk:81"},
+        {"http://[::1/x", "[::1"},
+        {"http://x[::1]/x", "x[::1]"},
+        {"http://host]:80/x", "host]:80"},
+    };
+    for (const auto& c : bad) {
+        SCOPED_TRACE(c[0]);
+        try {
+            TNetURI uri(c[0]);
+            ADD_FAILURE() << "parsed, host " << uri.Host();
+        } catch (const ENetURIException& e) {
+            EXPECT_EQ(e.Message(), AnsiString("Invalid IPv6 address: ") + c[1]);
+        }
+    }
+    // A failed parse leaves no half-filled fields behind.
+    TNetURI uri("http://example/a/b.zip");
+    EXPECT_THROW(uri.SetURI("http://[::1::]/x"), ENetURIException);
+    EXPECT_EQ(uri.Host(), "");
+    EXPECT_EQ(uri.Path(), "");
+
+    TNetURI mapped("http://[::ffff:127.0.0.1]:8080/k/f.zip");
+    EXPECT_EQ(mapped.Host(), "::ffff:127.0.0.1");
+    EXPECT_EQ(mapped.Port(), "8080");
+    EXPECT_EQ(mapped.IPVersion(), TNetIPVersion::Net_IPv6);
+    EXPECT_EQ(mapped.HostText(), "[::ffff:127.0.0.1]:8080");
+    EXPECT_EQ(TNetURI("http://[1:2:3:4:5:6:7:8]/").Host(), "1:2:3:4:5:6:7:8");
+}
+
+TEST(NetAddresses, IPv6LiteralsAreStrictAndBounded)
+{
+    const char* const good[][2] = {
+        {"::", "0:0:0:0:0:0:0:0"},
+        {"::1", "0:0:0:0:0:0:0:1"},
+        {"1::", "1:0:0:0:0:0:0:0"},
+        {"fe80::1:2", "fe80:0:0:0:0:0:1:2"},
+        {"1:2:3:4:5:6:7:8", "1:2:3:4:5:6:7:8"},
+        {"1:2:3:4:5:6:7::", "1:2:3:4:5:6:7:0"},
+        {"::2:3:4:5:6:7:8", "0:2:3:4:5:6:7:8"},
+        {"ABCD:ef01::FFFF", "abcd:ef01:0:0:0:0:0:ffff"},
+        {"0001:02::3", "1:2:0:0:0:0:0:3"},
+        {"::ffff:192.168.1.2", "0:0:0:0:0:ffff:c0a8:102"},
+        {"1:2:3:4:5:6:1.2.3.4", "1:2:3:4:5:6:102:304"},
+    };
+    for (const auto& c : good) {
+        SCOPED_TRACE(c[0]);
+        EXPECT_EQ(TNetStack::CanonicalIPv6(c[0]), c[1]);
+    }
+    const char* const bad[] = {
+        "", ":", ":::", "1:2:3:4:5:6:7:8:9", "1:2:3:4:5:6:7:8:9:10:11:12:13:14:15:16:17", "1:2:3:4::5:6:7:8",
+        "1::2::3", "::1::", "12345::1", "1:2:3:4:5:6:7", ":1:2:3:4:5:6:7:8", "1:2:3:4:5:6:7:8:", "1::2:",
+        "::g", "1:-2::", " ::1", "::1 ", "::1%eth0", "::1.2.3.4:1", "1:2:3:4:5:6:7:1.2.3.4", "::256.1.1.1",
+        "::1.2.3", "1.2.3.4", "example",
+    };
+    for (const char* text : bad) {
+        SCOPED_TRACE(text);
+        EXPECT_EQ(TNetStack::CanonicalIPv6(text), "");
+    }
 }

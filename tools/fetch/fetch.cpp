@@ -1,6 +1,7 @@
 // One GET through the wizard's HTTP client, with the wizard's settings, into a
 // file: for tests, benchmarks and for diagnosing a customer's network.
-//   fetch.exe URL OUTFILE [--proxy HOST:PORT]
+//   fetch.exe URL OUTFILE [--proxy HOST:PORT] [--connect-timeout MS] [--read-timeout MS]
+//   fetch.exe --settings [options]   prints the client's settings and stops
 #include "http/uNetHTTP.h"
 #include "platform/uNetPlatform.h"
 #include "runtime/uStreams.h"
@@ -9,12 +10,23 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 namespace {
 
 int Usage()
 {
-    std::fprintf(stderr, "usage: fetch.exe URL OUTFILE [--proxy HOST:PORT]\n");
+    std::fprintf(stderr, "usage: fetch.exe URL OUTFILE [--proxy HOST:PORT] [--connect-timeout MS] [--read-timeout MS]\n"
+                         "       fetch.exe --settings [options]\n");
+    std::fflush(stderr);
+    return 2;
+}
+
+int BadOption(const char* option, const char* value)
+{
+    std::fprintf(stderr, "fetch: %s wants %s, not %s\n", option,
+                 std::strcmp(option, "--proxy") == 0 ? "HOST:PORT" : "milliseconds above 0", value);
+    std::fflush(stderr);
     return 2;
 }
 
@@ -33,6 +45,8 @@ void ApplyWizardSettings(TNetHTTP& http)
     request.BasicAuthentication = false;
     request.UserAgent = "Mozilla/3.0 (compatible; Korvant Setup)";
     http.HTTPOptions = hoEncodeParams;
+    http.ConnectTimeout = DownloadConnectTimeoutMs;
+    http.ReadTimeout = DownloadReadTimeoutMs;
 }
 
 // A progress line on stderr for bodies of more than a megabyte, redrawn at
@@ -91,14 +105,34 @@ private:
 
 int main(int argc, char** argv)
 {
-    if (argc != 3 && argc != 5)
-        return Usage();
-    AnsiString url = argv[1], outFile = argv[2], proxy;
-    if (argc == 5) {
-        if (std::strcmp(argv[3], "--proxy") != 0)
+    std::vector<AnsiString> positional;
+    AnsiString proxy;
+    int connectTimeout = 0, readTimeout = 0;
+    bool settings = false;
+    for (int i = 1; i < argc; ++i) {
+        AnsiString arg = argv[i];
+        if (arg == "--settings") {
+            settings = true;
+        } else if (arg == "--proxy" || arg == "--connect-timeout" || arg == "--read-timeout") {
+            if (i + 1 == argc)
+                return Usage();
+            const char* value = argv[++i];
+            if (arg == "--proxy") {
+                proxy = value;
+            } else {
+                int ms = 0;
+                if (!TryStrToInt(value, ms) || ms <= 0)
+                    return BadOption(arg.c_str(), value);
+                (arg == "--read-timeout" ? readTimeout : connectTimeout) = ms;
+            }
+        } else if (arg.size() > 1 && arg[0] == '-' && arg[1] == '-') {
             return Usage();
-        proxy = argv[4];
+        } else {
+            positional.push_back(arg);
+        }
     }
+    if (settings ? !positional.empty() : positional.size() != 2)
+        return Usage();
     // Unbuffered, the console would take one system call per character.
     static char errorBuffer[1024];
     std::setvbuf(stderr, errorBuffer, _IOFBF, sizeof errorBuffer);
@@ -108,14 +142,26 @@ int main(int argc, char** argv)
         if (!proxy.empty()) {
             size_t colon = proxy.rfind(':');
             int port = 0;
-            if (colon == AnsiString::npos || !TryStrToInt(proxy.substr(colon + 1), port) || port <= 0 || port > 65535) {
-                std::fprintf(stderr, "fetch: --proxy wants HOST:PORT, not %s\n", proxy.c_str());
-                std::fflush(stderr);
-                return 2;
-            }
+            if (colon == AnsiString::npos || !TryStrToInt(proxy.substr(colon + 1), port) || port <= 0 || port > 65535)
+                return BadOption("--proxy", proxy.c_str());
             http->ProxyParams().SetProxyServer(proxy.substr(0, colon));
             http->ProxyParams().SetProxyPort(port);
         }
+        if (connectTimeout > 0)
+            http->ConnectTimeout = connectTimeout;
+        if (readTimeout > 0)
+            http->ReadTimeout = readTimeout;
+        if (settings) {
+            // What the client below would use, read back from it.
+            std::printf("connect timeout: %d ms\nread timeout: %d ms\nproxy: %s\n", http->ConnectTimeout, http->ReadTimeout,
+                        http->ProxyParams().ProxyServer().empty()
+                            ? "none"
+                            : (http->ProxyParams().ProxyServer() + ":" + IntToStr(http->ProxyParams().ProxyPort())).c_str());
+            std::fflush(stdout);
+            return 0;
+        }
+        const AnsiString& url = positional[0];
+        const AnsiString& outFile = positional[1];
         TProgress progress;
         std::int32_t last = 0;
         http->OnWorkBegin = [&](TObject*, TWorkMode, std::int32_t total) { progress.Begin(total); last = 0; };

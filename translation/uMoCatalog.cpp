@@ -6,6 +6,9 @@
 
 namespace {
 
+// Never true for the zero byte, unlike strchr.
+bool In(std::string_view set, char c) { return c != '\0' && set.find(c) != std::string_view::npos; }
+
 // The arguments a printf pattern consumes, one token each: '*' for a width or
 // precision taken from the arguments, else the length modifier and the class
 // of the conversion ("d" for d and i, "u" for o u x X, "f" for the floating
@@ -31,35 +34,34 @@ std::string ConversionSignature(std::string_view pattern)
         } else {
             i = positional;
         }
-        while (i < pattern.size() && std::strchr("-+ #0'", pattern[i]))
-            ++i;
-        if (i < pattern.size() && pattern[i] == '*') {
-            signature += "*,";
-            ++i;
-        } else {
-            digits();
-        }
-        if (i < pattern.size() && pattern[i] == '.') {
-            ++i;
+        // A width or precision: digits, or '*' taking an argument.
+        auto amount = [&] {
             if (i < pattern.size() && pattern[i] == '*') {
                 signature += "*,";
                 ++i;
             } else {
                 digits();
             }
+        };
+        while (i < pattern.size() && In("-+ #0'", pattern[i]))
+            ++i;
+        amount();
+        if (i < pattern.size() && pattern[i] == '.') {
+            ++i;
+            amount();
         }
         std::size_t lengthStart = i;
-        while (i < pattern.size() && std::strchr("hlLqjzt", pattern[i]))
+        while (i < pattern.size() && In("hlLqjzt", pattern[i]))
             ++i;
         std::string token(pattern.substr(lengthStart, i - lengthStart));
         char c = i < pattern.size() ? pattern[i] : '\0';
-        if (c != '\0' && std::strchr("di", c))
+        if (In("di", c))
             token += 'd';
-        else if (c != '\0' && std::strchr("ouxX", c))
+        else if (In("ouxX", c))
             token += 'u';
-        else if (c != '\0' && std::strchr("eEfFgGaA", c))
+        else if (In("eEfFgGaA", c))
             token += 'f';
-        else if (c != '\0' && std::strchr("cspn", c))
+        else if (In("cspn", c))
             token += c;
         else
             token = "?" + std::string(pattern.substr(start, i - start + (c ? 1 : 0)));

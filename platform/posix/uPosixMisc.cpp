@@ -27,26 +27,6 @@ namespace platform {
 
 // ---- file mapping
 
-TMappedFile::TMappedFile(TMappedFile&& other) noexcept
-    : FFile(std::move(other.FFile)), FMapping(std::move(other.FMapping)),
-      FView(std::exchange(other.FView, nullptr)), FSize(std::exchange(other.FSize, 0))
-{
-}
-
-TMappedFile& TMappedFile::operator=(TMappedFile&& other) noexcept
-{
-    if (this != &other) {
-        Unmap();
-        FFile = std::move(other.FFile);
-        FMapping = std::move(other.FMapping);
-        FView = std::exchange(other.FView, nullptr);
-        FSize = std::exchange(other.FSize, 0);
-    }
-    return *this;
-}
-
-TMappedFile::~TMappedFile() { Unmap(); }
-
 void TMappedFile::Unmap()
 {
     if (FView)

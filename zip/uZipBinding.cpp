@@ -256,17 +256,33 @@ void TZipEngineBinding::SetEngineDir(const AnsiString& dir)
         FEngineDir.pop_back();
 }
 
+namespace {
+
+// "C:\..." or "\\server\share\...": nothing left for the system to resolve.
+bool IsAbsolutePath(const AnsiString& path)
+{
+    if (path.size() >= 3 && path[1] == ':' && (path[2] == '\\' || path[2] == '/')) {
+        char drive = static_cast<char>(path[0] & ~0x20);
+        return drive >= 'A' && drive <= 'Z';
+    }
+    return path.size() >= 3 && (path[0] == '\\' || path[0] == '/') && (path[1] == '\\' || path[1] == '/');
+}
+
+} // namespace
+
 AnsiString TZipEngineBinding::LibraryPath() const
 {
     if (FEngineDir.empty())
         return kEngineName;
     AnsiString path = FEngineDir;
-    if (path.back() != ':' && path.back() != '\\')
+    // A drive's root arrives here as "C:" once its backslash was taken off;
+    // "C:ZipEng179.dll" would be the drive's current folder instead.
+    if ((path.back() != ':' || path.size() == 2) && path.back() != '\\')
         path += '\\';
     path += kEngineName;
     if (path[0] == '.')
         path = ExtractFilePath(platform::ModuleFileName()) + path;
-    return FileExists(path) ? path : AnsiString(kEngineName);
+    return path;
 }
 
 void TZipEngineBinding::Hold(unsigned bits)
@@ -279,9 +295,20 @@ void TZipEngineBinding::Hold(unsigned bits)
         TZipEngineBinding* Self;
         ~TEnd() { Self->EndWait(); }
     } endWait{this};
+    // Only the engine in the folder we were given: a bare name or a relative
+    // folder would let the system's library search pick up a planted copy
+    // from the current folder or PATH. Without the file there the load fails
+    // under the engine's plain name, as it always has.
     AnsiString path = LibraryPath();
     unsigned error = 0;
-    FModule = platform::LoadLibraryQuiet(path, error);
+    if (!IsAbsolutePath(path)) {
+        error = 87; // ERROR_INVALID_PARAMETER
+    } else if (!FileExists(path)) {
+        path = kEngineName;
+        error = 126; // ERROR_MOD_NOT_FOUND
+    } else {
+        FModule = platform::LoadLibraryQuiet(path, error);
+    }
     if (!FModule) {
         if (Verbose || Trace)
             Inform(Format("Error [%u %s] loading %s", error, Trim(SysErrorMessage(error)).c_str(), path.c_str()));

@@ -3,20 +3,21 @@
 // single-file archives, no Zip64). Works on any TStream, so it can be fed
 // bytes from memory; it makes no OS or UI calls.
 #include "runtime/uStreams.h"
+#include "uZipRecords.h"
 
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <vector>
 
-inline constexpr std::uint32_t kSigLocalHeader = 0x04034B50;
-inline constexpr std::uint32_t kSigCentralHeader = 0x02014B50;
-inline constexpr std::uint32_t kSigEndOfCentral = 0x06054B50;
-inline constexpr std::uint32_t kSigSpanned = 0x08074B50;
-inline constexpr std::uint32_t kSigZip64Locator = 0x07064B50;
-inline constexpr std::uint32_t kEndRecordSize = 22;
-inline constexpr std::uint32_t kCentralHeaderSize = 46;
-inline constexpr std::uint32_t kMaxArchiveComment = 65535;
+inline constexpr std::uint32_t kSigLocalHeader = ziprec::kSigLocal;
+inline constexpr std::uint32_t kSigCentralHeader = ziprec::kSigCentral;
+inline constexpr std::uint32_t kSigEndOfCentral = ziprec::kSigEnd;
+inline constexpr std::uint32_t kSigSpanned = ziprec::kSigSpanned;
+inline constexpr std::uint32_t kSigZip64Locator = ziprec::kSigZip64Locator;
+inline constexpr std::uint32_t kEndRecordSize = ziprec::kEndSize;
+inline constexpr std::uint32_t kCentralHeaderSize = ziprec::kCentralSize;
+inline constexpr std::uint32_t kMaxArchiveComment = ziprec::kMaxComment;
 // Bytes after the archive comment that are still taken for harmless padding.
 inline constexpr std::uint32_t kMaxTolerableTail = 512;
 
@@ -72,10 +73,10 @@ struct TEndRecord {
 // 65557. Not found for files of 4 GiB and more.
 TEndRecord FindEndRecord(TStream& file, std::int64_t fileSize);
 
-// Converts a stored name or comment by the archive's host and code page rule;
-// when `isName`, "/" becomes "\".
+// Converts a stored name or comment by the archive's host and code page rule,
+// or from UTF-8 when the entry says so; when `isName`, "/" becomes "\".
 AnsiString ConvertZipText(const std::string& raw, std::uint8_t host, std::uint8_t version, TZipCodePage codePage,
-                          bool isName);
+                          bool isName, bool utf8 = false);
 
 struct TCentralReadEvents {
     std::function<void(std::int64_t count)> Start;                 // before the first entry

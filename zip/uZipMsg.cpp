@@ -166,7 +166,11 @@ bool FindInTable(const std::vector<std::uint8_t>& table, int id, WideString& tex
                 q += len * 2;
             }
         }
-        pos += headerSize + ((dataSize + 3) & ~std::size_t{3});
+        // Padding that runs past the end leaves no further entry to look at.
+        std::size_t padded = (std::size_t{dataSize} + 3) & ~std::size_t{3};
+        if (padded > size - pos - headerSize)
+            return false;
+        pos += headerSize + padded;
     }
     return false;
 }

@@ -41,12 +41,15 @@ bool IsDetachedStub(const AnsiString& path)
         if (!end.Found || end.EffectiveSize != size || computed != end.CentralOffset || end.TotalEntries == 0)
             return false;
         std::uint8_t h[kCentralHeaderSize];
-        if (file.Seek(computed, TSeekOrigin::soBeginning) != computed || file.Read(h, sizeof h) != sizeof h)
+        ziprec::TCentralFields central;
+        if (file.Seek(computed, TSeekOrigin::soBeginning) != computed || file.Read(h, sizeof h) != sizeof h ||
+            !ziprec::ParseCentralHeader(h, central))
             return false;
-        std::int64_t local = h[42] | h[43] << 8 | h[44] << 16 | static_cast<std::int64_t>(h[45]) << 24;
-        std::uint8_t sig[4] = {};
-        return file.Seek(local, TSeekOrigin::soBeginning) != local || file.Read(sig, 4) != 4 ||
-               (sig[0] | sig[1] << 8 | sig[2] << 16 | static_cast<std::uint32_t>(sig[3]) << 24) != kSigLocalHeader;
+        std::int64_t local = central.LocalOffset;
+        std::uint8_t l[ziprec::kLocalSize];
+        ziprec::TLocalFields localFields;
+        return file.Seek(local, TSeekOrigin::soBeginning) != local || file.Read(l, sizeof l) != sizeof l ||
+               !ziprec::ParseLocalHeader(l, localFields);
     } catch (const Exception&) {
         return false;
     }
@@ -246,12 +249,17 @@ int TZipWorker::Extract()
     return FErrorId;
 }
 
-std::int32_t ZE_CALL TZipWorker::Callback(void* caller, TCallbackRec* rec)
+std::int32_t ZE_CALL TZipWorker::Callback(void* caller, TCallbackRec* rec) noexcept
 {
-    auto* self = static_cast<TZipWorker*>(caller);
-    if (!self || !rec || self->FDestroying)
-        return kGoOn;
-    return self->HandleCallback(*rec);
+    // Called from inside the engine: nothing may unwind through it.
+    try {
+        auto* self = static_cast<TZipWorker*>(caller);
+        if (!self || !rec || self->FDestroying)
+            return kGoOn;
+        return self->HandleCallback(*rec);
+    } catch (...) {
+        return kHandlerException;
+    }
 }
 
 std::int32_t TZipWorker::HandleCallback(TCallbackRec& rec)

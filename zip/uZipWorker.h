@@ -166,7 +166,7 @@ public:
     int SuccessCnt() const { return FSuccessCnt; }
 
     // The engine's callback, with the worker as caller value.
-    static std::int32_t ZE_CALL Callback(void* caller, zipeng::TCallbackRec* rec);
+    static std::int32_t ZE_CALL Callback(void* caller, zipeng::TCallbackRec* rec) noexcept;
 
 private:
     std::int32_t HandleCallback(zipeng::TCallbackRec& rec);

@@ -8,6 +8,8 @@
 namespace platform::posix {
 
 inline constexpr unsigned AnsiCodePage = 1252;
+// CP_OEMCP: the OEM code page of the same Western system.
+inline constexpr unsigned OemCodePage = 850;
 
 // Returns false only for a code page the system does not know.
 bool Decode(std::string_view text, unsigned codePage, std::u16string& result);

@@ -139,6 +139,8 @@ bool Decode(std::string_view text, unsigned codePage, std::u16string& result)
     result.clear();
     if (codePage == CP_ANSI)
         codePage = AnsiCodePage;
+    else if (codePage == 1) // CP_OEMCP
+        codePage = OemCodePage;
     if (codePage == 1252 || codePage == 28591) {
         result.reserve(text.size());
         for (unsigned char c : text)
@@ -156,6 +158,8 @@ std::string Encode(std::u16string_view text, unsigned codePage)
 {
     if (codePage == CP_ANSI)
         codePage = AnsiCodePage;
+    else if (codePage == 1) // CP_OEMCP
+        codePage = OemCodePage;
     if (codePage == CP_UTF8_)
         return EncodeUtf8(text);
     std::string out;

@@ -44,7 +44,24 @@ zip -q -X ../bomb.zip zeros.bin
 # An archive with a comment, for garbage appended after it.
 printf 'archive comment' | zip -q -X -z ../comment.zip top/readme.txt
 
+# Names Windows would read as a device, a stream or another name (trailing
+# dot or blank), each in a real file; ordinary names beside them.
+mkdir -p names/sub/prn names/dir.
+for f in CON.txt aux Nul.dat com1.log LPT9 'trail.' 'blank ' 'ads.txt:hidden' 'con .txt' \
+         dir./inner.txt sub/prn/deep.txt good.txt console.txt com10.txt sub/ok.txt; do
+  printf '%s\n' "$f" > "names/$f"
+done
+(cd names && zip -q -r -X ../../names.zip .)
+
+# Non-ASCII names: the UTF-8 mark and the Unicode Path field are patched in.
+mkdir -p utf8
+printf 'utf8 flag\n' > "utf8/café.txt"
+printf 'unicode path\n' > utf8/naive.txt
+printf 'stale path\n' > utf8/stale.txt
+(cd utf8 && zip -q -X ../../utf8.zip café.txt naive.txt stale.txt)
+
 printf 'This is just a text file, not an archive.\n' > ../notzip.txt
 cd "$out"
-rm -rf src
+# The files as they went in, for comparing what comes out.
+mv src originals
 python3 "$here/patch-archives.py" "$out"

@@ -150,3 +150,38 @@ for cen, name, local in central_entries(data):
     struct.pack_into("<H", data, local + 6, flags & ~8)
     struct.pack_into("<III", data, local + 14, crc, comp, struct.unpack_from("<I", data, cen + 24)[0])
 write("crccheck.zip", data)
+
+
+# The UTF-8 mark on "café.txt" (stored as UTF-8 by zip, unmarked); an Info-ZIP
+# Unicode Path field on "naive.txt" naming it "naïve.txt"; one on "stale.txt"
+# whose CRC belongs to another name, so it must be ignored.
+def unicode_path(stored, utf8):
+    field = struct.pack("<BI", 1, zlib.crc32(stored)) + utf8
+    return struct.pack("<HH", 0x7075, len(field)) + field
+
+
+def add_central_extra(data, name, extra):
+    at, count, size, offset = end_record(data)
+    for cen, n, local in central_entries(data):
+        if n != name:
+            continue
+        nlen, mlen = struct.unpack_from("<HH", data, cen + 28)
+        insert = cen + 46 + nlen + mlen
+        data[insert:insert] = extra
+        struct.pack_into("<H", data, cen + 30, mlen + len(extra))
+        at += len(extra)
+        struct.pack_into("<I", data, at + 12, size + len(extra))
+        return data
+    raise KeyError(name)
+
+
+data = read("utf8.zip")
+cafe = "café.txt".encode()
+for cen, name, local in central_entries(data):
+    if name == cafe:
+        for pos in (cen + 8, local + 6):
+            flags, = struct.unpack_from("<H", data, pos)
+            struct.pack_into("<H", data, pos, flags | 0x800)
+data = add_central_extra(data, b"naive.txt", unicode_path(b"naive.txt", "naïve.txt".encode()))
+data = add_central_extra(data, b"stale.txt", unicode_path(b"other.txt", b"wrong.txt"))
+write("utf8.zip", data)

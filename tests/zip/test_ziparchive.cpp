@@ -1,9 +1,12 @@
 // TZipArchive with the real engine on archives made by Info-ZIP zip.
 #include "zip/uZipArchive.h"
 #include "zipTestUtil.h"
+#include "platform/uLocale.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+
+#include <set>
 
 namespace fs = std::filesystem;
 using namespace ziptest;
@@ -384,4 +387,95 @@ TEST(ZipArchive, ExtractFolderChecksAndOptions)
     zip.SetActive(false);
     EXPECT_EQ(zip.ErrMessage(), "not Active");
     EXPECT_EQ(zip.Extract(), -255);
+}
+
+TEST(ZipArchive, OnlyTheEngineInTheGivenFolderIsLoaded)
+{
+    AnsiString archive = FreshCopy("planted", "main.zip");
+    fs::path dir = Dir(archive);
+    fs::create_directories(dir / "noengine");
+    fs::path before = fs::current_path();
+    struct TRestore {
+        fs::path Dir;
+        std::string Path;
+        ~TRestore()
+        {
+            fs::current_path(Dir);
+            platform::SetEnvVar("PATH", Path);
+        }
+    } restore{before, std::getenv("PATH") ? std::getenv("PATH") : ""};
+
+    // A planted engine in the current folder and on PATH is never picked up:
+    // it would be refused as too old (10651) if it were.
+    fs::current_path(fs::path(FakeEngineDir("old")));
+    platform::SetEnvVar("PATH", FakeEngineDir("noabort") + ";" + restore.Path);
+    for (AnsiString engineDir : {(dir / "noengine").string() + "\\", AnsiString()}) {
+        TWizardZip zip;
+        zip.SetDLLDirectory(engineDir);
+        zip.Unpack(archive);
+        EXPECT_EQ(zip.ErrorId(), 10650) << engineDir;
+        EXPECT_EQ(zip.ErrMessage(), "Failed to load ZipEng179.dll");
+    }
+
+    // A relative folder would be resolved against the current one: refused,
+    // even though the real engine lies there.
+    fs::path bin = fs::path(EngineDir().substr(0, EngineDir().size() - 1));
+    fs::current_path(bin.parent_path());
+    TWizardZip relative;
+    relative.SetDLLDirectory(bin.filename().string());
+    relative.Unpack(archive);
+    EXPECT_EQ(relative.ErrorId(), 10650);
+    EXPECT_EQ(relative.ErrMessage(), "Failed to load " + bin.filename().string() + "\\ZipEng179.dll");
+    EXPECT_FALSE(fs::exists(dir / "top"));
+
+    // A drive's root stays the root.
+    relative.Worker().SetEngineDir("C:\\");
+    EXPECT_EQ(relative.Worker().LibraryPath(), "C:\\ZipEng179.dll");
+    relative.Worker().SetEngineDir(EngineDir());
+    EXPECT_EQ(relative.Worker().LibraryPath(), EngineDir() + "ZipEng179.dll");
+}
+
+TEST(ZipArchive, NamesWindowsWouldMisreadAreSkippedAndTheRestExtracted)
+{
+    AnsiString archive = FreshCopy("names", "names.zip");
+    fs::path dir = Dir(archive);
+    std::set<AnsiString> skipped;
+    TWizardZip zip;
+    zip.Events.OnExtractSkipped = [&](TObject*, const AnsiString& name, UnZipSkipTypes type, int code) {
+        EXPECT_EQ(code, zipeng::eeUnsafePath) << name;
+        EXPECT_EQ(type, UnZipSkipTypes::stUnsafePath) << name;
+        skipped.insert(name);
+    };
+    zip.Unpack(archive);
+    EXPECT_EQ(skipped, (std::set<AnsiString>{"CON.txt", "aux", "Nul.dat", "com1.log", "LPT9", "trail.", "blank ",
+                                             "ads.txt:hidden", "con .txt", "dir.\\", "dir.\\inner.txt",
+                                             "sub\\prn\\", "sub\\prn\\deep.txt"}));
+    EXPECT_EQ(zip.ErrCode(), zipeng::eeUnsafePath);
+    EXPECT_EQ(zip.SuccessCnt(), 4);
+    EXPECT_EQ(ReadAll(dir / "console.txt"), "console.txt\n");
+    EXPECT_EQ(ReadAll(dir / "com10.txt"), "com10.txt\n");
+    EXPECT_EQ(ReadAll(dir / "good.txt"), "good.txt\n");
+    EXPECT_EQ(ReadAll(dir / "sub" / "ok.txt"), "sub/ok.txt\n");
+    std::set<std::string> onDisk;
+    for (auto& e : fs::recursive_directory_iterator(dir))
+        onDisk.insert(fs::relative(e.path(), dir).string());
+    EXPECT_EQ(onDisk, (std::set<std::string>{"names.zip", "console.txt", "com10.txt", "good.txt", "sub", "sub\\ok.txt"}));
+}
+
+TEST(ZipArchive, TheListingNamesTheFilesTheEngineWrites)
+{
+    AnsiString archive = FreshCopy("utf8", "utf8.zip");
+    fs::path dir = Dir(archive);
+    TWizardZip zip;
+    zip.Unpack(archive);
+    EXPECT_EQ(zip.ErrCode(), 0);
+    EXPECT_EQ(zip.SuccessCnt(), 3);
+    ASSERT_EQ(zip.Count(), 3);
+    std::set<AnsiString> listed;
+    for (int i = 0; i < zip.Count(); ++i) {
+        listed.insert(zip.DirEntry(i).FileName);
+        EXPECT_TRUE(fs::exists(dir / std::string(zip.DirEntry(i).FileName))) << zip.DirEntry(i).FileName;
+    }
+    EXPECT_EQ(listed, (std::set<AnsiString>{"caf\xE9.txt", "na\xEFve.txt", "stale.txt"}));
+    EXPECT_EQ(ReadAll(dir / "na\xEFve.txt"), "unicode path\n");
 }

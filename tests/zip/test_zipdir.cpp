@@ -1,6 +1,7 @@
 // The directory reader on archives built in memory.
 #include "zip/uZipDir.h"
 #include "zip/uZipMsg.h"
+#include "zip/uZipRecords.h"
 
 #include <gtest/gtest.h>
 
@@ -10,14 +11,16 @@ struct TBuilder {
     std::string Bytes;
     void U16(unsigned v) { Bytes += char(v & 0xFF), Bytes += char(v >> 8 & 0xFF); }
     void U32(unsigned v) { U16(v & 0xFFFF), U16(v >> 16); }
-    void Central(const std::string& name, unsigned madeBy = 0x031E, unsigned local = 0)
+    void Central(const std::string& name, unsigned madeBy = 0x031E, unsigned local = 0, unsigned flags = 0,
+                 const std::string& extra = {}, const std::string& comment = {})
     {
         U32(kSigCentralHeader);
-        U16(madeBy), U16(20), U16(0), U16(0), U16(0), U16(0);
+        U16(madeBy), U16(20), U16(flags), U16(0), U16(0), U16(0);
         U32(0), U32(0), U32(0);
-        U16(static_cast<unsigned>(name.size())), U16(0), U16(0), U16(0), U16(0);
+        U16(static_cast<unsigned>(name.size())), U16(static_cast<unsigned>(extra.size()));
+        U16(static_cast<unsigned>(comment.size())), U16(0), U16(0);
         U32(0), U32(local);
-        Bytes += name;
+        Bytes += name + extra + comment;
     }
     void End(unsigned count, unsigned size, unsigned offset, const std::string& comment = {})
     {
@@ -163,4 +166,36 @@ TEST(ZipDirectory, DamageRaisesTheComponentsErrors)
     TBuilder zip64 = good;
     zip64.End(0xFFFF, size, 0);
     EXPECT_EQ(readError(zip64.Bytes, warned), 11049);
+}
+
+TEST(ZipDirectory, NamesAreTheOnesTheEngineExtracts)
+{
+    // UTF-8 by the header's mark, by a Unicode Path field that vouches for
+    // the stored name, and a field left over from before a rename.
+    auto unicodePath = [](const std::string& stored, const std::string& utf8) {
+        std::uint32_t crc = ziprec::Crc32(0, stored.data(), stored.size());
+        TBuilder f;
+        f.U16(0x7075), f.U16(static_cast<unsigned>(5 + utf8.size()));
+        f.Bytes += char(1);
+        f.U32(crc);
+        return f.Bytes + utf8;
+    };
+    TBuilder b;
+    b.Central("dir/caf\xC3\xA9.txt", 0x031E, 0, 0x0800, {}, "r\xC3\xA9sum\xC3\xA9");
+    b.Central("naive.txt", 0x0014, 0, 0, unicodePath("naive.txt", "na\xC3\xAFve.txt"));
+    b.Central("stale.txt", 0x031E, 0, 0, unicodePath("other.txt", "wrong.txt"));
+    b.Central("\x82t\x82.txt", 0x0014); // DOS, no mark: OEM code page
+    unsigned size = static_cast<unsigned>(b.Bytes.size());
+    b.End(4, size, 0);
+    TMemoryStream s = Stream(b.Bytes);
+    TEndRecord end = FindEndRecord(s, s.Size());
+    TCentralDirectory dir;
+    ReadCentralDirectory(s, end, TZipCodePage::cpAuto, false, {}, dir);
+    ASSERT_EQ(dir.Entries.size(), 4u);
+    EXPECT_EQ(dir.Entries[0]->FileName, "dir\\caf\xE9.txt"); // CP 1252
+    EXPECT_EQ(dir.Entries[0]->FileComment, "r\xE9sum\xE9");
+    EXPECT_EQ(dir.Entries[1]->FileName, "na\xEFve.txt");
+    EXPECT_EQ(dir.Entries[1]->FileNameLength, 9); // the header as stored
+    EXPECT_EQ(dir.Entries[2]->FileName, "stale.txt");
+    EXPECT_EQ(dir.Entries[3]->FileName, "\xE9t\xE9.txt");
 }

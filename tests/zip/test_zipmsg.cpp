@@ -140,3 +140,65 @@ TEST(ZipMessages, FindsTextsInACompiledStringTable)
     t.resize(t.size() - 3); // cut inside the text
     EXPECT_FALSE(FindInTable(t, 10079, found));
 }
+
+TEST(ZipMessages, DamagedStringTablesAreNotFoundAndNeverReadPastTheirEnd)
+{
+    auto put16 = [](std::vector<std::uint8_t>& t, unsigned v) { t.push_back(v & 0xFF), t.push_back(v >> 8 & 0xFF); };
+    auto put32 = [&](std::vector<std::uint8_t>& t, unsigned v) { put16(t, v & 0xFFFF), put16(t, v >> 16); };
+    // One entry of `name` whose data are `dataSize` bytes (texts of the
+    // first ids of its block), padded to 4 unless `pad` is false.
+    auto entry = [&](unsigned name, std::vector<std::uint16_t> data, bool pad) {
+        std::vector<std::uint8_t> t;
+        put32(t, static_cast<unsigned>(data.size() * 2)), put32(t, 32);
+        put16(t, 0xFFFF), put16(t, 6), put16(t, 0xFFFF), put16(t, name);
+        put32(t, 0), put16(t, 0x1030), put16(t, 1033), put32(t, 0), put32(t, 0);
+        for (std::uint16_t v : data)
+            put16(t, v);
+        while (pad && t.size() % 4)
+            t.push_back(0);
+        return t;
+    };
+    // id 10080 is the first of block 631; "Hi" in it.
+    std::vector<std::uint8_t> hit = entry(631, {2, u'H', u'i'}, true);
+    WideString text;
+    ASSERT_TRUE(FindInTable(hit, 10080, text));
+    EXPECT_EQ(text, u"Hi");
+
+    // An odd-sized entry whose padding is cut off ends the table: the next
+    // position lies past its end.
+    std::vector<std::uint8_t> odd = entry(630, {1, u'x', 0}, false);
+    odd.push_back(0); // data of 6 bytes plus one: the padding would need one more
+    const std::vector<std::uint8_t>& exact = odd;
+    EXPECT_FALSE(FindInTable(exact, 10080, text));
+    ASSERT_TRUE(FindInTable(exact, 10064, text)); // the entry itself is whole
+    EXPECT_EQ(text, u"x");
+
+    // Every prefix of a two-entry table: found only when whole.
+    std::vector<std::uint8_t> two = entry(630, {1, u'a'}, true);
+    std::vector<std::uint8_t> second = entry(631, {2, u'H', u'i'}, true);
+    two.insert(two.end(), second.begin(), second.end());
+    for (std::size_t n = 0; n <= two.size(); ++n) {
+        std::vector<std::uint8_t> cut(two.begin(), two.begin() + static_cast<std::ptrdiff_t>(n));
+        bool found = FindInTable(cut, 10080, text);
+        EXPECT_EQ(found, n >= two.size() - 2) << n; // the last two bytes are padding
+    }
+
+    // Crafted sizes: a header size below the minimum, past the end, a data
+    // size past the end, a name string without its terminator.
+    std::vector<std::uint8_t> bad = hit;
+    bad[4] = 8;
+    EXPECT_FALSE(FindInTable(bad, 10080, text));
+    bad = hit;
+    bad[7] = 0x7F;
+    EXPECT_FALSE(FindInTable(bad, 10080, text));
+    bad = hit;
+    bad[3] = 0x7F;
+    EXPECT_FALSE(FindInTable(bad, 10080, text));
+    bad = hit;
+    for (std::size_t k = 8; k < 32; k += 2)
+        bad[k] = 'A', bad[k + 1] = 0;
+    EXPECT_FALSE(FindInTable(bad, 10080, text));
+    // A text longer than its entry.
+    std::vector<std::uint8_t> longText = entry(631, {40, u'H', u'i'}, true);
+    EXPECT_FALSE(FindInTable(longText, 10080, text));
+}

@@ -39,8 +39,12 @@ int main(int argc, char** argv)
         return Usage();
     // Line by line through the C runtime is one system call per character.
     std::setvbuf(stdout, nullptr, _IOFBF, 1 << 16);
+    // The component loads the engine only by an absolute path; a folder
+    // named on the command line means the one below the current folder.
     if (!haveEngineDir)
         engineDir = ExtractFilePath(platform::ModuleFileName());
+    else if (!engineDir.empty())
+        engineDir = platform::FullPathName(engineDir);
 
     TZipArchive zip(nullptr);
     zip.SetPassword(password);

@@ -1,0 +1,395 @@
+// The engine core on archives made by Info-ZIP zip, extracting through its
+// POSIX host into scratch folders, and on hostile archives held in memory.
+#include "engine/core/uEngineCore.h"
+#include "engine/posix/uPosixEngineHost.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <sys/stat.h>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <set>
+#include <sstream>
+
+namespace fs = std::filesystem;
+using namespace zipeng;
+using ::testing::HasSubstr;
+
+namespace {
+
+fs::path Data() { return fs::path(std::getenv("ZIP_TEST_DATA")); }
+
+std::string ReadAll(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+std::vector<std::uint8_t> Bytes(const fs::path& path)
+{
+    std::string s = ReadAll(path);
+    return {s.begin(), s.end()};
+}
+
+fs::path Scratch(const std::string& name)
+{
+    fs::path dir = fs::path(std::getenv("KORVANT_BINARY_DIR")) / "zip-work" / name;
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    return dir;
+}
+
+// One run as the archive component starts it, with what came back.
+struct TRun {
+    std::string Password = "mirabel ";
+    bool DirNames = true, Overwrite = true, Test = false;
+    int PwdReqCount = 1;
+    std::vector<std::string> Patterns;
+    std::function<void(TCallbackRec&)> OnPassword;
+    std::function<std::int32_t(int action)> Answer; // what the callback returns
+
+    std::int32_t Result = 0;
+    std::vector<int> Actions;
+    std::vector<std::pair<int, std::string>> Messages;       // code, text
+    std::vector<std::tuple<std::string, int, int>> Skips;    // name, code, type
+    std::int32_t AbortHandle = 0;
+
+    static std::int32_t Callback(void* caller, TCallbackRec* rec)
+    {
+        auto& self = *static_cast<TRun*>(caller);
+        int action = rec->Action & 0x3F;
+        self.Actions.push_back(action);
+        std::string text = rec->Text ? rec->Text : "";
+        if (action == acMessage)
+            self.Messages.push_back({rec->Arg, text});
+        else if (action == acSkipped)
+            self.Skips.push_back({text, rec->Arg, rec->SkipType});
+        else if (action == acAbortHandle)
+            self.AbortHandle = rec->Arg;
+        else if (action == acPassword && self.OnPassword)
+            self.OnPassword(*rec);
+        return self.Answer ? self.Answer(action) : kGoOn;
+    }
+
+    std::int32_t Go(zipcore::IEngineHost& host, const std::string& archive, const fs::path& dir)
+    {
+        std::string dirText = dir.string();
+        std::vector<TFileSpec> specs;
+        for (const std::string& p : Patterns)
+            specs.push_back(TFileSpec{p.c_str(), {}});
+        TCommandBlock b{};
+        b.Caller = this;
+        b.Version = kInterfaceVersion;
+        b.Callback = &TRun::Callback;
+        b.Password = Password.c_str();
+        b.Test = Test ? -1 : 0;
+        b.Always = -1;
+        b.DirNames = DirNames ? -1 : 0;
+        b.Overwrite = Overwrite ? -1 : 0;
+        b.ZipName = archive.c_str();
+        b.SpecCount = static_cast<std::int32_t>(specs.size());
+        b.Specs = specs.empty() ? nullptr : specs.data();
+        b.PwdReqCount = PwdReqCount;
+        b.ExtractDir = dir.empty() ? nullptr : dirText.c_str();
+        b.Check = kBlockCheck;
+        Result = zipcore::UnzExec(b, host);
+        return Result;
+    }
+    std::int32_t Go(const std::string& archive, const fs::path& dir)
+    {
+        zipcore::TPosixEngineHost host;
+        return Go(host, (Data() / archive).string(), dir);
+    }
+    std::int32_t GoMemory(std::vector<std::uint8_t> bytes, const fs::path& dir)
+    {
+        zipcore::TMemoryArchiveHost host(std::move(bytes));
+        return Go(host, "memory.zip", dir);
+    }
+    std::set<int> Codes() const
+    {
+        std::set<int> c;
+        for (auto& m : Messages)
+            c.insert(m.first);
+        for (auto& s : Skips)
+            c.insert(std::get<1>(s));
+        return c;
+    }
+};
+
+// Every file below `dir`, relative, with its contents.
+std::map<std::string, std::string> Tree(const fs::path& dir)
+{
+    std::map<std::string, std::string> files;
+    for (auto& e : fs::recursive_directory_iterator(dir))
+        if (e.is_regular_file())
+            files[fs::relative(e.path(), dir).string()] = ReadAll(e.path());
+    return files;
+}
+
+// The central directory of an archive: where each header starts.
+struct TLayout {
+    std::size_t End = 0, DirStart = 0;
+    std::vector<std::size_t> Headers;
+    std::vector<std::uint32_t> Locals;
+};
+
+TLayout Layout(const std::vector<std::uint8_t>& z)
+{
+    auto get16 = [&](std::size_t p) { return unsigned(z[p] | z[p + 1] << 8); };
+    auto get32 = [&](std::size_t p) { return std::uint32_t(get16(p) | get16(p + 2) << 16); };
+    TLayout l;
+    for (l.End = z.size() - 22; get32(l.End) != 0x06054B50; --l.End) {
+    }
+    l.DirStart = get32(l.End + 16);
+    std::size_t p = l.DirStart;
+    for (unsigned i = 0; i < get16(l.End + 10); ++i) {
+        l.Headers.push_back(p);
+        l.Locals.push_back(get32(p + 42));
+        p += 46 + get16(p + 28) + get16(p + 30) + get16(p + 32);
+    }
+    return l;
+}
+
+void Put32(std::vector<std::uint8_t>& z, std::size_t at, std::uint32_t v)
+{
+    for (int i = 0; i < 4; ++i)
+        z[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
+}
+void Put16(std::vector<std::uint8_t>& z, std::size_t at, unsigned v)
+{
+    z[at] = static_cast<std::uint8_t>(v), z[at + 1] = static_cast<std::uint8_t>(v >> 8);
+}
+
+} // namespace
+
+TEST(EngineCore, ExtractsInfoZipArchivesByteForByte)
+{
+    std::map<std::string, std::string> expected = Tree(Data() / "originals");
+    for (auto it = expected.begin(); it != expected.end();)
+        it = it->first.rfind("top/", 0) == 0 ? std::next(it) : expected.erase(it);
+    ASSERT_EQ(expected.size(), 5u);
+    for (const char* name : {"main.zip", "streamed.zip", "crccheck.zip"}) {
+        SCOPED_TRACE(name);
+        fs::path dir = Scratch(std::string("exact-") + name);
+        // An older file is replaced, and nothing temporary stays.
+        fs::create_directories(dir / "top");
+        std::ofstream(dir / "top" / "readme.txt") << "old contents that must be replaced, longer than the new ones";
+        TRun run;
+        EXPECT_EQ(run.Go(name, dir), 5);
+        EXPECT_EQ(Tree(dir), expected);
+        if (std::string(name) != "streamed.zip") { // made from "top" alone
+            EXPECT_TRUE(fs::is_directory(dir / "emptydir"));
+        }
+        EXPECT_TRUE(run.Messages.empty()) << run.Messages.front().second;
+        EXPECT_EQ(run.Actions.front(), acAbortHandle);
+        EXPECT_EQ(run.Actions.back(), acEndBatch);
+    }
+
+    // The stored time stamp (local time), not the time of extraction.
+    std::vector<std::uint8_t> plain = Bytes(Data() / "plain.zip");
+    TLayout l = Layout(plain);
+    Put16(plain, l.Headers[0] + 12, 4 << 11 | 5 << 5 | 3);   // 04:05:06
+    Put16(plain, l.Headers[0] + 14, 21 << 9 | 2 << 5 | 3);   // 2001-02-03
+    fs::path stamped = Scratch("stamped");
+    TRun run;
+    EXPECT_EQ(run.GoMemory(plain, stamped), 3);
+    std::tm t{};
+    t.tm_year = 101, t.tm_mon = 1, t.tm_mday = 3, t.tm_hour = 4, t.tm_min = 5, t.tm_sec = 6, t.tm_isdst = -1;
+    struct stat st;
+    ASSERT_EQ(::stat((stamped / "top" / "readme.txt").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mtime, std::mktime(&t));
+
+    // Testing writes nothing; flat extraction drops the folders.
+    fs::path test = Scratch("test-only");
+    TRun check;
+    check.Test = true;
+    EXPECT_EQ(check.Go("main.zip", test), 5);
+    EXPECT_TRUE(fs::is_empty(test));
+    fs::path flat = Scratch("flat");
+    TRun flatRun;
+    flatRun.DirNames = false;
+    flatRun.Patterns = {"TOP/MID/*"};
+    EXPECT_EQ(flatRun.Go("main.zip", flat), 3);
+    EXPECT_EQ(ReadAll(flat / "leaf.txt"), "deep file\n");
+    EXPECT_FALSE(fs::exists(flat / "readme.txt"));
+}
+
+TEST(EngineCore, PasswordsAreCheckedAskedForAndRefused)
+{
+    fs::path dir = Scratch("password");
+    TRun wrong;
+    wrong.Password = "wrong";
+    wrong.PwdReqCount = 0;
+    EXPECT_EQ(wrong.Go("main.zip", dir), 0);
+    EXPECT_EQ(wrong.Codes(), std::set<int>{eeBadPassword});
+    EXPECT_THAT(wrong.Messages.front().second, HasSubstr("Wrong password for top/"));
+    EXPECT_TRUE(Tree(dir).empty());
+
+    // Asked twice with a wrong guess, then the right one, kept for the rest.
+    TRun asked;
+    asked.Password = "";
+    asked.PwdReqCount = 3;
+    std::vector<int> repeats;
+    asked.OnPassword = [&](TCallbackRec& rec) {
+        repeats.push_back(rec.Arg);
+        const char* answer = repeats.size() < 3 ? "guess" : "mirabel ";
+        std::memset(rec.Reply, 0, sizeof rec.Reply);
+        std::strcpy(rec.Reply, answer);
+        rec.Action = kReplyAccept;
+    };
+    EXPECT_EQ(asked.Go("main.zip", Scratch("asked")), 5);
+    EXPECT_EQ(repeats, (std::vector<int>{3, 2, 1}));
+}
+
+TEST(EngineCore, DamagedEntriesAreReportedAndTheRestArrives)
+{
+    TRun crc;
+    fs::path dir = Scratch("crc");
+    fs::create_directories(dir / "top" / "mid" / "deep");
+    std::ofstream(dir / "top" / "mid" / "deep" / "blob.png") << "previous good version";
+    EXPECT_EQ(crc.Go("crc.zip", dir), 4);
+    EXPECT_EQ(crc.Codes(), std::set<int>{eeBadCRC});
+    EXPECT_EQ(ReadAll(dir / "top" / "mid" / "deep" / "blob.png"), "previous good version");
+
+    TRun bomb;
+    fs::path bombDir = Scratch("bomb");
+    EXPECT_EQ(bomb.Go("bomb.zip", bombDir), 0);
+    EXPECT_EQ(bomb.Codes(), std::set<int>{eeSizeExceeded});
+    EXPECT_FALSE(fs::exists(bombDir / "zeros.bin"));
+
+    TRun missing;
+    EXPECT_EQ(missing.Go("no-such.zip", Scratch("missing")), 0);
+    EXPECT_EQ(missing.Codes(), std::set<int>{eeOpenArchive});
+    TRun text;
+    EXPECT_EQ(text.Go("notzip.txt", Scratch("text")), 0);
+    EXPECT_EQ(text.Codes(), std::set<int>{eeBadArchive});
+}
+
+TEST(EngineCore, NamesWindowsWouldMisreadAreSkippedAndTheOthersExtracted)
+{
+    fs::path dir = Scratch("names");
+    TRun run;
+    run.Password = "";
+    EXPECT_EQ(run.Go("names.zip", dir), 4);
+    std::set<std::string> skipped;
+    for (auto& [name, code, type] : run.Skips) {
+        EXPECT_EQ(code, eeUnsafePath) << name;
+        EXPECT_EQ(type, stUnsafePath) << name;
+        skipped.insert(name);
+    }
+    EXPECT_EQ(skipped, (std::set<std::string>{"CON.txt", "aux", "Nul.dat", "com1.log", "LPT9", "trail.", "blank ",
+                                              "ads.txt:hidden", "con .txt", "dir./", "dir./inner.txt", "sub/prn/",
+                                              "sub/prn/deep.txt"}));
+    EXPECT_TRUE(run.Messages.empty());
+    std::map<std::string, std::string> expected = {{"console.txt", "console.txt\n"},
+                                                   {"com10.txt", "com10.txt\n"},
+                                                   {"good.txt", "good.txt\n"},
+                                                   {"sub/ok.txt", "sub/ok.txt\n"}};
+    EXPECT_EQ(Tree(dir), expected);
+
+    TRun evil;
+    fs::path inner = Scratch("evil/inner");
+    EXPECT_EQ(evil.Go("evil.zip", inner), 1);
+    EXPECT_EQ(evil.Skips.size(), 3u);
+    EXPECT_EQ(ReadAll(inner / "good.txt"), "good\n");
+    EXPECT_FALSE(fs::exists(inner.parent_path() / "evil.txt"));
+}
+
+TEST(EngineCore, Utf8NamesByMarkOrUnicodePathField)
+{
+    fs::path dir = Scratch("utf8");
+    TRun run;
+    EXPECT_EQ(run.Go("utf8.zip", dir), 3);
+    std::map<std::string, std::string> expected = {{"caf\xC3\xA9.txt", "utf8 flag\n"},
+                                                   {"na\xC3\xAFve.txt", "unicode path\n"},
+                                                   {"stale.txt", "stale path\n"}};
+    EXPECT_EQ(Tree(dir), expected);
+}
+
+TEST(EngineCore, DamagedDirectoriesAndOffsetsGiveErrorsNotStrayReads)
+{
+    std::vector<std::uint8_t> plain = Bytes(Data() / "plain.zip");
+    TLayout l = Layout(plain);
+    ASSERT_EQ(l.Headers.size(), 3u);
+    fs::path dir = Scratch("damaged");
+    struct TCase {
+        const char* What;
+        std::function<void(std::vector<std::uint8_t>&)> Damage;
+        int Code;
+        int Extracted;
+    };
+    const TCase cases[] = {
+        {"directory larger than the file", [&](auto& z) { Put32(z, l.End + 12, 0x7FFFFFFF); }, eeBadArchive, 0},
+        {"more entries than the directory holds", [&](auto& z) { Put16(z, l.End + 8, 999), Put16(z, l.End + 10, 999); },
+         eeBadArchive, 0},
+        {"name running past the directory", [&](auto& z) { Put16(z, l.Headers[2] + 28, 0xFFFF); }, eeBadArchive, 0},
+        {"extra field running past the directory", [&](auto& z) { Put16(z, l.Headers[1] + 30, 0x8000); },
+         eeBadArchive, 0},
+        {"wrong central signature", [&](auto& z) { z[l.Headers[1] + 3] = 9; }, eeBadArchive, 0},
+        {"Zip64 markers", [&](auto& z) { Put32(z, l.End + 16, 0xFFFFFFFF); }, eeBadArchive, 0},
+        {"spanned", [&](auto& z) { Put16(z, l.End + 4, 1); }, eeBadArchive, 0},
+        {"local header beyond the file", [&](auto& z) { Put32(z, l.Headers[0] + 42, 0xFFFFFFF0); }, eeBadData, 2},
+        {"local header before the file", [&](auto& z) { Put32(z, l.End + 16, l.DirStart + 1000); }, eeBadData, 0},
+        {"local header cut by the end", [&](auto& z) { Put32(z, l.Headers[0] + 42, std::uint32_t(z.size() - 10)); },
+         eeBadData, 2},
+        {"compressed size beyond the file", [&](auto& z) { Put32(z, l.Headers[1] + 20, 0xFFFFFF00); }, eeBadData, 2},
+        {"data start beyond the file",
+         [&](auto& z) { Put16(z, l.Locals[2] + 26, 0xFFFF), Put16(z, l.Locals[2] + 28, 0xFFFF); }, eeBadData, 2},
+        {"wrong local signature", [&](auto& z) { z[l.Locals[0] + 2] = 7; }, eeBadData, 2},
+        {"stored size disagreeing", [&](auto& z) { Put32(z, l.Headers[2] + 24, 3); }, eeBadData, 2},
+        {"deflated beyond its size", [&](auto& z) { Put32(z, l.Headers[0] + 24, 3); }, eeSizeExceeded, 2},
+        {"unknown method", [&](auto& z) { Put16(z, l.Headers[1] + 10, 99); }, eeUnsupported, 2},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.What);
+        std::vector<std::uint8_t> z = plain;
+        c.Damage(z);
+        TRun run;
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+        EXPECT_EQ(run.GoMemory(z, dir), c.Extracted);
+        EXPECT_EQ(run.Codes(), std::set<int>{c.Code});
+        EXPECT_EQ(run.Actions.back(), acEndBatch);
+    }
+    // Every truncation of a real archive: an error or fewer files, never more.
+    std::vector<std::uint8_t> main = Bytes(Data() / "main.zip");
+    for (std::size_t n = 0; n < main.size(); n += 97) {
+        TRun run;
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+        std::vector<std::uint8_t> cut(main.begin(), main.begin() + static_cast<std::ptrdiff_t>(n));
+        EXPECT_EQ(run.GoMemory(cut, dir), 0) << n;
+        EXPECT_FALSE(run.Codes().empty()) << n;
+    }
+}
+
+TEST(EngineCore, CancelAndAbortStopTheRun)
+{
+    TRun cancel;
+    cancel.Answer = [](int action) { return action == acNewFile ? kCancel : kGoOn; };
+    EXPECT_EQ(cancel.Go("main.zip", Scratch("cancel")), kResultCancelled);
+
+    TRun handler;
+    handler.Answer = [](int action) { return action == acProgress ? kHandlerException : kGoOn; };
+    EXPECT_EQ(handler.Go("main.zip", Scratch("handler")), kResultHandlerException);
+
+    TRun abort;
+    abort.Answer = [&abort](int action) {
+        if (action == acNewFile)
+            zipcore::Abort(abort.AbortHandle);
+        return kGoOn;
+    };
+    EXPECT_EQ(abort.Go("main.zip", Scratch("abort")), kResultAborting);
+    EXPECT_NE(abort.AbortHandle, 0);
+
+    EXPECT_TRUE(zipcore::WildMatch(u"top/*.TXT", u"top\\mid\\numbers.txt"));
+    EXPECT_TRUE(zipcore::WildMatch(u"*", u""));
+    EXPECT_FALSE(zipcore::WildMatch(u"top/?", u"top/ab"));
+}

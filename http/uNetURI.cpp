@@ -88,6 +88,9 @@ void TNetURI::SetURI(const AnsiString& uri)
             if (!net::ParseIPv6(FHost, bytes) || (!authority.empty() && authority[0] != ':'))
                 RejectHost(written);
             Fetch(authority, ":");
+            // ... and the port is digits only: "[::1]:[x" must not pass as one.
+            if (authority.find_first_not_of("0123456789") != AnsiString::npos)
+                RejectHost(written);
             FIPVersion = TNetIPVersion::Net_IPv6;
         } else if (open != npos || close != npos) {
             RejectHost(authority);

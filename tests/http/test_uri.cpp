@@ -105,6 +105,10 @@ TEST(NetURI, RefusesBracketedHostsThatAreNoIPv6Address)
         {"http://[::1/x", "[::1"},
         {"http://x[::1]/x", "x[::1]"},
         {"http://host]:80/x", "host]:80"},
+        // Found by fuzzing: a port that is no number made the URL build back
+        // to another host.
+        {"http://[::1]:[t?:ht", "[::1]:[t?:ht"},
+        {"http://[::1]:8x/x", "[::1]:8x"},
     };
     for (const auto& c : bad) {
         SCOPED_TRACE(c[0]);

@@ -162,6 +162,9 @@ private:
     // Downloads into `destination` (the step's error for an HTTP failure;
     // 206 is success only for a `partial` request).
     void Download(const AnsiString& remoteName, TStream& destination, bool partial = false);
+    // "HTTP Error:" with the last answer's status, the error of any answer
+    // that is not the file.
+    Exception HttpError() const;
     // Download that survives a drop: up to three more tries after 1, 2 and
     // 4 s, each asking only for the rest when the server can give it.
     void DownloadWithRetries(const AnsiString& remoteName, TVerifyingStream& destination);

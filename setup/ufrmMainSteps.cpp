@@ -157,8 +157,13 @@ void TfrmMain::Download(const AnsiString& remoteName, TStream& destination, bool
     NetHTTP->Get(DownloadBaseUrl + remoteName, &destination);
     const int code = NetHTTP->ResponseCode();
     if (code != 200 && !(partial && code == 206))
-        throw Exception(Translated(u"HTTP Error:") +
-                        Format("%d: %s", NetHTTP->ResponseCode(), NetHTTP->ResponseText().c_str()));
+        throw HttpError();
+}
+
+Exception TfrmMain::HttpError() const
+{
+    return Exception(Translated(u"HTTP Error:") +
+                     Format("%d: %s", NetHTTP->ResponseCode(), NetHTTP->ResponseText().c_str()));
 }
 
 void TfrmMain::LoadComponentList()
@@ -263,7 +268,7 @@ void TfrmMain::DownloadWithRetries(const AnsiString& remoteName, TVerifyingStrea
                 destination.Restart();
             } else if (resuming && code == 206) {
                 if (answer.ContentRangeStart != have || std::int64_t(answer.ContentRangeInstanceLength) != total)
-                    throw Exception(Translated(u"HTTP Error:") + Format("%d: %s", code, NetHTTP->ResponseText().c_str()));
+                    throw HttpError();
                 return;
             }
             if (code == 200) {
@@ -273,22 +278,29 @@ void TfrmMain::DownloadWithRetries(const AnsiString& remoteName, TVerifyingStrea
             }
         });
         try {
+            // The resume headers and the hook belong to this try alone: gone
+            // on every way out, so no later request of the wizard sends them.
+            struct TTryScope {
+                TNetHeaderList& Extra;
+                TVerifyingStream& Destination;
+                ~TTryScope()
+                {
+                    Extra.SetValues("Range", "");
+                    Extra.SetValues("If-Range", "");
+                    Destination.BeforeNextWrite(nullptr);
+                }
+            } scope{extra, destination};
             Download(remoteName, destination, resuming);
-            extra.SetValues("Range", "");
-            extra.SetValues("If-Range", "");
-            destination.BeforeNextWrite(nullptr);
-            ShowDownloadStatus(destination.Count(), true);
-            FFetchName.clear();
-            return;
         } catch (const Exception& error) {
-            extra.SetValues("Range", "");
-            extra.SetValues("If-Range", "");
-            destination.BeforeNextWrite(nullptr);
             if (!Transient(error) || attempt == static_cast<int>(std::size(RetryPausesMs)))
                 throw;
+            ShowReconnecting(attempt + 2, static_cast<int>(std::size(RetryPausesMs)) + 1);
+            platform::SleepMs(RetryPausesMs[attempt]);
+            continue;
         }
-        ShowReconnecting(attempt + 2, static_cast<int>(std::size(RetryPausesMs)) + 1);
-        platform::SleepMs(RetryPausesMs[attempt]);
+        ShowDownloadStatus(destination.Count(), true);
+        FFetchName.clear();
+        return;
     }
 }
 

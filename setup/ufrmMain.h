@@ -159,9 +159,6 @@ private:
     void ApplyProxySettings();
     // A Dutch text of the wizard's own, in the chosen language.
     static AnsiString Translated(const char16_t* text);
-    // Downloads into `destination` (the step's error for an HTTP failure;
-    // 206 is success only for a `partial` request).
-    void Download(const AnsiString& remoteName, TStream& destination, bool partial = false);
     // "HTTP Error:" with the last answer's status, the error of any answer
     // that is not the file.
     Exception HttpError() const;

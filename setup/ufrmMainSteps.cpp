@@ -11,6 +11,7 @@
 #include "setup/config/uConfigFiles.h"
 #include "setup/config/uDesktopShortcut.h"
 #include "translation/uTranslator.h"
+#include "trust/uResumingGet.h"
 #include "trust/uVerifyingStream.h"
 
 #include "manifest_key.h"
@@ -26,8 +27,6 @@ constexpr const char* ArchivePassword = "mirabel ";
 constexpr std::uint16_t HiddenWindow = 0; // SW_HIDE
 
 constexpr int DataPage = 5;
-// Pauses before the second, third and fourth try of a broken download.
-constexpr unsigned RetryPausesMs[] = {1000, 2000, 4000};
 // A DER ECDSA P-256 signature takes at most 72 bytes.
 constexpr std::uint64_t MaxSignatureBytes = 256;
 
@@ -152,14 +151,6 @@ void TfrmMain::ZipArchiveTotalProgress(TObject*, std::int64_t, int percent) { Pr
 
 // --- fetch, unpack, run ------------------------------------------------------
 
-void TfrmMain::Download(const AnsiString& remoteName, TStream& destination, bool partial)
-{
-    NetHTTP->Get(DownloadBaseUrl + remoteName, &destination);
-    const int code = NetHTTP->ResponseCode();
-    if (code != 200 && !(partial && code == 206))
-        throw HttpError();
-}
-
 Exception TfrmMain::HttpError() const
 {
     return Exception(Translated(u"HTTP Error:") +
@@ -233,75 +224,19 @@ void TfrmMain::FetchFile(const AnsiString& remoteName, const AnsiString& localPa
     }
 }
 
-namespace {
-
-// A break the next try may mend: the line failed, the server did not refuse.
-bool Transient(const Exception& error)
-{
-    return error.Is<ENetConnClosedGracefully>() || error.Is<ENetReadTimeout>() || error.Is<ENetSocketError>() ||
-           error.Is<ENetConnectTimeout>();
-}
-
-} // namespace
-
 void TfrmMain::DownloadWithRetries(const AnsiString& remoteName, TVerifyingStream& destination)
 {
-    TNetHeaderList& extra = NetHTTP->Request().CustomHeaders();
-    AnsiString validator;      // ETag, or Last-Modified, of the first answer
-    std::int64_t total = -1;   // its length
-    for (int attempt = 0;; ++attempt) {
-        // Only what is still missing, and only from the same file: a server
-        // whose file changed answers 200 and the file starts over.
-        const std::uint64_t have = destination.Count();
-        const bool resuming = have > 0 && !validator.empty() && total > 0 && !destination.Spoiled();
-        if (attempt > 0 && !resuming)
-            destination.Restart();
+    TResumingGet get(*NetHTTP);
+    get.HttpError = [this] { return HttpError(); };
+    get.OnTry = [&](std::uint64_t kept, std::uint64_t total) {
         FFetchName = remoteName;
-        FFetchBase = resuming ? have : 0;
-        FFetchTotal = total > 0 ? std::uint64_t(total) : 0;
-        extra.SetValues("Range", resuming ? Format("bytes=%llu-", static_cast<unsigned long long>(have)) : AnsiString());
-        extra.SetValues("If-Range", resuming ? validator : AnsiString());
-        destination.BeforeNextWrite([&] {
-            TNetHTTPResponse& answer = NetHTTP->Response();
-            const int code = NetHTTP->ResponseCode();
-            if (resuming && code == 200) {
-                destination.Restart();
-            } else if (resuming && code == 206) {
-                if (answer.ContentRangeStart != have || std::int64_t(answer.ContentRangeInstanceLength) != total)
-                    throw HttpError();
-                return;
-            }
-            if (code == 200) {
-                AnsiString tag = answer.RawHeaders().Values("ETag");
-                validator = !tag.empty() ? tag : answer.RawHeaders().Values("Last-Modified");
-                total = answer.ContentLength;
-            }
-        });
-        try {
-            // The resume headers and the hook belong to this try alone: gone
-            // on every way out, so no later request of the wizard sends them.
-            struct TTryScope {
-                TNetHeaderList& Extra;
-                TVerifyingStream& Destination;
-                ~TTryScope()
-                {
-                    Extra.SetValues("Range", "");
-                    Extra.SetValues("If-Range", "");
-                    Destination.BeforeNextWrite(nullptr);
-                }
-            } scope{extra, destination};
-            Download(remoteName, destination, resuming);
-        } catch (const Exception& error) {
-            if (!Transient(error) || attempt == static_cast<int>(std::size(RetryPausesMs)))
-                throw;
-            ShowReconnecting(attempt + 2, static_cast<int>(std::size(RetryPausesMs)) + 1);
-            platform::SleepMs(RetryPausesMs[attempt]);
-            continue;
-        }
-        ShowDownloadStatus(destination.Count(), true);
-        FFetchName.clear();
-        return;
-    }
+        FFetchBase = kept;
+        FFetchTotal = total;
+    };
+    get.OnRetry = [this](int next, int tries) { ShowReconnecting(next, tries); };
+    get.Get(DownloadBaseUrl + remoteName, destination);
+    ShowDownloadStatus(destination.Count(), true);
+    FFetchName.clear();
 }
 
 void TfrmMain::UnpackArchive(const AnsiString& archivePath)

@@ -3,7 +3,10 @@
 #include "runtime/uResStrings.h"
 #include "runtime/uSysUtils.h"
 
-TVerifyingStream::TVerifyingStream(TStream& target, std::uint64_t limit) : FTarget(target), FLimit(limit) {}
+TVerifyingStream::TVerifyingStream(TStream& target, std::uint64_t limit, bool hashed)
+    : FTarget(target), FLimit(limit), FHashed(hashed)
+{
+}
 
 std::int64_t TVerifyingStream::Read(void* buffer, std::int64_t count) { return FTarget.Read(buffer, count); }
 
@@ -33,7 +36,8 @@ std::int64_t TVerifyingStream::Write(const void* buffer, std::int64_t count)
     }
     std::int64_t done = FTarget.Write(buffer, count);
     if (done > 0) {
-        FHash.Update(buffer, static_cast<std::size_t>(done));
+        if (FHashed)
+            FHash.Update(buffer, static_cast<std::size_t>(done));
         FCount += std::uint64_t(done);
     }
     return done;

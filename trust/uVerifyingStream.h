@@ -11,7 +11,9 @@
 class TVerifyingStream : public TStream {
     RT_CLASS(TVerifyingStream, TStream)
 public:
-    TVerifyingStream(TStream& target, std::uint64_t limit);
+    // Unhashed, it only counts, limits and restarts: for a download whose
+    // bytes nobody will check (hashing a gigabyte costs seconds).
+    TVerifyingStream(TStream& target, std::uint64_t limit, bool hashed = true);
 
     std::int64_t Read(void* buffer, std::int64_t count) override;
     std::int64_t Write(const void* buffer, std::int64_t count) override;
@@ -40,6 +42,7 @@ private:
     std::uint64_t FCount = 0;
     bool FSpoiled = false;
     bool FInHook = false;
+    bool FHashed;
     std::int64_t FShift = 0; // the writer's position minus the target's
     platform::TSha256 FHash;
     std::function<void()> FHook;

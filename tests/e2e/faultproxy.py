@@ -7,16 +7,22 @@ content from disk and can misbehave on purpose for chosen file names.
 CONTROLFILE holds lines "NAME MODE" read at every request, so a test can
 change the behaviour between runs. Modes: close-mid-body (announces the full
 length, sends half, closes), 404, from=PATH (serves that file instead),
-flip-byte (the file with its middle byte changed, same length), ok (the
-default). close-mid-body-once cuts only the first request for the file and
-answers later ones with Range support (206); ignore-range-once cuts the first
-and then answers 200 with the whole file whatever was asked. Every request
-line and its Range and If-Range headers are appended to CONTROLFILE.log.
+flip-byte (the file with its middle byte changed, same length), slow (about
+8 MB/s), ok (the default). Modes ending in -once misbehave on the first
+request for the file only and then answer Range requests whose If-Range
+matches with 206: close-mid-body-once cuts the body halfway;
+stall-mid-body-once sends half and then falls silent until the client gives
+up; changed-once serves an older version (another ETag, other bytes) cut
+halfway, so the resumed request no longer matches and gets the whole file
+with 200; ignore-range-once cuts the first and then answers 200 with the
+whole file whatever was asked. Every request line and its Range and If-Range
+headers are appended to CONTROLFILE.log.
 """
 import os
 import socket
 import socketserver
 import sys
+import time
 import urllib.parse
 
 
@@ -51,26 +57,46 @@ class Handler(socketserver.StreamRequestHandler):
             data = f.read()
         etag = '"%x-%x"' % (len(data), int(os.path.getmtime(file_path)))
         first = self.server.first_request(name)
-        if mode in ("close-mid-body-once", "ignore-range-once"):
-            if first:
-                mode = "close-mid-body"
-            elif mode == "close-mid-body-once" and headers.get("range", "").startswith("bytes=") \
-                    and headers.get("if-range") == etag:
-                start = int(headers["range"][len("bytes="):].rstrip("-"))
+        if mode.endswith("-once") and first:
+            if mode == "changed-once":
+                etag = '"older"'
+                data = bytes([data[0] ^ 0xFF]) + data[1:] if data else data
+            mode = "stall-mid-body" if mode == "stall-mid-body-once" else "close-mid-body"
+        elif mode.endswith("-once"):
+            wanted = headers.get("range", "")
+            if mode != "ignore-range-once" and wanted.startswith("bytes=") and headers.get("if-range") == etag:
+                start = int(wanted[len("bytes="):].rstrip("-"))
                 self.wfile.write(b"HTTP/1.1 206 Partial Content\r\nContent-Length: %d\r\n"
                                  b"Content-Range: bytes %d-%d/%d\r\nETag: %s\r\nConnection: close\r\n\r\n"
                                  % (len(data) - start, start, len(data) - 1, len(data), etag.encode()))
                 self.wfile.write(data[start:])
                 return
+            mode = "ok"
         if mode == "flip-byte" and data:
             middle = len(data) // 2
             data = data[:middle] + bytes([data[middle] ^ 0x01]) + data[middle + 1:]
         self.wfile.write(b"HTTP/1.1 200 OK\r\nContent-Length: %d\r\nETag: %s\r\nConnection: close\r\n\r\n"
                          % (len(data), etag.encode()))
-        if mode == "close-mid-body":
+        if mode in ("close-mid-body", "stall-mid-body"):
             self.wfile.write(data[: len(data) // 2])
             self.wfile.flush()
+            if mode == "stall-mid-body":
+                # Silent, not closed: only the client's read time-out ends it.
+                self.connection.settimeout(60)
+                try:
+                    while self.connection.recv(4096):
+                        pass
+                except OSError:
+                    pass
+                return
             self.connection.shutdown(socket.SHUT_RDWR)
+            return
+        if mode == "slow":
+            piece = 256 * 1024
+            for at in range(0, len(data), piece):
+                self.wfile.write(data[at:at + piece])
+                self.wfile.flush()
+                time.sleep(piece / 8e6)
             return
         self.wfile.write(data)
 

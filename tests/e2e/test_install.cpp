@@ -6,7 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <fstream>
+#include <iterator>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -314,13 +318,31 @@ TEST_F(Install, TypedProxyUnusedWhenNotChecked)
     EXPECT_TRUE(Exists(InstallFolder + "KORVANT07.EXE"));
 }
 
+// The line below the progress bar, once it matches `pattern`.
+std::string WaitForProgressLine(const TWizard& w, const std::regex& pattern, std::chrono::milliseconds timeout)
+{
+    std::string seen;
+    WaitUntil(
+        [&] {
+            for (const std::string& caption : w.LabelCaptions())
+                if (std::regex_match(caption, pattern))
+                    return seen = caption, true;
+            return false;
+        },
+        timeout);
+    return seen;
+}
+
 TEST_F(Install, ADropMidDownloadResumesWithARangeRequestAndTheFileIsIntact)
 {
     SetFaults("main.zip close-mid-body-once\n");
     TWizard w;
     ToProxyPage(w);
     UseProxy(w, "127.0.0.1", std::to_string(FaultProxyPort));
-    InstallProgram(w, HeadingData);
+    w.ClickButton(Next);
+    // Between the tries the line says what is happening.
+    EXPECT_NE(WaitForProgressLine(w, std::regex(R"(main\.zip: opnieuw verbinden \(poging 2 van 4\))"), 120s), "");
+    ASSERT_TRUE(w.WaitForLabel(HeadingData, 300s));
     EXPECT_TRUE(Exists(InstallFolder + "KORVANT07.EXE"));
     const auto requests = FaultRequests("main.zip");
     ASSERT_EQ(requests.size(), 2u);
@@ -340,6 +362,56 @@ TEST_F(Install, AServerThatIgnoresTheRangeStartsTheFileOverAndItIsStillIntact)
     InstallProgram(w, HeadingData);
     EXPECT_TRUE(Exists(InstallFolder + "KORVANT07.EXE"));
     EXPECT_EQ(FaultRequests("main.zip").size(), 2u);
+}
+
+TEST_F(Install, TheProgressLineShowsBytesSpeedAndTimeLeft)
+{
+    SetFaults("main.zip slow\n");
+    TWizard w;
+    ToProxyPage(w);
+    UseProxy(w, "127.0.0.1", std::to_string(FaultProxyPort));
+    w.ClickButton(Next);
+    // The whole size as the line writes it: megabytes with one decimal.
+    std::ifstream served(WwwFolder() + "main.zip", std::ios::binary | std::ios::ate);
+    char total[32];
+    std::snprintf(total, sizeof total, "%.1f", static_cast<double>(served.tellg()) / 1e6);
+    std::replace(std::begin(total), std::end(total), '.', ',');
+    const std::string line = WaitForProgressLine(
+        w, std::regex(std::string(R"(main\.zip: \d+,\d MB van )") + total + R"( MB - \d+,\d MB/s - nog \d+ s)"), 120s);
+    EXPECT_NE(line, "") << "no progress line for main.zip of " << total << " MB";
+    ASSERT_TRUE(w.WaitForLabel(HeadingData, 300s));
+}
+
+// The data set is checked like the program: a changed byte stops the step
+// before the archive is unpacked or the program runs on it.
+TEST_F(Install, AChangedDataArchiveEndsOnAbortAndNothingOfItIsUsed)
+{
+    SetFaults("globalbenl.zip flip-byte\n");
+    TWizard w;
+    ToProxyPage(w);
+    UseProxy(w, "127.0.0.1", std::to_string(FaultProxyPort));
+    InstallProgram(w, HeadingData);
+    EXPECT_TRUE(Exists(InstallFolder + "KORVANT07.EXE"));
+    w.ClickButton(Next);
+    ExpectAbortedWith(w, "Controle mislukt: globalbenl.zip is beschadigd of gewijzigd.");
+    EXPECT_FALSE(Exists(DataFolder + "GLOBAL\\global.zip"));
+    EXPECT_FALSE(Exists(DataFolder + "GLOBAL\\WINKEL.DAT"));
+    EXPECT_FALSE(Exists(DataFolder + "GLOBAL\\ADMINISTRATIE.DB"));
+}
+
+// A changed file on the server (its ETag is not the one of the first
+// answer): the resumed request gets the whole file and it starts over.
+TEST_F(Install, AFileChangedBetweenTriesStartsOverAndIsIntact)
+{
+    SetFaults("main.zip changed-once\n");
+    TWizard w;
+    ToProxyPage(w);
+    UseProxy(w, "127.0.0.1", std::to_string(FaultProxyPort));
+    InstallProgram(w, HeadingData);
+    EXPECT_TRUE(Exists(InstallFolder + "KORVANT07.EXE"));
+    const auto requests = FaultRequests("main.zip");
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_NE(requests[1].find("if-range=\"older\""), std::string::npos) << requests[1];
 }
 
 struct TFailureCase {

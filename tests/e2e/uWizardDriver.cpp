@@ -1,5 +1,6 @@
 #include "uWizardDriver.h"
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -190,6 +191,18 @@ std::vector<std::string> TWizard::VisibleLabels() const
     for (HWND w : Children(FForm))
         if (IsWindowVisible(w) && _stricmp(ClassOf(w).c_str(), "Static") == 0)
             labels.push_back(WindowText(w));
+    return labels;
+}
+
+std::vector<std::string> TWizard::LabelCaptions() const
+{
+    std::vector<std::string> labels;
+    for (HWND w : Children(FForm)) {
+        if (!IsWindowVisible(w) || _stricmp(ClassOf(w).c_str(), "Static") != 0)
+            continue;
+        char text[512];
+        labels.push_back(std::string(text, std::max(0, GetWindowTextA(w, text, sizeof text))));
+    }
     return labels;
 }
 

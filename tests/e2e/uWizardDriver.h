@@ -42,6 +42,9 @@ public:
     HWND FindAt(const char* windowClass, int x, int y) const;
     // Texts of all visible static controls (labels) on the form.
     std::vector<std::string> VisibleLabels() const;
+    // The same texts as the system holds them for a label, read without
+    // asking the wizard's thread: they can be read while it is busy.
+    std::vector<std::string> LabelCaptions() const;
     // Every visible control with class, text and place, for failure reports.
     std::string Describe() const;
     bool LabelVisible(const std::string& text) const;

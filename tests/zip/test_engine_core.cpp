@@ -6,6 +6,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -227,12 +228,19 @@ TEST(EngineCore, PasswordsAreCheckedAskedForAndRefused)
     TRun wrong;
     wrong.Password = "wrong";
     wrong.PwdReqCount = 0;
-    // The format's only password check is one byte: about one wrong password
-    // in 256 passes it, and an empty entry then has no data whose CRC could
-    // fail. Nothing with content may ever come out.
+    // The format's only password check is one byte, and the archives are
+    // made afresh each run with random headers: about one entry in 256 passes
+    // it with a wrong password. Such an entry then fails as damaged data (or
+    // CRC), or, when empty, opens with nothing in it. Nothing with content may
+    // ever come out, and the others are refused for the password.
     const int opened = wrong.Go("main.zip", dir);
-    EXPECT_EQ(wrong.Codes(), std::set<int>{eeBadPassword});
-    EXPECT_THAT(wrong.Messages.front().second, HasSubstr("Wrong password for top/"));
+    const std::set<int> allowed{eeBadPassword, eeBadCRC, eeBadData};
+    for (int code : wrong.Codes())
+        EXPECT_TRUE(allowed.count(code)) << "unexpected error code " << code;
+    EXPECT_TRUE(wrong.Codes().count(eeBadPassword));
+    EXPECT_TRUE(std::any_of(wrong.Messages.begin(), wrong.Messages.end(), [](const auto& m) {
+        return m.second.find("Wrong password for top/") != std::string::npos;
+    }));
     const auto extracted = Tree(dir);
     EXPECT_EQ(opened, static_cast<int>(extracted.size()));
     for (const auto& [name, bytes] : extracted)

@@ -1,15 +1,22 @@
-// One GET through the wizard's HTTP client, with the wizard's settings, into a
-// file: for tests, benchmarks and for diagnosing a customer's network.
+// One download through the wizard's HTTP client, with the wizard's settings
+// and its retries after a drop, into a file: for tests, benchmarks and for
+// diagnosing a customer's network.
 //   fetch.exe URL OUTFILE [--proxy HOST:PORT] [--connect-timeout MS] [--read-timeout MS]
+//                         [--tries N] [--sha256 HEX]
 //   fetch.exe --settings [options]   prints the client's settings and stops
+// With --sha256 the file is hashed as it arrives; one that does not match is
+// deleted and the exit status is 1.
 #include "http/uNetHTTP.h"
 #include "platform/uNetPlatform.h"
 #include "runtime/uStreams.h"
 #include "runtime/uSysUtils.h"
+#include "trust/uResumingGet.h"
+#include "trust/uVerifyingStream.h"
 
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -17,6 +24,7 @@ namespace {
 int Usage()
 {
     std::fprintf(stderr, "usage: fetch.exe URL OUTFILE [--proxy HOST:PORT] [--connect-timeout MS] [--read-timeout MS]\n"
+                         "                             [--tries N] [--sha256 HEX]\n"
                          "       fetch.exe --settings [options]\n");
     std::fflush(stderr);
     return 2;
@@ -24,10 +32,30 @@ int Usage()
 
 int BadOption(const char* option, const char* value)
 {
-    std::fprintf(stderr, "fetch: %s wants %s, not %s\n", option,
-                 std::strcmp(option, "--proxy") == 0 ? "HOST:PORT" : "milliseconds above 0", value);
+    const char* wanted = std::strcmp(option, "--proxy") == 0    ? "HOST:PORT"
+                         : std::strcmp(option, "--tries") == 0  ? "a number from 1 to 10"
+                         : std::strcmp(option, "--sha256") == 0 ? "64 hexadecimal digits"
+                                                                : "milliseconds above 0";
+    std::fprintf(stderr, "fetch: %s wants %s, not %s\n", option, wanted, value);
     std::fflush(stderr);
     return 2;
+}
+
+std::optional<platform::TSha256Digest> ParseDigest(const AnsiString& hex)
+{
+    platform::TSha256Digest digest{};
+    if (hex.size() != 2 * digest.size())
+        return std::nullopt;
+    auto nibble = [](char c) {
+        return c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+    };
+    for (size_t i = 0; i < digest.size(); ++i) {
+        const int high = nibble(hex[2 * i]), low = nibble(hex[2 * i + 1]);
+        if (high < 0 || low < 0)
+            return std::nullopt;
+        digest[i] = static_cast<std::uint8_t>(high * 16 + low);
+    }
+    return digest;
 }
 
 // The settings the wizard's form gives its HTTP client.
@@ -107,18 +135,27 @@ int main(int argc, char** argv)
 {
     std::vector<AnsiString> positional;
     AnsiString proxy;
-    int connectTimeout = 0, readTimeout = 0;
+    int connectTimeout = 0, readTimeout = 0, tries = DownloadTries;
+    std::optional<platform::TSha256Digest> expected;
     bool settings = false;
     for (int i = 1; i < argc; ++i) {
         AnsiString arg = argv[i];
         if (arg == "--settings") {
             settings = true;
-        } else if (arg == "--proxy" || arg == "--connect-timeout" || arg == "--read-timeout") {
+        } else if (arg == "--proxy" || arg == "--connect-timeout" || arg == "--read-timeout" || arg == "--tries" ||
+                   arg == "--sha256") {
             if (i + 1 == argc)
                 return Usage();
             const char* value = argv[++i];
             if (arg == "--proxy") {
                 proxy = value;
+            } else if (arg == "--tries") {
+                if (!TryStrToInt(value, tries) || tries < 1 || tries > 10)
+                    return BadOption(arg.c_str(), value);
+            } else if (arg == "--sha256") {
+                expected = ParseDigest(value);
+                if (!expected)
+                    return BadOption(arg.c_str(), value);
             } else {
                 int ms = 0;
                 if (!TryStrToInt(value, ms) || ms <= 0)
@@ -168,13 +205,30 @@ int main(int argc, char** argv)
         http->OnWork = [&](TObject*, TWorkMode, std::int32_t count) { last = count; progress.Work(count); };
         http->OnWorkEnd = [&](TObject*, TWorkMode) { progress.End(last); };
 
-        TFileStream file(outFile, fmCreate);
-        http->Get(url, &file);
-        std::printf("%d %s\n", http->ResponseCode(), http->ResponseText().c_str());
-        std::fflush(stdout);
-        // The wizard accepts only 200; say so as it would.
-        if (http->ResponseCode() != 200) {
-            std::fprintf(stderr, "Exception: HTTP Error:%d: %s\n", http->ResponseCode(), http->ResponseText().c_str());
+        bool matches = true;
+        {
+            TFileStream file(outFile, fmCreate);
+            TVerifyingStream counted(file, ~std::uint64_t(0), expected.has_value());
+            TResumingGet get(*http);
+            get.Tries = tries;
+            // The wizard accepts only 200; say so as it would.
+            get.HttpError = [&] {
+                std::printf("%d %s\n", http->ResponseCode(), http->ResponseText().c_str());
+                std::fflush(stdout);
+                return Exception(Format("HTTP Error:%d: %s", http->ResponseCode(), http->ResponseText().c_str()));
+            };
+            get.OnRetry = [](int next, int of) {
+                std::fprintf(stderr, "fetch: the download broke off; try %d of %d\n", next, of);
+                std::fflush(stderr);
+            };
+            get.Get(url, counted);
+            std::printf("%d %s\n", http->ResponseCode(), http->ResponseText().c_str());
+            std::fflush(stdout);
+            matches = !expected || (!counted.Spoiled() && counted.Digest() == *expected);
+        }
+        if (!matches) {
+            DeleteFile(outFile);
+            std::fprintf(stderr, "fetch: %s does not match --sha256; deleted\n", url.c_str());
             std::fflush(stderr);
             return 1;
         }

@@ -11,19 +11,34 @@ void TNetBuffer::Write(const std::uint8_t* bytes, int count)
 {
     if (count <= 0)
         return;
+    std::memcpy(AppendSpace(count), bytes, static_cast<size_t>(count));
+    FSize += count;
+}
+
+void TNetBuffer::Reserve(int count)
+{
     if (static_cast<std::int64_t>(FSize) + count > std::numeric_limits<std::int32_t>::max())
         throw ENetTooMuchDataInBuffer(netmsg::TooMuchDataInBuffer);
-    if (FSize == 0) {
+    if (FSize == 0)
         FHead = 0;
-        FBytes.assign(bytes, bytes + count);
-        FSize = count;
+    const size_t needed = static_cast<size_t>(count);
+    if (FBytes.size() - static_cast<size_t>(FHead + FSize) >= needed)
         return;
-    }
     Compact(false);
-    if (FBytes.size() - static_cast<size_t>(FSize) < static_cast<size_t>(count))
-        FBytes.resize(static_cast<size_t>(count) + FSize + GrowthFactor);
-    std::memcpy(FBytes.data() + FSize, bytes, static_cast<size_t>(count));
-    FSize += count;
+    if (FBytes.size() - static_cast<size_t>(FSize) < needed)
+        FBytes.resize(needed + static_cast<size_t>(FSize) + (FSize > 0 ? GrowthFactor : 0));
+}
+
+std::uint8_t* TNetBuffer::AppendSpace(int count)
+{
+    Reserve(std::max(count, 0));
+    return FBytes.data() + FHead + FSize;
+}
+
+void TNetBuffer::Appended(int count)
+{
+    if (count > 0)
+        FSize += std::min(count, Capacity() - FHead - FSize);
 }
 
 void TNetBuffer::WriteTaking(TNetBytes& bytes)
@@ -49,8 +64,9 @@ void TNetBuffer::Compact(bool shrink)
         std::memmove(FBytes.data(), FBytes.data() + FHead, static_cast<size_t>(FSize));
         FHead = 0;
     }
-    if (shrink && FBytes.size() > static_cast<size_t>(FSize) + GrowthFactor) {
-        FBytes.resize(static_cast<size_t>(FSize) + GrowthFactor);
+    const size_t kept = std::max<size_t>(static_cast<size_t>(FSize) + GrowthFactor, static_cast<size_t>(FKeep));
+    if (shrink && FBytes.size() > kept) {
+        FBytes.resize(kept);
         FBytes.shrink_to_fit();
     }
 }
@@ -69,8 +85,11 @@ void TNetBuffer::Remove(int count)
     if (count < FSize) {
         FHead += count;
         FSize -= count;
-        // Moving the rest to the front pays off only after a good part was read.
-        if (FHead > GrowthFactor)
+        // Moving the rest to the front pays off only after a good part was
+        // read, and only when it gives memory back: the move costs no more
+        // than what was read. Otherwise the next append makes room.
+        const size_t kept = std::max<size_t>(static_cast<size_t>(FSize) + GrowthFactor, static_cast<size_t>(FKeep));
+        if (FHead > GrowthFactor && FSize <= FHead && FBytes.size() > kept)
             Compact(true);
     } else {
         count = std::min(count, FSize);
@@ -114,6 +133,19 @@ void TNetBuffer::ExtractToStream(TStream& stream, int count)
         return;
     stream.WriteBuffer(Data(), count);
     Remove(count);
+}
+
+void TNetBuffer::ExtractToStream(TStream& stream, int count, int piece)
+{
+    if (count == -1)
+        count = FSize;
+    CheckAvailable(count);
+    if (count < 1)
+        return;
+    stream.WriteBuffer(Data(), count);
+    piece = std::max(piece, 1);
+    for (int left = count; left > 0; left -= piece)
+        Remove(std::min(left, piece));
 }
 
 int TNetBuffer::IndexOf(std::string_view pattern, int start) const

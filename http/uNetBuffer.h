@@ -25,6 +25,13 @@ public:
     int Capacity() const { return static_cast<int>(FBytes.size()); }
 
     void Write(const std::uint8_t* bytes, int count);
+    // Room for `count` bytes at the tail, for a receive to fill in place;
+    // Appended then adds what it put there. Nothing is copied on the way.
+    std::uint8_t* AppendSpace(int count);
+    void Appended(int count);
+    // Storage kept when the buffer shrinks: a reader that receives blocks of
+    // this size does not allocate again for each.
+    void KeepCapacity(int bytes) { FKeep = bytes; }
     // Appends a received array. An empty buffer takes it over and hands its
     // own storage back in `bytes`, so steady reading allocates nothing.
     void WriteTaking(TNetBytes& bytes);
@@ -36,15 +43,22 @@ public:
     void ExtractAppend(TNetBytes& destination, int count);
     // Writes `count` bytes from the head into the stream and removes them.
     void ExtractToStream(TStream& stream, int count);
+    // The same in one write, removed in pieces of at most `piece` bytes (a
+    // remove event each): fewer system calls, the same events.
+    void ExtractToStream(TStream& stream, int count, int piece);
     // Offset of `pattern` searched from `start`, -1 when absent.
     int IndexOf(const TNetBytes& pattern, int start = 0) const;
     int IndexOf(std::string_view pattern, int start = 0) const;
 
 private:
     void CheckAvailable(int count) const;
+    // At least `count` bytes free after the data, moving the data to the
+    // front or growing the storage when there are not.
+    void Reserve(int count);
 
     TNetBytes FBytes;
     int FHead = 0;
     int FSize = 0;
+    int FKeep = 0;
     TRemoveEvent FOnRemove;
 };

@@ -147,12 +147,13 @@ void TNetIOHandler::ReadStream(TStream& stream, std::int64_t count, bool readUnt
     std::int32_t announced = readUntilDisconnect ? 0 : static_cast<std::int32_t>(std::min<std::int64_t>(remaining, std::numeric_limits<std::int32_t>::max()));
     BeginWork(TWorkMode::WorkRead, announced);
     try {
+        const int piece = std::max(RecvBufferSize, 1);
         if (FInputBuffer && FInputBuffer->Size() > 0 && remaining > 0) {
             int k = static_cast<int>(std::min<std::int64_t>(FInputBuffer->Size(), remaining));
-            FInputBuffer->ExtractToStream(stream, k);
+            FInputBuffer->ExtractToStream(stream, k, piece);
             remaining -= k;
         }
-        const int chunk = static_cast<int>(std::min<std::int64_t>(remaining, std::max(RecvBufferSize, 1)));
+        const int chunk = static_cast<int>(std::min<std::int64_t>(remaining, piece));
         while (remaining > 0 && SourceOpen()) {
             int k = static_cast<int>(std::min<std::int64_t>(remaining, chunk));
             try {
@@ -167,7 +168,14 @@ void TNetIOHandler::ReadStream(TStream& stream, std::int64_t count, bool readUnt
                     break;
                 throw;
             }
-            FInputBuffer->ExtractToStream(stream, k);
+            // All whole pieces buffered go out in one write; the work events
+            // stay one per piece.
+            const std::int64_t buffered = FInputBuffer->Size();
+            if (buffered >= remaining)
+                k = static_cast<int>(remaining);
+            else
+                k = static_cast<int>(buffered / chunk * chunk);
+            FInputBuffer->ExtractToStream(stream, k, chunk);
             remaining -= k;
         }
         // The peer may have closed with the last bytes already buffered.
@@ -365,9 +373,14 @@ int TNetIOHandlerStack::ReadFromSource(bool raiseExceptionIfDisconnected, int ti
             throw ENetException(netmsg::NotConnected);
         return 0;
     }
+    // A read that must wait, or fail, waits in the receive itself: under
+    // Wine every socket call is a round trip to the server, and asking for
+    // readability first doubles them. A poll (a time-out that does not
+    // raise) still asks first, so the connection stays usable after it.
+    const bool waitInReceive = !Intercept && (timeout == NetTimeoutInfinite || (raiseOnTimeout && timeout > 0));
     int received;
     do {
-        if (!Readable(timeout)) {
+        if (!waitInReceive && !Readable(timeout)) {
             if (raiseOnTimeout)
                 throw ENetReadTimeout(netmsg::ReadTimeout);
             return -1;
@@ -378,6 +391,13 @@ int TNetIOHandlerStack::ReadFromSource(bool raiseExceptionIfDisconnected, int ti
             received = 0;
         } else if (!BindingAllocated()) {
             throw ENetClosedSocket(netmsg::Disconnected);
+        } else if (!Intercept) {
+            // Straight into the input buffer, a large block at a time.
+            const int block = std::max(RecvBufferSize, ReceiveBlockSize);
+            FInputBuffer->KeepCapacity(block + DefaultBufferSize);
+            std::uint8_t* tail = FInputBuffer->AppendSpace(block);
+            received = waitInReceive ? FBinding->ReceiveWaiting(tail, block, timeout) : FBinding->Receive(tail, block);
+            FInputBuffer->Appended(received);
         } else {
             FRecvBuffer.resize(static_cast<size_t>(std::max(RecvBufferSize, 1)));
             received = FBinding->Receive(FRecvBuffer);

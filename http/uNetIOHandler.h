@@ -73,7 +73,10 @@ public:
     TNetConnectionIntercept* Intercept = nullptr;
     int MaxLineLength = DefaultMaxLineLength;
     TNetMaxLineAction MaxLineAction = TNetMaxLineAction::maException;
+    // The most a read takes from the input buffer at once (a work event each).
     int RecvBufferSize = DefaultBufferSize;
+    // The most one receive asks the system for.
+    static constexpr int ReceiveBlockSize = 1 << 20;
     int SendBufferSize = DefaultBufferSize;
     int ConnectTimeout = 0;
     int MaxCapturedLines = -1;

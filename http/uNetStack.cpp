@@ -221,6 +221,10 @@ bool TNetStackWindows::Readable(TNetStackSocketHandle s, int timeoutMs)
 }
 
 int TNetStackWindows::Receive(TNetStackSocketHandle s, void* buffer, int count) { return Check(ws::Recv(s, buffer, count)); }
+void TNetStackWindows::SetReceiveTimeout(TNetStackSocketHandle s, int timeoutMs)
+{
+    Check(ws::SetReceiveTimeout(s, timeoutMs == NetTimeoutInfinite ? 0 : std::max(timeoutMs, 1)));
+}
 int TNetStackWindows::Send(TNetStackSocketHandle s, const void* buffer, int count) { return Check(ws::Send(s, buffer, count)); }
 void TNetStackWindows::ShutdownSend(TNetStackSocketHandle s) { ws::ShutdownSend(s); }
 void TNetStackWindows::Close(TNetStackSocketHandle s) { ws::Close(s); }
@@ -341,6 +345,7 @@ void TNetSocketHandle::AllocateSocket(TNetIPVersion version)
     CloseSocket();
     SetIPVersion(version);
     FHandle = GStack().NewSocketHandle(version);
+    FReceiveTimeout = NetTimeoutInfinite;
 }
 
 void TNetSocketHandle::Bind()
@@ -384,6 +389,25 @@ bool TNetSocketHandle::Readable(int timeoutMs)
 int TNetSocketHandle::Receive(TNetBytes& buffer)
 {
     return GStack().Receive(Handle(), buffer.data(), static_cast<int>(buffer.size()));
+}
+
+int TNetSocketHandle::Receive(std::uint8_t* buffer, int count) { return GStack().Receive(Handle(), buffer, count); }
+
+int TNetSocketHandle::ReceiveWaiting(std::uint8_t* buffer, int count, int timeoutMs)
+{
+    TNetStack& stack = GStack();
+    if (timeoutMs != FReceiveTimeout) {
+        stack.SetReceiveTimeout(Handle(), timeoutMs);
+        FReceiveTimeout = timeoutMs;
+    }
+    try {
+        return stack.Receive(Handle(), buffer, count);
+    } catch (const ENetSocketError& e) {
+        constexpr int timedOut = 10060; // WSAETIMEDOUT
+        if (e.LastError() == timedOut && timeoutMs != NetTimeoutInfinite)
+            throw ENetReadTimeout(netmsg::ReadTimeout);
+        throw;
+    }
 }
 
 int TNetSocketHandle::Send(const std::uint8_t* bytes, int count) { return GStack().Send(Handle(), bytes, count); }

@@ -32,6 +32,8 @@ public:
     // Readability within the time (NetTimeoutInfinite: no limit).
     virtual bool Readable(TNetStackSocketHandle s, int timeoutMs) = 0;
     virtual int Receive(TNetStackSocketHandle s, void* buffer, int count) = 0;
+    // How long a blocking Receive waits (NetTimeoutInfinite: no limit).
+    virtual void SetReceiveTimeout(TNetStackSocketHandle s, int timeoutMs) = 0;
     virtual int Send(TNetStackSocketHandle s, const void* buffer, int count) = 0;
     virtual void ShutdownSend(TNetStackSocketHandle s) = 0;
     virtual void Close(TNetStackSocketHandle s) = 0;
@@ -70,6 +72,7 @@ public:
     void GetPeerName(TNetStackSocketHandle s, AnsiString& ip, int& port) override;
     bool Readable(TNetStackSocketHandle s, int timeoutMs) override;
     int Receive(TNetStackSocketHandle s, void* buffer, int count) override;
+    void SetReceiveTimeout(TNetStackSocketHandle s, int timeoutMs) override;
     int Send(TNetStackSocketHandle s, const void* buffer, int count) override;
     void ShutdownSend(TNetStackSocketHandle s) override;
     void Close(TNetStackSocketHandle s) override;
@@ -131,6 +134,12 @@ public:
     void UpdateBindingPeer();
     bool Readable(int timeoutMs);
     int Receive(TNetBytes& buffer);
+    int Receive(std::uint8_t* buffer, int count);
+    // Waits in the receive itself, up to timeoutMs (NetTimeoutInfinite: no
+    // limit), instead of asking for readability first: one system call per
+    // block. Running out of time raises ENetReadTimeout; the connection is
+    // then of no further use.
+    int ReceiveWaiting(std::uint8_t* buffer, int count, int timeoutMs);
     int Send(const std::uint8_t* bytes, int count);
     void SetNoDelay(bool noDelay);
     // Shuts down sending, then closes; closing twice does nothing.
@@ -147,6 +156,7 @@ public:
 
 private:
     std::atomic<TNetStackSocketHandle> FHandle{NetInvalidSocket};
+    int FReceiveTimeout = NetTimeoutInfinite; // as set on the socket
     TNetIPVersion FIPVersion = TNetIPVersion::Net_IPv4;
     TNetSocketListWindows FReadList;
 };

@@ -146,6 +146,12 @@ int SetNoDelay(TSocket s, bool noDelay)
     return pSetSockOpt.Get()(static_cast<SOCKET>(s), IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&value), sizeof value);
 }
 
+int SetReceiveTimeout(TSocket s, int timeoutMs)
+{
+    DWORD value = static_cast<DWORD>(timeoutMs > 0 ? timeoutMs : 0);
+    return pSetSockOpt.Get()(static_cast<SOCKET>(s), SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&value), sizeof value);
+}
+
 int Bind(TSocket s, const TAddress* address, int port)
 {
     sockaddr_storage storage;

@@ -33,6 +33,9 @@ int LastError();
 
 TSocket Socket(TFamily family); // a TCP stream socket, InvalidSocket on error
 int SetNoDelay(TSocket s, bool noDelay);
+// A blocking receive that waits longer than timeoutMs (0: no limit) fails
+// with WSAETIMEDOUT.
+int SetReceiveTimeout(TSocket s, int timeoutMs);
 int Bind(TSocket s, const TAddress* address, int port); // null address: any
 int Connect(TSocket s, const TAddress& address, int port);
 int LocalAddress(TSocket s, TAddress& address, int& port);

@@ -147,6 +147,16 @@ int SetNoDelay(TSocket s, bool noDelay)
     return Checked(::setsockopt(Fd(s), IPPROTO_TCP, TCP_NODELAY, &value, sizeof value));
 }
 
+int SetReceiveTimeout(TSocket s, int timeoutMs)
+{
+    timeval value{};
+    if (timeoutMs > 0) {
+        value.tv_sec = timeoutMs / 1000;
+        value.tv_usec = (timeoutMs % 1000) * 1000;
+    }
+    return Checked(::setsockopt(Fd(s), SOL_SOCKET, SO_RCVTIMEO, &value, sizeof value));
+}
+
 int Bind(TSocket s, const TAddress* address, int port)
 {
     sockaddr_storage storage;
@@ -206,6 +216,10 @@ int Recv(TSocket s, void* buffer, int count)
     do
         n = ::recv(Fd(s), buffer, static_cast<size_t>(count), 0);
     while (n < 0 && errno == EINTR);
+    // The sockets block: "would block" is the receive time-out running out,
+    // which Winsock reports as a time-out.
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+        errno = ETIMEDOUT;
     return Checked(static_cast<int>(n));
 }
 

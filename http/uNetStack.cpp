@@ -4,6 +4,7 @@
 #include "platform/uNetPlatform.h"
 #include "runtime/uSysUtils.h"
 
+#include <algorithm>
 #include <condition_variable>
 #include <cstdio>
 #include <mutex>
@@ -377,13 +378,41 @@ void TNetSocketHandle::Connect() { GStack().Connect(Handle(), PeerIP, PeerPort, 
 void TNetSocketHandle::UpdateBindingLocal() { GStack().GetSocketName(Handle(), IP, Port); }
 void TNetSocketHandle::UpdateBindingPeer() { GStack().GetPeerName(Handle(), PeerIP, PeerPort); }
 
+namespace {
+thread_local std::function<void()> GWaitHook;
+} // namespace
+
+TNetWaitHookScope::TNetWaitHookScope(std::function<void()> hook) : FPrevious(std::move(GWaitHook))
+{
+    GWaitHook = std::move(hook);
+}
+
+TNetWaitHookScope::~TNetWaitHookScope() { GWaitHook = std::move(FPrevious); }
+
 bool TNetSocketHandle::Readable(int timeoutMs)
 {
     if (!HandleAllocated())
         throw ENetConnClosedGracefully(netmsg::ClosedGracefully);
     FReadList.Clear();
     FReadList.Add(Handle());
-    return FReadList.SelectRead(timeoutMs);
+    if (!GWaitHook || (timeoutMs != NetTimeoutInfinite && timeoutMs <= NetWaitHookIntervalMs))
+        return FReadList.SelectRead(timeoutMs);
+    // The same wait in slices, with the hook between them.
+    const std::uint64_t started = platform::TickCountMs();
+    for (;;) {
+        int slice = NetWaitHookIntervalMs;
+        if (timeoutMs != NetTimeoutInfinite) {
+            const std::uint64_t waited = platform::TickCountMs() - started;
+            if (waited >= static_cast<std::uint64_t>(timeoutMs))
+                return false;
+            slice = static_cast<int>(std::min<std::uint64_t>(slice, static_cast<std::uint64_t>(timeoutMs) - waited));
+        }
+        if (FReadList.SelectRead(slice))
+            return true;
+        GWaitHook();
+        if (!HandleAllocated())
+            throw ENetConnClosedGracefully(netmsg::ClosedGracefully);
+    }
 }
 
 int TNetSocketHandle::Receive(TNetBytes& buffer)
@@ -482,6 +511,16 @@ void ConnectWithTimeout(TNetSocketHandle& binding, int timeoutMs, const std::fun
             break;
         if (timeoutMs >= 0 && platform::TickCountMs() - started >= static_cast<std::uint64_t>(timeoutMs))
             break;
+        if (GWaitHook) {
+            try {
+                GWaitHook();
+            } catch (...) {
+                // The connect thread must not outlive the socket it uses.
+                closeHandler();
+                thread.Join();
+                throw;
+            }
+        }
     }
     if (!thread.WaitFor(0)) {
         // Closing the socket makes the blocked connect return.

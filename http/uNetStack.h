@@ -189,3 +189,20 @@ private:
 
 // Connects the binding, giving up after timeoutMs (-1: no limit).
 void ConnectWithTimeout(TNetSocketHandle& binding, int timeoutMs, const std::function<void()>& closeHandler);
+
+// Called on the waiting thread about every NetWaitHookIntervalMs while one of
+// its socket waits (readability, a timed connect) lasts, so that a program
+// can keep its window alive during a transfer or abort it: whatever the hook
+// throws ends the wait, the socket is closed by the layers above as after any
+// failure. One hook per thread; the scope puts back the one before.
+inline constexpr int NetWaitHookIntervalMs = 100;
+class TNetWaitHookScope {
+public:
+    explicit TNetWaitHookScope(std::function<void()> hook);
+    ~TNetWaitHookScope();
+    TNetWaitHookScope(const TNetWaitHookScope&) = delete;
+    TNetWaitHookScope& operator=(const TNetWaitHookScope&) = delete;
+
+private:
+    std::function<void()> FPrevious;
+};

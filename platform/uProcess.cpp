@@ -6,7 +6,7 @@
 
 namespace platform {
 
-int RunAndWait(const std::string& commandLine, std::uint16_t showWindow)
+int RunAndWait(const std::string& commandLine, std::uint16_t showWindow, const std::function<void()>& whileWaiting)
 {
     // CreateProcessA may write into the command line, so it gets its own copy,
     // as long as the line is.
@@ -21,7 +21,21 @@ int RunAndWait(const std::string& commandLine, std::uint16_t showWindow)
         return -1;
     TOwnedHandle process(info.hProcess);
     TOwnedHandle thread(info.hThread);
-    ::WaitForSingleObject(process.Get(), INFINITE);
+    if (!whileWaiting) {
+        ::WaitForSingleObject(process.Get(), INFINITE);
+    } else {
+        HANDLE handle = process.Get();
+        for (;;) {
+            const DWORD woke = ::MsgWaitForMultipleObjects(1, &handle, FALSE, 250, QS_ALLINPUT);
+            if (woke == WAIT_OBJECT_0)
+                break;
+            if (woke == WAIT_FAILED) {
+                ::WaitForSingleObject(handle, INFINITE);
+                break;
+            }
+            whileWaiting();
+        }
+    }
     DWORD code = 0;
     ::GetExitCodeProcess(process.Get(), &code);
     return static_cast<int>(code);

@@ -3,6 +3,7 @@
 #include "translation/uTranslator.h"
 #include "ui/uActnList.h"
 #include "ui/uDialogs.h"
+#include "platform/uNetPlatform.h"
 
 TfrmMain* frmMain = nullptr;
 
@@ -44,6 +45,12 @@ TfrmMain::TfrmMain(TComponent* owner) : TForm(owner)
     Font()->SetCharset(ANSI_CHARSET_);
     CreateControls();
     CreateInstallComponents();
+    // Closing during a step (title bar, Finish by keyboard) stops the step
+    // the way a confirmed Cancel does; the form closes without asking.
+    OnClose = [this](TObject*, TCloseAction&) {
+        if (FStepRunning)
+            FCancelRequested = true;
+    };
     OnCreate = [this](TObject* sender) { FormCreate(sender); };
     OnCreate(this);
 }
@@ -233,6 +240,10 @@ void TfrmMain::FormCreate(TObject*)
 
 void TfrmMain::btNEXTClick(TObject*)
 {
+    // Next is disabled during a step; a click that still comes (posted by
+    // another program) must not start a second one inside the first.
+    if (FStepRunning)
+        return;
     switch (Notebook1->PageIndex()) {
     case 0: // "SelectTaal"
         ChooseLanguage(rbNEDERLANDS->Checked() ? "nl" : "fr");
@@ -259,10 +270,24 @@ void TfrmMain::JumpToAbort()
 
 void TfrmMain::btCANCELClick(TObject*)
 {
+    if (FAskingCancel)
+        return;
     const AnsiString message = WideToAnsi(TranslateText(u"De installatie is niet voltooid.") + u'\r' +
                                           TranslateText(u"Bent u zeker ?"));
-    if (!AskConfirmation(message))
+    bool confirmed;
+    FAskingCancel = true;
+    try {
+        confirmed = AskConfirmation(message);
+    } catch (...) {
+        FAskingCancel = false;
+        throw;
+    }
+    FAskingCancel = false;
+    if (!confirmed)
         return;
+    // A running step stops at its next check and leaves the page as this.
+    if (FStepRunning)
+        FCancelRequested = true;
     JumpToAbort();
     btCANCEL->Hide();
     btFINISH->BringToFront();
@@ -284,8 +309,11 @@ void TfrmMain::ShowErrorBox(const AnsiString& message)
     Application->MessageBox(message, Application->Title(), mbfSystemModal | mbfIconError);
 }
 
-TfrmMain::TBusyState::TBusyState(TfrmMain& form) : FForm(form)
+TfrmMain::TBusyState::TBusyState(TfrmMain& form)
+    : FForm(form), FWaitHook([&form] { form.StepTick(); })
 {
+    FForm.FStepRunning = true;
+    FForm.FCancelRequested = false;
     FForm.btNEXT->SetEnabled(false);
     FForm.Notebook1->SetPageIndex(FForm.Notebook1->PageIndex() + 1);
     Screen->SetCursor(TCursor::crHourGlass);
@@ -294,8 +322,44 @@ TfrmMain::TBusyState::TBusyState(TfrmMain& form) : FForm(form)
 
 TfrmMain::TBusyState::~TBusyState()
 {
+    FForm.FStepRunning = false;
     Screen->SetCursor(TCursor::crDefault);
     FForm.btNEXT->SetEnabled(true);
+}
+
+void TfrmMain::KeepAlive()
+{
+    const std::uint64_t now = platform::TickCountMs();
+    if (FKeepingAlive || now - FLastKeepAliveTick < KeepAliveIntervalMs)
+        return;
+    FLastKeepAliveTick = now;
+    FKeepingAlive = true;
+    try {
+        Application->ProcessMessages();
+    } catch (...) {
+        FKeepingAlive = false;
+        throw;
+    }
+    FKeepingAlive = false;
+}
+
+void TfrmMain::CheckCancelled()
+{
+    if (FStepRunning && FCancelRequested)
+        throw EStepCancelled();
+}
+
+void TfrmMain::StepTick()
+{
+    KeepAlive();
+    CheckCancelled();
+}
+
+void TfrmMain::StepCancelled()
+{
+    JumpToAbort();
+    btFINISH->BringToFront();
+    btCANCEL->Hide();
 }
 
 void TfrmMain::StepFailed(const Exception& error)

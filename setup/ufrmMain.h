@@ -3,6 +3,7 @@
 // walks the pages, Cancel (after confirmation) and a failed step jump to the
 // last page, "Abort", and Finish ends the program.
 #include "http/uNetHTTP.h"
+#include "http/uNetStack.h"
 #include "runtime/ShellLink.h"
 #include "trust/uManifest.h"
 #include "trust/uVerifyingStream.h"
@@ -17,7 +18,17 @@
 #include "zip/uZipArchive.h"
 
 #include <cstdint>
+#include <exception>
+#include <memory>
 #include <optional>
+
+// A step the user cancelled (Cancel confirmed, or the wizard closed) ends with
+// this. Not one of the runtime's exceptions on purpose: no handler that turns
+// failures into messages or retries may take it for one.
+class EStepCancelled : public std::exception {
+public:
+    const char* what() const noexcept override { return "cancelled"; }
+};
 
 class TfrmMain : public TForm {
     RT_CLASS(TfrmMain, TForm)
@@ -110,10 +121,26 @@ public:
 
     private:
         TfrmMain& FForm;
+        // Socket waits of the step keep the window alive and can be cancelled.
+        TNetWaitHookScope FWaitHook;
     };
     // The failure path of a step: "Abort" page, Finish on top, Cancel hidden,
     // the message in an error box.
     void StepFailed(const Exception& error);
+    // A cancelled step: the same page and buttons, but no error box.
+    void StepCancelled();
+
+    // The window stays alive during a step: from inside downloads, waits and
+    // extraction the pending messages are handled, at most every
+    // KeepAliveIntervalMs so the work is not slowed, and never re-entrantly.
+    static constexpr std::uint64_t KeepAliveIntervalMs = 50;
+    void KeepAlive();
+    // Raises EStepCancelled once the running step was cancelled.
+    void CheckCancelled();
+    // Both: what every long piece of a step calls as it goes.
+    void StepTick();
+    bool StepRunning() const { return FStepRunning; }
+    bool CancelRequested() const { return FCancelRequested; }
 
     // Progress of downloads and extraction on the one progress bar.
     void NetHTTPWorkBegin(TObject* sender, TWorkMode workMode, std::int32_t workCountMax);
@@ -133,8 +160,10 @@ public:
     // the archive) when extraction failed.
     void UnpackArchive(const AnsiString& archivePath);
     // Runs program + arguments (which start with a blank) and waits for it;
-    // the exit code, or -1 when it cannot be started.
-    static int RunAndWait(const AnsiString& program, const AnsiString& arguments, std::uint16_t showWindow);
+    // the exit code, or -1 when it cannot be started. `whileWaiting` runs
+    // whenever a message arrives meanwhile.
+    static int RunAndWait(const AnsiString& program, const AnsiString& arguments, std::uint16_t showWindow,
+                          const std::function<void()>& whileWaiting = nullptr);
 
     // Leaving "ProxySettings": the program files into the install folder.
     void InstallProgram();
@@ -169,6 +198,21 @@ private:
     // The line below the bar for `done` of `total` bytes of the current file.
     void ShowDownloadStatus(std::uint64_t done, bool force = false);
     void ShowReconnecting(int attempt, int attempts);
+
+    // A pause between download tries that keeps the window alive.
+    void PauseAlive(unsigned ms);
+
+    // The step state: a step runs (Next must not start another), Cancel
+    // was confirmed or the wizard closed during it, a Cancel question is up,
+    // messages are being handled from inside the step.
+    bool FStepRunning = false;
+    bool FCancelRequested = false;
+    bool FAskingCancel = false;
+    bool FKeepingAlive = false;
+    std::uint64_t FLastKeepAliveTick = 0;
+    // The extraction stands between two entries: a cancel stops it here, so
+    // no file is left half written.
+    bool FZipBetweenEntries = true;
 
     std::optional<TManifest> FComponentList;
     // The file being fetched: its name, the bytes it had when this request

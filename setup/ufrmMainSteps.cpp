@@ -77,6 +77,16 @@ void TfrmMain::CreateInstallComponents()
     ZipArchive->Events.OnTotalProgress = [this](TObject* s, std::int64_t total, int percent) {
         ZipArchiveTotalProgress(s, total, percent);
     };
+    ZipArchive->Events.OnProgress = [this](TObject*, ProgressType type, const AnsiString&, std::int64_t) {
+        FZipBetweenEntries = type == ProgressType::NewFile || type == ProgressType::EndOfBatch;
+    };
+    // After every engine callback: the window's messages, and a cancel once
+    // the engine stands at the start of an entry.
+    ZipArchive->Events.OnCheckTerminate = [this](TObject*, bool& abort) {
+        KeepAlive();
+        if (FStepRunning && FCancelRequested && FZipBetweenEntries)
+            abort = true;
+    };
     ZipArchive->Loaded();
 
     ShellLink = new TShellLink(this);
@@ -99,6 +109,8 @@ void TfrmMain::NetHTTPWork(TObject*, TWorkMode, std::int32_t workCount)
 {
     ProgressBar->SetPosition(workCount);
     ShowDownloadStatus(FFetchBase + std::uint64_t(workCount));
+    // Throwing here breaks the transfer off; the client drops the connection.
+    StepTick();
 }
 
 void TfrmMain::NetHTTPWorkEnd(TObject*, TWorkMode) { ProgressBar->SetPosition(0); }
@@ -234,16 +246,33 @@ void TfrmMain::DownloadWithRetries(const AnsiString& remoteName, TVerifyingStrea
         FFetchTotal = total;
     };
     get.OnRetry = [this](int next, int tries) { ShowReconnecting(next, tries); };
+    get.Pause = [this](unsigned ms) { PauseAlive(ms); };
     get.Get(DownloadBaseUrl + remoteName, destination);
     ShowDownloadStatus(destination.Count(), true);
     FFetchName.clear();
 }
 
+void TfrmMain::PauseAlive(unsigned ms)
+{
+    constexpr unsigned kSliceMs = 20;
+    const std::uint64_t started = platform::TickCountMs();
+    for (;;) {
+        StepTick();
+        const std::uint64_t waited = platform::TickCountMs() - started;
+        if (waited >= ms)
+            return;
+        platform::SleepMs(static_cast<unsigned>(std::min<std::uint64_t>(kSliceMs, ms - waited)));
+    }
+}
+
 void TfrmMain::UnpackArchive(const AnsiString& archivePath)
 {
     ZipArchive->SetExtrBaseDir(ExtractFilePath(archivePath));
+    FZipBetweenEntries = true;
     ZipArchive->SetZipFileName(archivePath);
     const int errorId = ZipArchive->Extract();
+    // Stopped by the user: not a failure, and the archive stays.
+    CheckCancelled();
     if (ZipArchive->ErrCode() != 0)
         throw Exception(Translated(u"Unzip Error:") + Format("%d: %s", ZipArchive->ErrCode(), ZipArchive->ErrMessage().c_str()));
     // The archive could not be opened or listed, or the engine not loaded:
@@ -253,9 +282,10 @@ void TfrmMain::UnpackArchive(const AnsiString& archivePath)
     DeleteFile(archivePath);
 }
 
-int TfrmMain::RunAndWait(const AnsiString& program, const AnsiString& arguments, std::uint16_t showWindow)
+int TfrmMain::RunAndWait(const AnsiString& program, const AnsiString& arguments, std::uint16_t showWindow,
+                         const std::function<void()>& whileWaiting)
 {
-    return platform::RunAndWait(program + arguments, showWindow);
+    return platform::RunAndWait(program + arguments, showWindow, whileWaiting);
 }
 
 // --- the two steps -------------------------------------------------------------
@@ -291,6 +321,8 @@ void TfrmMain::InstallProgram()
         FetchFile("upgrade.zip", installFolder + "upgrade.zip");
         UnpackArchive(installFolder + "upgrade.zip");
         GegevensType->SetItemIndex(0);
+    } catch (const EStepCancelled&) {
+        StepCancelled();
     } catch (const Exception& error) {
         StepFailed(error);
     }
@@ -312,10 +344,19 @@ bool TfrmMain::InstallData()
             const AnsiString archive = dataFolder + "GLOBAL\\global.zip";
             FetchFile("global" + GegevensType->Value() + ".zip", archive);
             UnpackArchive(archive);
-            RunAndWait(program, " \"/action=CreateAdministratieDB\" \"" + dataFolder + "GLOBAL\"", HiddenWindow);
-            RunAndWait(program, " \"/action=CreateMessagesDB\" \"" + dataFolder + "MESSAGES\"", HiddenWindow);
+            // The program is creating a database: it is waited for, even
+            // after a cancel, and only then does the step stop.
+            const auto alive = [this] { KeepAlive(); };
+            RunAndWait(program, " \"/action=CreateAdministratieDB\" \"" + dataFolder + "GLOBAL\"", HiddenWindow, alive);
+            CheckCancelled();
+            RunAndWait(program, " \"/action=CreateMessagesDB\" \"" + dataFolder + "MESSAGES\"", HiddenWindow, alive);
+            CheckCancelled();
             FetchFile("upgrade.txt", dataFolder + "upgrade.txt");
             FetchFile("upgrade.zip", dataFolder + "upgrade.zip");
+        } catch (const EStepCancelled&) {
+            // Nothing after a cancel runs: no configuration, no shortcut.
+            StepCancelled();
+            return false;
         } catch (const Exception& error) {
             StepFailed(error);
         }

@@ -3,6 +3,7 @@
 // folder given; without arguments it shows the configuration it finds.
 #include <windows.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -80,6 +81,11 @@ int CreateDatabase(const std::string& action, std::string folder)
         file = "MESSAGES.DB";
     if (!file || folder.empty())
         return 2;
+    // A real database takes a while; tests of a wizard waiting for it set
+    // how long, in milliseconds.
+    char delay[16] = "";
+    if (GetEnvironmentVariableA("KORVANT07_DEMO_DELAY_MS", delay, sizeof delay) > 0)
+        Sleep(static_cast<DWORD>(strtoul(delay, nullptr, 10)));
     CreateDirectoryA(folder.c_str(), nullptr);
     return WriteTextFile(folder + file, "KORVANT demo database\r\n", false) ? 0 : 3;
 }

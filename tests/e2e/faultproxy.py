@@ -8,7 +8,9 @@ CONTROLFILE holds lines "NAME MODE" read at every request, so a test can
 change the behaviour between runs. Modes: close-mid-body (announces the full
 length, sends half, closes), 404, from=PATH (serves that file instead),
 flip-byte (the file with its middle byte changed, same length), slow (about
-8 MB/s), ok (the default). Modes ending in -once misbehave on the first
+8 MB/s) and slow=RATE (RATE bytes a second), ok (the default). A slow answer
+ends with a line "END NAME sent=N of M" in CONTROLFILE.log, so a test sees
+how much the client took before it hung up. Modes ending in -once misbehave on the first
 request for the file only and then answer Range requests whose If-Range
 matches with 206: close-mid-body-once cuts the body halfway;
 stall-mid-body-once sends half and then falls silent until the client gives
@@ -91,12 +93,20 @@ class Handler(socketserver.StreamRequestHandler):
                 return
             self.connection.shutdown(socket.SHUT_RDWR)
             return
-        if mode == "slow":
-            piece = 256 * 1024
-            for at in range(0, len(data), piece):
-                self.wfile.write(data[at:at + piece])
-                self.wfile.flush()
-                time.sleep(piece / 8e6)
+        if mode == "slow" or mode.startswith("slow="):
+            rate = float(mode[len("slow="):]) if mode.startswith("slow=") else 8e6
+            piece = max(4096, min(256 * 1024, int(rate / 20)))
+            sent = 0
+            try:
+                for at in range(0, len(data), piece):
+                    self.wfile.write(data[at:at + piece])
+                    self.wfile.flush()
+                    sent += len(data[at:at + piece])
+                    time.sleep(piece / rate)
+            except OSError:
+                pass
+            with open(self.server.control + ".log", "a") as log:
+                log.write("END %s sent=%d of %d\n" % (name, sent, len(data)))
             return
         self.wfile.write(data)
 

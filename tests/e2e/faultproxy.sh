@@ -24,6 +24,18 @@ start)
     head -c "$(( $(stat -c %s "$list") / 2 ))" "$list" > "$dir/truncated-manifest.txt"
     grep -v ' upgrade.zip$' "$list" > "$dir/without-upgrade.txt"
     openssl dgst -sha256 -sign "$demo_key" -out "$dir/without-upgrade.sig" "$dir/without-upgrade.txt"
+    # A program archive of many small files, listed and signed in place of
+    # main.zip: its extraction lasts long enough to be cancelled halfway.
+    many=$dir/many-files
+    rm -rf "$many" "$dir/many-files.zip"
+    mkdir -p "$many/MANY"
+    for i in $(seq -w 0 2999); do printf 'file %s\r\n' "$i" > "$many/MANY/$i.TXT"; done
+    (cd "$many" && zip -q -r -P 'mirabel ' "$dir/many-files.zip" MANY)
+    rm -rf "$many"
+    grep -v ' main.zip$' "$list" > "$dir/many-files.txt"
+    printf '%s %s main.zip\n' "$(sha256sum "$dir/many-files.zip" | cut -d' ' -f1)" \
+      "$(stat -c %s "$dir/many-files.zip")" >> "$dir/many-files.txt"
+    openssl dgst -sha256 -sign "$demo_key" -out "$dir/many-files.sig" "$dir/many-files.txt"
   fi
   python3 "$(dirname "$0")/faultproxy.py" "$port" "$build/www" "$dir/faultproxy.control" \
     </dev/null >"$dir/faultproxy.log" 2>&1 &

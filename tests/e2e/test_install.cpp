@@ -11,6 +11,7 @@
 #include <fstream>
 #include <iterator>
 #include <regex>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -482,3 +483,192 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<TFailureCase>& info) { return std::string(info.param.Name); });
 
 } // namespace
+
+namespace {
+
+// The proxy's closing line for a slow answer: bytes sent and the whole size,
+// once the connection ended (from either side).
+bool SlowAnswerEnded(const std::string& name, long long& sent, long long& total)
+{
+    std::ifstream in(FaultControlFile() + ".log");
+    for (std::string line; std::getline(in, line);)
+        if (std::sscanf(line.c_str(), ("END " + name + " sent=%lld of %lld").c_str(), &sent, &total) == 2)
+            return true;
+    return false;
+}
+
+// One WM_GETTEXT from this process, with how long the answer took.
+std::string TimedText(HWND window, std::chrono::milliseconds& took)
+{
+    const auto start = std::chrono::steady_clock::now();
+    std::string text = WindowText(window);
+    took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+    return text;
+}
+
+const std::regex MainZipProgress(R"(main\.zip: [1-9]\d*,\d MB van .*)");
+
+} // namespace
+
+// The window answers during a download, Next stays disabled and cannot start
+// a second step, and Cancel answered with No lets the step complete.
+TEST_F(Install, MidDownloadTheWindowAnswersWithinASecondAndCancelNoCarriesOn)
+{
+    SetFaults("main.zip slow=4000000\n");
+    TWizard w;
+    ToProxyPage(w);
+    UseProxy(w, "127.0.0.1", std::to_string(FaultProxyPort));
+    w.ClickButton(Next);
+    const std::string first = WaitForProgressLine(w, MainZipProgress, 120s);
+    ASSERT_NE(first, "") << w.Describe();
+
+    HWND progress = w.FindAt("Static", PageLeft + 20, 156);
+    ASSERT_NE(progress, nullptr) << w.Describe();
+    std::vector<std::string> seen;
+    for (int i = 0; i < 8; ++i) {
+        std::chrono::milliseconds took{};
+        EXPECT_EQ(TimedText(w.Form(), took), "KORVANT - Setup");
+        EXPECT_LT(took.count(), 1000);
+        const std::string line = TimedText(progress, took);
+        EXPECT_LT(took.count(), 1000) << line;
+        EXPECT_TRUE(std::regex_match(line, std::regex(R"(main\.zip: .*)"))) << line;
+        seen.push_back(line);
+        std::this_thread::sleep_for(150ms);
+    }
+    EXPECT_NE(seen.front(), seen.back()) << "the answers are not live";
+
+    HWND next = w.Find("Button", "Volgende >");
+    ASSERT_NE(next, nullptr);
+    EXPECT_FALSE(IsWindowEnabled(next));
+    // A click that reaches the form anyway starts no second step.
+    PostMessageA(GetParent(next), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(next), BN_CLICKED),
+                 reinterpret_cast<LPARAM>(next));
+
+    w.ClickButton("&Annuleer");
+    HWND question = w.WaitForDialog("WAARSCHUWING", 10s);
+    ASSERT_NE(question, nullptr) << "Cancel did not ask during the download";
+    w.PressDialogButton(question, "&No");
+    ASSERT_TRUE(w.WaitForLabel(HeadingData, 300s));
+    EXPECT_TRUE(Exists(InstallFolder + "KORVANT07.EXE"));
+    EXPECT_EQ(FaultRequests("main.zip").size(), 1u);
+    EXPECT_EQ(FaultRequests("upgrade.zip").size(), 1u);
+    long long sent = 0, total = 0;
+    ASSERT_TRUE(SlowAnswerEnded("main.zip", sent, total));
+    EXPECT_EQ(sent, total);
+}
+
+TEST_F(Install, CancelYesMidDownloadBreaksTheTransferOffAndNothingFollows)
+{
+    SetFaults("main.zip slow=2000000\n");
+    TWizard w;
+    ToProxyPage(w);
+    UseProxy(w, "127.0.0.1", std::to_string(FaultProxyPort));
+    w.ClickButton(Next);
+    ASSERT_NE(WaitForProgressLine(w, MainZipProgress, 120s), "") << w.Describe();
+    w.ClickButton("&Annuleer");
+    HWND question = w.WaitForDialog("WAARSCHUWING", 10s);
+    ASSERT_NE(question, nullptr);
+    w.PressDialogButton(question, "&Yes");
+
+    ASSERT_TRUE(w.WaitForLabel(HeadingAbort, 5s)) << w.Describe();
+    long long sent = 0, total = 0;
+    ASSERT_TRUE(WaitUntil([&] { return SlowAnswerEnded("main.zip", sent, total); }, 5s))
+        << "the server did not see the connection end";
+    EXPECT_LT(sent, total);
+    EXPECT_EQ(w.WaitForDialog("Korvant Setup", 2s), nullptr) << "an error box for a cancelled step";
+    HWND finish = w.Find("Button", "Voltooien");
+    ASSERT_NE(finish, nullptr);
+    EXPECT_EQ(w.TopmostAt(finish), finish);
+    EXPECT_EQ(w.Find("Button", "&Annuleer"), nullptr);
+    EXPECT_EQ(FaultRequests("main.zip").size(), 1u) << "the download was tried again";
+    EXPECT_EQ(FaultRequests("upgrade.zip").size(), 0u);
+    EXPECT_FALSE(Exists(InstallFolder + "KORVANT07.EXE"));
+    EXPECT_TRUE(w.Running());
+    w.Click(finish);
+    EXPECT_TRUE(w.WaitForExit(10s));
+}
+
+TEST_F(Install, CancelYesMidExtractionStopsAtTheNextEntryAndKeepsTheArchive)
+{
+    const std::string build = std::string(std::getenv("KORVANT_BINARY_DIR")) + "/e2e/";
+    SetFaults("main.zip from=" + build + "many-files.zip\nmanifest.txt from=" + build +
+              "many-files.txt\nmanifest.sig from=" + build + "many-files.sig\n");
+    TWizard w;
+    ToProxyPage(w);
+    UseProxy(w, "127.0.0.1", std::to_string(FaultProxyPort));
+    w.ClickButton(Next);
+    const std::string many = InstallFolder + "MANY\\";
+    ASSERT_TRUE(WaitUntil([&] { return Exists(many + "0000.TXT") || Exists(many + "0001.TXT"); }, 120s));
+    w.ClickButton("&Annuleer");
+    HWND question = w.WaitForDialog("WAARSCHUWING", 10s);
+    ASSERT_NE(question, nullptr);
+    w.PressDialogButton(question, "&Yes");
+    ASSERT_TRUE(w.WaitForLabel(HeadingAbort, 10s));
+    EXPECT_EQ(w.WaitForDialog("Korvant Setup", 2s), nullptr) << "an error box for a cancelled step";
+
+    int extracted = 0;
+    for (int i = 0; i < 3000; ++i) {
+        char name[16];
+        std::snprintf(name, sizeof name, "%04d.TXT", i);
+        if (!Exists(many + name))
+            continue;
+        ++extracted;
+        // Every file that is there is whole: the stop came between entries.
+        EXPECT_EQ(ReadFileText(many + name), std::string("file ") + std::string(name, 4) + "\r\n") << name;
+    }
+    EXPECT_GT(extracted, 0);
+    EXPECT_LT(extracted, 3000) << "the extraction was not stopped";
+    EXPECT_TRUE(Exists(InstallFolder + "main.zip")) << "the archive of a stopped extraction stays";
+    EXPECT_EQ(FaultRequests("upgrade.zip").size(), 0u);
+}
+
+TEST_F(Install, CancelYesWhileTheProgramRunsWaitsForItAndRunsNothingAfter)
+{
+    SetEnvironmentVariableA("KORVANT07_DEMO_DELAY_MS", "3000");
+    TWizard w;
+    SetEnvironmentVariableA("KORVANT07_DEMO_DELAY_MS", nullptr);
+    ToProxyPage(w);
+    InstallProgram(w, HeadingData);
+    w.ClickButton(Next);
+    ASSERT_TRUE(WaitUntil([&] { return Exists(InstallFolder + "KORVANT07.LOG"); }, 120s));
+    w.ClickButton("&Annuleer");
+    HWND question = w.WaitForDialog("WAARSCHUWING", 10s);
+    ASSERT_NE(question, nullptr);
+    w.PressDialogButton(question, "&Yes");
+    ASSERT_TRUE(w.WaitForLabel(HeadingAbort, 5s));
+
+    // The program is still creating its database: the step waits for it.
+    HWND next = w.Find("Button", "Volgende >");
+    ASSERT_NE(next, nullptr);
+    if (!Exists(DataFolder + "GLOBAL\\ADMINISTRATIE.DB"))
+        EXPECT_FALSE(IsWindowEnabled(next)) << "the step ended before the program did";
+    ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(next) != FALSE; }, 20s));
+    EXPECT_TRUE(Exists(DataFolder + "GLOBAL\\ADMINISTRATIE.DB"));
+    EXPECT_FALSE(Exists(DataFolder + "MESSAGES\\MESSAGES.DB"));
+    EXPECT_EQ(ReadFileText(InstallFolder + "KORVANT07.LOG"),
+              "C:\\KORVANT07\\KORVANT07.EXE \"/action=CreateAdministratieDB\" \"C:\\KORVANT07\\DATA07\\GLOBAL\"\r\n");
+    EXPECT_FALSE(Exists(DataFolder + "upgrade.txt"));
+    EXPECT_FALSE(Exists(InstallFolder + "CONFIG07.INI"));
+    EXPECT_FALSE(Exists(DesktopFolder() + "Korvant.lnk"));
+    EXPECT_EQ(w.WaitForDialog("Korvant Setup", 1s), nullptr);
+    EXPECT_EQ(w.Find("Button", "&Annuleer"), nullptr);
+}
+
+TEST_F(Install, TheCloseButtonMidDownloadStopsTheStepAndEndsTheProcessWithinTwoSeconds)
+{
+    SetFaults("main.zip slow=2000000\n");
+    TWizard w;
+    ToProxyPage(w);
+    UseProxy(w, "127.0.0.1", std::to_string(FaultProxyPort));
+    w.ClickButton(Next);
+    ASSERT_NE(WaitForProgressLine(w, MainZipProgress, 120s), "");
+    // What the title bar's close button sends.
+    PostMessageA(w.Form(), WM_SYSCOMMAND, SC_CLOSE, 0);
+    ASSERT_TRUE(w.WaitForExit(2s)) << "still running 2 s after the close";
+    EXPECT_EQ(w.ExitCode(), 0u);
+    long long sent = 0, total = 0;
+    ASSERT_TRUE(WaitUntil([&] { return SlowAnswerEnded("main.zip", sent, total); }, 5s));
+    EXPECT_LT(sent, total);
+    EXPECT_EQ(FaultRequests("main.zip").size(), 1u);
+    EXPECT_EQ(FaultRequests("upgrade.zip").size(), 0u);
+}

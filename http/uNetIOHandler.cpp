@@ -376,8 +376,10 @@ int TNetIOHandlerStack::ReadFromSource(bool raiseExceptionIfDisconnected, int ti
     // A read that must wait, or fail, waits in the receive itself: under
     // Wine every socket call is a round trip to the server, and asking for
     // readability first doubles them. A poll (a time-out that does not
-    // raise) still asks first, so the connection stays usable after it.
-    const bool waitInReceive = !Intercept && (timeout == NetTimeoutInfinite || (raiseOnTimeout && timeout > 0));
+    // raise) still asks first, so the connection stays usable after it, and
+    // so does a thread whose waits must let its window work in between.
+    const bool waitInReceive =
+        !Intercept && !NetWaitHookActive() && (timeout == NetTimeoutInfinite || (raiseOnTimeout && timeout > 0));
     int received;
     do {
         if (!waitInReceive && !Readable(timeout)) {

@@ -382,6 +382,8 @@ namespace {
 thread_local std::function<void()> GWaitHook;
 } // namespace
 
+bool NetWaitHookActive() { return static_cast<bool>(GWaitHook); }
+
 TNetWaitHookScope::TNetWaitHookScope(std::function<void()> hook) : FPrevious(std::move(GWaitHook))
 {
     GWaitHook = std::move(hook);

@@ -196,6 +196,9 @@ void ConnectWithTimeout(TNetSocketHandle& binding, int timeoutMs, const std::fun
 // throws ends the wait, the socket is closed by the layers above as after any
 // failure. One hook per thread; the scope puts back the one before.
 inline constexpr int NetWaitHookIntervalMs = 100;
+// Whether this thread has a hook: its waits must then be sliced selects,
+// never a receive that blocks.
+bool NetWaitHookActive();
 class TNetWaitHookScope {
 public:
     explicit TNetWaitHookScope(std::function<void()> hook);

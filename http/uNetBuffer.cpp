@@ -126,13 +126,7 @@ void TNetBuffer::ExtractAppend(TNetBytes& destination, int count)
 
 void TNetBuffer::ExtractToStream(TStream& stream, int count)
 {
-    if (count == -1)
-        count = FSize;
-    CheckAvailable(count);
-    if (count < 1)
-        return;
-    stream.WriteBuffer(Data(), count);
-    Remove(count);
+    ExtractToStream(stream, count, count == -1 ? FSize : count);
 }
 
 void TNetBuffer::ExtractToStream(TStream& stream, int count, int piece)

@@ -91,7 +91,16 @@ class Handler(socketserver.StreamRequestHandler):
                 except OSError:
                     pass
                 return
-            self.connection.shutdown(socket.SHUT_RDWR)
+            # A half close, then wait for the client's own: closing at once
+            # could reset the connection and throw away what it has not
+            # read yet, and the test would see no half body at all.
+            self.connection.shutdown(socket.SHUT_WR)
+            self.connection.settimeout(30)
+            try:
+                while self.connection.recv(4096):
+                    pass
+            except OSError:
+                pass
             return
         if mode == "slow" or mode.startswith("slow="):
             rate = float(mode[len("slow="):]) if mode.startswith("slow=") else 8e6

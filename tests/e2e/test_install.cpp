@@ -137,6 +137,13 @@ protected:
             ASSERT_TRUE(WaitUntil([&] { return SendMessageA(box, BM_GETCHECK, 0, 0) == BST_CHECKED; }, 5s));
     }
 
+    // The proxy page, with the fault proxy as the proxy.
+    void ToFaultProxyPage(TWizard& w)
+    {
+        ToProxyPage(w);
+        UseProxy(w, "127.0.0.1", std::to_string(FaultProxyPort));
+    }
+
     // Next on the proxy page: the program installation step.
     void InstallProgram(TWizard& w, const std::string& landingHeading)
     {
@@ -338,8 +345,7 @@ TEST_F(Install, ADropMidDownloadResumesWithARangeRequestAndTheFileIsIntact)
 {
     SetFaults("main.zip close-mid-body-once\n");
     TWizard w;
-    ToProxyPage(w);
-    UseProxy(w, "127.0.0.1", std::to_string(FaultProxyPort));
+    ToFaultProxyPage(w);
     w.ClickButton(Next);
     // Between the tries the line says what is happening.
     EXPECT_NE(WaitForProgressLine(w, std::regex(R"(main\.zip: opnieuw verbinden \(poging 2 van 4\))"), 120s), "");
@@ -358,8 +364,7 @@ TEST_F(Install, AServerThatIgnoresTheRangeStartsTheFileOverAndItIsStillIntact)
 {
     SetFaults("main.zip ignore-range-once\n");
     TWizard w;
-    ToProxyPage(w);
-    UseProxy(w, "127.0.0.1", std::to_string(FaultProxyPort));
+    ToFaultProxyPage(w);
     InstallProgram(w, HeadingData);
     EXPECT_TRUE(Exists(InstallFolder + "KORVANT07.EXE"));
     EXPECT_EQ(FaultRequests("main.zip").size(), 2u);
@@ -369,8 +374,7 @@ TEST_F(Install, TheProgressLineShowsBytesSpeedAndTimeLeft)
 {
     SetFaults("main.zip slow\n");
     TWizard w;
-    ToProxyPage(w);
-    UseProxy(w, "127.0.0.1", std::to_string(FaultProxyPort));
+    ToFaultProxyPage(w);
     w.ClickButton(Next);
     // The whole size as the line writes it: megabytes with one decimal.
     std::ifstream served(WwwFolder() + "main.zip", std::ios::binary | std::ios::ate);
@@ -389,8 +393,7 @@ TEST_F(Install, AChangedDataArchiveEndsOnAbortAndNothingOfItIsUsed)
 {
     SetFaults("globalbenl.zip flip-byte\n");
     TWizard w;
-    ToProxyPage(w);
-    UseProxy(w, "127.0.0.1", std::to_string(FaultProxyPort));
+    ToFaultProxyPage(w);
     InstallProgram(w, HeadingData);
     EXPECT_TRUE(Exists(InstallFolder + "KORVANT07.EXE"));
     w.ClickButton(Next);
@@ -406,8 +409,7 @@ TEST_F(Install, AFileChangedBetweenTriesStartsOverAndIsIntact)
 {
     SetFaults("main.zip changed-once\n");
     TWizard w;
-    ToProxyPage(w);
-    UseProxy(w, "127.0.0.1", std::to_string(FaultProxyPort));
+    ToFaultProxyPage(w);
     InstallProgram(w, HeadingData);
     EXPECT_TRUE(Exists(InstallFolder + "KORVANT07.EXE"));
     const auto requests = FaultRequests("main.zip");
@@ -516,8 +518,7 @@ TEST_F(Install, MidDownloadTheWindowAnswersWithinASecondAndCancelNoCarriesOn)
 {
     SetFaults("main.zip slow=4000000\n");
     TWizard w;
-    ToProxyPage(w);
-    UseProxy(w, "127.0.0.1", std::to_string(FaultProxyPort));
+    ToFaultProxyPage(w);
     w.ClickButton(Next);
     const std::string first = WaitForProgressLine(w, MainZipProgress, 120s);
     ASSERT_NE(first, "") << w.Describe();
@@ -561,8 +562,7 @@ TEST_F(Install, CancelYesMidDownloadBreaksTheTransferOffAndNothingFollows)
 {
     SetFaults("main.zip slow=2000000\n");
     TWizard w;
-    ToProxyPage(w);
-    UseProxy(w, "127.0.0.1", std::to_string(FaultProxyPort));
+    ToFaultProxyPage(w);
     w.ClickButton(Next);
     ASSERT_NE(WaitForProgressLine(w, MainZipProgress, 120s), "") << w.Describe();
     w.ClickButton("&Annuleer");
@@ -594,8 +594,7 @@ TEST_F(Install, CancelYesMidExtractionStopsAtTheNextEntryAndKeepsTheArchive)
     SetFaults("main.zip from=" + build + "many-files.zip\nmanifest.txt from=" + build +
               "many-files.txt\nmanifest.sig from=" + build + "many-files.sig\n");
     TWizard w;
-    ToProxyPage(w);
-    UseProxy(w, "127.0.0.1", std::to_string(FaultProxyPort));
+    ToFaultProxyPage(w);
     w.ClickButton(Next);
     const std::string many = InstallFolder + "MANY\\";
     ASSERT_TRUE(WaitUntil([&] { return Exists(many + "0000.TXT") || Exists(many + "0001.TXT"); }, 120s));
@@ -658,8 +657,7 @@ TEST_F(Install, TheCloseButtonMidDownloadStopsTheStepAndEndsTheProcessWithinTwoS
 {
     SetFaults("main.zip slow=2000000\n");
     TWizard w;
-    ToProxyPage(w);
-    UseProxy(w, "127.0.0.1", std::to_string(FaultProxyPort));
+    ToFaultProxyPage(w);
     w.ClickButton(Next);
     ASSERT_NE(WaitForProgressLine(w, MainZipProgress, 120s), "");
     // What the title bar's close button sends.

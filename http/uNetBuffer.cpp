@@ -41,6 +41,11 @@ void TNetBuffer::Appended(int count)
         FSize += std::min(count, Capacity() - FHead - FSize);
 }
 
+size_t TNetBuffer::KeptCapacity() const
+{
+    return std::max<size_t>(static_cast<size_t>(FSize) + GrowthFactor, static_cast<size_t>(FKeep));
+}
+
 void TNetBuffer::WriteTaking(TNetBytes& bytes)
 {
     if (bytes.empty())
@@ -64,7 +69,7 @@ void TNetBuffer::Compact(bool shrink)
         std::memmove(FBytes.data(), FBytes.data() + FHead, static_cast<size_t>(FSize));
         FHead = 0;
     }
-    const size_t kept = std::max<size_t>(static_cast<size_t>(FSize) + GrowthFactor, static_cast<size_t>(FKeep));
+    const size_t kept = KeptCapacity();
     if (shrink && FBytes.size() > kept) {
         FBytes.resize(kept);
         FBytes.shrink_to_fit();
@@ -88,8 +93,7 @@ void TNetBuffer::Remove(int count)
         // Moving the rest to the front pays off only after a good part was
         // read, and only when it gives memory back: the move costs no more
         // than what was read. Otherwise the next append makes room.
-        const size_t kept = std::max<size_t>(static_cast<size_t>(FSize) + GrowthFactor, static_cast<size_t>(FKeep));
-        if (FHead > GrowthFactor && FSize <= FHead && FBytes.size() > kept)
+        if (FHead > GrowthFactor && FSize <= FHead && FBytes.size() > KeptCapacity())
             Compact(true);
     } else {
         count = std::min(count, FSize);

@@ -55,6 +55,8 @@ private:
     // At least `count` bytes free after the data, moving the data to the
     // front or growing the storage when there are not.
     void Reserve(int count);
+    // What shrinking leaves: the data, a growth step, and at least FKeep.
+    size_t KeptCapacity() const;
 
     TNetBytes FBytes;
     int FHead = 0;

@@ -22,6 +22,8 @@ void TNetIOHandler::Open()
     // Bytes left from an earlier connection must not leak into this one.
     FRecvBuffer.assign(static_cast<size_t>(std::max(RecvBufferSize, 1)), 0);
     FInputBuffer = std::make_unique<TNetBuffer>([this](int count) { DoWork(TWorkMode::WorkRead, count); });
+    // Room for one receive block and what a read left over from the one before.
+    FInputBuffer->KeepCapacity(std::max(RecvBufferSize, ReceiveBlockSize) + DefaultBufferSize);
 }
 
 void TNetIOHandler::Close()
@@ -396,7 +398,6 @@ int TNetIOHandlerStack::ReadFromSource(bool raiseExceptionIfDisconnected, int ti
         } else if (!Intercept) {
             // Straight into the input buffer, a large block at a time.
             const int block = std::max(RecvBufferSize, ReceiveBlockSize);
-            FInputBuffer->KeepCapacity(block + DefaultBufferSize);
             std::uint8_t* tail = FInputBuffer->AppendSpace(block);
             received = waitInReceive ? FBinding->ReceiveWaiting(tail, block, timeout) : FBinding->Receive(tail, block);
             FInputBuffer->Appended(received);

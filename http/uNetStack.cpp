@@ -417,10 +417,7 @@ bool TNetSocketHandle::Readable(int timeoutMs)
     }
 }
 
-int TNetSocketHandle::Receive(TNetBytes& buffer)
-{
-    return GStack().Receive(Handle(), buffer.data(), static_cast<int>(buffer.size()));
-}
+int TNetSocketHandle::Receive(TNetBytes& buffer) { return Receive(buffer.data(), static_cast<int>(buffer.size())); }
 
 int TNetSocketHandle::Receive(std::uint8_t* buffer, int count) { return GStack().Receive(Handle(), buffer, count); }
 

@@ -7,6 +7,21 @@
 
 TfrmMain* frmMain = nullptr;
 
+namespace {
+// Sets a flag for as long as it lives, also when an exception passes: what
+// a handler checks so as not to run inside itself.
+class TFlagScope {
+public:
+    explicit TFlagScope(bool& flag) : FFlag(flag) { FFlag = true; }
+    ~TFlagScope() { FFlag = false; }
+    TFlagScope(const TFlagScope&) = delete;
+    TFlagScope& operator=(const TFlagScope&) = delete;
+
+private:
+    bool& FFlag;
+};
+} // namespace
+
 void RegisterTranslationIgnores()
 {
     GlobalIgnoreClassProperty(&TAction::ClassInfo(), "Category");
@@ -275,22 +290,16 @@ void TfrmMain::btCANCELClick(TObject*)
     const AnsiString message = WideToAnsi(TranslateText(u"De installatie is niet voltooid.") + u'\r' +
                                           TranslateText(u"Bent u zeker ?"));
     bool confirmed;
-    FAskingCancel = true;
-    try {
+    {
+        TFlagScope asking(FAskingCancel);
         confirmed = AskConfirmation(message);
-    } catch (...) {
-        FAskingCancel = false;
-        throw;
     }
-    FAskingCancel = false;
     if (!confirmed)
         return;
     // A running step stops at its next check and leaves the page as this.
     if (FStepRunning)
         FCancelRequested = true;
-    JumpToAbort();
-    btCANCEL->Hide();
-    btFINISH->BringToFront();
+    StepCancelled();
 }
 
 void TfrmMain::btFINISHClick(TObject*) { Close(); }
@@ -333,19 +342,13 @@ void TfrmMain::KeepAlive()
     if (FKeepingAlive || now - FLastKeepAliveTick < KeepAliveIntervalMs)
         return;
     FLastKeepAliveTick = now;
-    FKeepingAlive = true;
-    try {
-        Application->ProcessMessages();
-    } catch (...) {
-        FKeepingAlive = false;
-        throw;
-    }
-    FKeepingAlive = false;
+    TFlagScope keeping(FKeepingAlive);
+    Application->ProcessMessages();
 }
 
 void TfrmMain::CheckCancelled()
 {
-    if (FStepRunning && FCancelRequested)
+    if (Cancelled())
         throw EStepCancelled();
 }
 
@@ -364,8 +367,6 @@ void TfrmMain::StepCancelled()
 
 void TfrmMain::StepFailed(const Exception& error)
 {
-    JumpToAbort();
-    btFINISH->BringToFront();
-    btCANCEL->Hide();
+    StepCancelled();
     ShowErrorBox(error.Message());
 }

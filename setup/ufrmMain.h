@@ -124,23 +124,23 @@ public:
         // Socket waits of the step keep the window alive and can be cancelled.
         TNetWaitHookScope FWaitHook;
     };
-    // The failure path of a step: "Abort" page, Finish on top, Cancel hidden,
-    // the message in an error box.
-    void StepFailed(const Exception& error);
-    // A cancelled step: the same page and buttons, but no error box.
+    // A cancelled step: "Abort" page, Finish on top, Cancel hidden.
     void StepCancelled();
+    // The failure path of a step: the same page and buttons, and the message
+    // in an error box.
+    void StepFailed(const Exception& error);
 
     // The window stays alive during a step: from inside downloads, waits and
     // extraction the pending messages are handled, at most every
     // KeepAliveIntervalMs so the work is not slowed, and never re-entrantly.
     static constexpr std::uint64_t KeepAliveIntervalMs = 50;
     void KeepAlive();
-    // Raises EStepCancelled once the running step was cancelled.
+    // The running step was cancelled (Cancel confirmed, or the wizard closed).
+    bool Cancelled() const { return FStepRunning && FCancelRequested; }
+    // Raises EStepCancelled once it was.
     void CheckCancelled();
     // Both: what every long piece of a step calls as it goes.
     void StepTick();
-    bool StepRunning() const { return FStepRunning; }
-    bool CancelRequested() const { return FCancelRequested; }
 
     // Progress of downloads and extraction on the one progress bar.
     void NetHTTPWorkBegin(TObject* sender, TWorkMode workMode, std::int32_t workCountMax);

@@ -84,7 +84,7 @@ void TfrmMain::CreateInstallComponents()
     // the engine stands at the start of an entry.
     ZipArchive->Events.OnCheckTerminate = [this](TObject*, bool& abort) {
         KeepAlive();
-        if (FStepRunning && FCancelRequested && FZipBetweenEntries)
+        if (Cancelled() && FZipBetweenEntries)
             abort = true;
     };
     ZipArchive->Loaded();

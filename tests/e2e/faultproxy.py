@@ -82,25 +82,14 @@ class Handler(socketserver.StreamRequestHandler):
         if mode in ("close-mid-body", "stall-mid-body"):
             self.wfile.write(data[: len(data) // 2])
             self.wfile.flush()
-            if mode == "stall-mid-body":
-                # Silent, not closed: only the client's read time-out ends it.
-                self.connection.settimeout(60)
-                try:
-                    while self.connection.recv(4096):
-                        pass
-                except OSError:
-                    pass
-                return
-            # A half close, then wait for the client's own: closing at once
-            # could reset the connection and throw away what it has not
-            # read yet, and the test would see no half body at all.
-            self.connection.shutdown(socket.SHUT_WR)
-            self.connection.settimeout(30)
-            try:
-                while self.connection.recv(4096):
-                    pass
-            except OSError:
-                pass
+            if mode == "close-mid-body":
+                # A half close, then the client's own: closing at once could
+                # reset the connection and throw away what it has not read
+                # yet, and the test would see no half body at all.
+                self.connection.shutdown(socket.SHUT_WR)
+            # Stalled, the line stays silent and open: only the client's read
+            # time-out ends it.
+            self.wait_for_client_close(60 if mode == "stall-mid-body" else 30)
             return
         if mode == "slow" or mode.startswith("slow="):
             rate = float(mode[len("slow="):]) if mode.startswith("slow=") else 8e6
@@ -118,6 +107,14 @@ class Handler(socketserver.StreamRequestHandler):
                 log.write("END %s sent=%d of %d\n" % (name, sent, len(data)))
             return
         self.wfile.write(data)
+
+    def wait_for_client_close(self, seconds):
+        self.connection.settimeout(seconds)
+        try:
+            while self.connection.recv(4096):
+                pass
+        except OSError:
+            pass
 
 
 class Server(socketserver.ThreadingTCPServer):

@@ -211,19 +211,22 @@ int main(int argc, char** argv)
             TVerifyingStream counted(file, ~std::uint64_t(0), expected.has_value());
             TResumingGet get(*http);
             get.Tries = tries;
-            // The wizard accepts only 200; say so as it would.
-            get.HttpError = [&] {
+            // The status line on stdout, whatever the answer; the wizard
+            // accepts only 200 and says so with the default error.
+            auto printStatus = [&] {
                 std::printf("%d %s\n", http->ResponseCode(), http->ResponseText().c_str());
                 std::fflush(stdout);
-                return Exception(Format("HTTP Error:%d: %s", http->ResponseCode(), http->ResponseText().c_str()));
+            };
+            get.HttpError = [&, plainError = get.HttpError] {
+                printStatus();
+                return plainError();
             };
             get.OnRetry = [](int next, int of) {
                 std::fprintf(stderr, "fetch: the download broke off; try %d of %d\n", next, of);
                 std::fflush(stderr);
             };
             get.Get(url, counted);
-            std::printf("%d %s\n", http->ResponseCode(), http->ResponseText().c_str());
-            std::fflush(stdout);
+            printStatus();
             matches = !expected || (!counted.Spoiled() && counted.Digest() == *expected);
         }
         if (!matches) {

@@ -28,6 +28,10 @@ constexpr std::size_t kMinChunk = 4096;
 constexpr std::size_t kCryptHeader = 12;
 // Below this the hand-over to the reading thread costs more than it saves.
 constexpr std::uint64_t kAheadMin = 16 * 1024;
+// Small reads (headers, small entries) come from a window read at once:
+// under Wine every read of the archive is a round trip to its server.
+constexpr std::size_t kWindow = 256 * 1024;
+constexpr std::size_t kWindowedMax = 64 * 1024;
 // No Zip64: offsets and sizes of the format end below 4 GiB.
 constexpr std::uint64_t kMaxArchiveSize = 0xFFFFFFFFull;
 constexpr std::uint64_t kBadOffset = ~std::uint64_t{0};
@@ -154,6 +158,13 @@ private:
     std::thread FThread;
 };
 
+// One thread's window on the archive: the bytes at [Start, Start + Size).
+struct TReadWindow {
+    std::vector<std::uint8_t> Bytes;
+    std::uint64_t Start = 0;
+    std::size_t Size = 0;
+};
+
 struct TEntry {
     std::uint16_t Flags = 0, Method = 0, Time = 0, Date = 0;
     std::uint32_t Crc = 0;
@@ -204,6 +215,7 @@ struct TSession {
         std::size_t Block = 0;              // which InBuf holds it
         std::size_t Size = 0;
     } Ahead;
+    TReadWindow MainWindow, ReaderWindow;
     TReader Reader; // last: its thread ends before anything it uses goes
 
     TSession(TCommandBlock& cmd, IEngineHost& host) : Cmd(cmd), Host(host)
@@ -268,6 +280,26 @@ struct TSession {
         return offset <= ArchiveSize && count <= ArchiveSize - offset && Archive->ReadAt(offset, buffer, count);
     }
 
+    // The same through a thread's own window: the extracting thread and
+    // the reading thread each have one.
+    bool ReadAt(TReadWindow& w, std::uint64_t offset, void* buffer, std::size_t count)
+    {
+        if (count > kWindowedMax || offset > ArchiveSize || count > ArchiveSize - offset)
+            return ReadAt(offset, buffer, count);
+        if (offset < w.Start || offset - w.Start > w.Size || count > w.Size - (offset - w.Start)) {
+            std::size_t size = static_cast<std::size_t>(std::min<std::uint64_t>(kWindow, ArchiveSize - offset));
+            w.Bytes.resize(kWindow);
+            w.Size = 0;
+            if (!ReadAt(offset, w.Bytes.data(), size))
+                return ReadAt(offset, buffer, count);
+            w.Start = offset;
+            w.Size = size;
+        }
+        if (count)
+            std::memcpy(buffer, w.Bytes.data() + (offset - w.Start), count);
+        return true;
+    }
+
     // Creates `dir` and its missing parents: one call when the parent
     // exists, which is the common case inside an archive's tree.
     bool MakeDir(const std::u16string& dir)
@@ -307,7 +339,7 @@ struct TSession {
     bool Selected(const TEntry& e) const;
     void ExtractEntry(const TEntry& e);
     bool CheckPassword(const TEntry& e, const std::uint8_t header[kCryptHeader], std::string& password);
-    bool DataStart(const TEntry& e, std::uint64_t& start);
+    bool DataStart(TReadWindow& w, const TEntry& e, std::uint64_t& start);
     void ReadAhead(std::size_t block);
     bool ReadFirstBlock(std::size_t block);
     bool Decode(const TEntry& e, std::uint64_t dataStart, IOutputFile* out, const std::string& password);
@@ -494,12 +526,12 @@ bool TSession::CheckPassword(const TEntry& e, const std::uint8_t header[kCryptHe
 // The local header, the data start it gives and the stored data must all lie
 // inside the archive before anything of them is read. Only reads: the
 // reading thread uses it too.
-bool TSession::DataStart(const TEntry& e, std::uint64_t& start)
+bool TSession::DataStart(TReadWindow& w, const TEntry& e, std::uint64_t& start)
 {
     bool encrypted = (e.Flags & ziprec::kFlagEncrypted) != 0;
     std::uint8_t local[ziprec::kLocalSize];
     ziprec::TLocalFields lh;
-    if (e.LocalOffset > ArchiveSize || !ReadAt(e.LocalOffset, local, sizeof local) ||
+    if (e.LocalOffset > ArchiveSize || !ReadAt(w, e.LocalOffset, local, sizeof local) ||
         !ziprec::ParseLocalHeader(local, lh))
         return false;
     start = e.LocalOffset + lh.DataOffset();
@@ -513,13 +545,13 @@ bool TSession::ReadFirstBlock(std::size_t block)
 {
     const TEntry& e = *Ahead.Entry;
     std::uint64_t start = 0;
-    if (!DataStart(e, start))
+    if (!DataStart(ReaderWindow, e, start))
         return false;
     Ahead.DataStart = start;
     std::uint64_t remaining = e.CompSize;
     if (e.Flags & ziprec::kFlagEncrypted) {
         std::uint8_t header[kCryptHeader];
-        if (!ReadAt(start, header, kCryptHeader) || !PasswordFits(e, header, Ahead.Password))
+        if (!ReadAt(ReaderWindow, start, header, kCryptHeader) || !PasswordFits(e, header, Ahead.Password))
             return false;
         Ahead.Decrypter = std::make_unique<TDecrypter>(Ahead.Password);
         Ahead.Decrypter->Decrypt(header, kCryptHeader);
@@ -527,7 +559,7 @@ bool TSession::ReadFirstBlock(std::size_t block)
         remaining -= kCryptHeader;
     }
     std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(remaining, InBuf[block].size()));
-    if (!ReadAt(start, InBuf[block].data(), want))
+    if (!ReadAt(ReaderWindow, start, InBuf[block].data(), want))
         return false;
     if (Ahead.Decrypter)
         Ahead.Decrypter->Decrypt(InBuf[block].data(), want);
@@ -600,7 +632,7 @@ bool TSession::Decode(const TEntry& e, std::uint64_t dataStart, IOutputFile* out
     if (!adopted && encrypted) {
         decrypter = std::make_unique<TDecrypter>(password);
         std::uint8_t header[kCryptHeader];
-        if (!ReadAt(dataStart, header, kCryptHeader))
+        if (!ReadAt(MainWindow, dataStart, header, kCryptHeader))
             return Error(eeBadData, "Damaged data in " + e.AnsiName), false;
         decrypter->Decrypt(header, kCryptHeader);
         readPos += kCryptHeader;
@@ -661,7 +693,7 @@ bool TSession::Decode(const TEntry& e, std::uint64_t dataStart, IOutputFile* out
             ok = Reader.Wait();
             cur ^= 1;
         } else {
-            ok = ReadAt(readPos, InBuf[cur].data(), want);
+            ok = ReadAt(MainWindow, readPos, InBuf[cur].data(), want);
             if (ok && decrypter)
                 decrypter->Decrypt(InBuf[cur].data(), want);
         }
@@ -772,14 +804,14 @@ void TSession::ExtractEntry(const TEntry& e)
         return;
     bool encrypted = (e.Flags & ziprec::kFlagEncrypted) != 0;
     std::uint64_t dataStart = 0;
-    if (!DataStart(e, dataStart)) {
+    if (!DataStart(MainWindow, e, dataStart)) {
         Error(eeBadData, "Damaged data in " + e.AnsiName);
         return;
     }
     std::string password;
     if (encrypted) {
         std::uint8_t header[kCryptHeader];
-        if (!ReadAt(dataStart, header, kCryptHeader)) {
+        if (!ReadAt(MainWindow, dataStart, header, kCryptHeader)) {
             Error(eeBadData, "Damaged data in " + e.AnsiName);
             return;
         }

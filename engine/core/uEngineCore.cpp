@@ -14,6 +14,8 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 using namespace zipeng;
@@ -204,6 +206,9 @@ struct TSession {
     z_stream Inflater{};
     bool InflaterReady = false;
     std::u16string LastDir; // the folder the previous file went into
+    // Folders this run made, with the case-folded names made in each so
+    // far: a name that matches none there cannot exist yet.
+    std::unordered_map<std::u16string, std::unordered_set<std::u16string>> FreshFolders;
 
     // The next entry's first block, read while the one before is finished.
     // Nothing of it shows until that entry's own checks have passed.
@@ -306,7 +311,7 @@ struct TSession {
     {
         if (dir.size() <= 3)
             return true;
-        switch (Host.MakeFolder(dir)) {
+        switch (MakeFolder(dir)) {
         case TFolderResult::Made:
         case TFolderResult::Exists: return true;
         case TFolderResult::Failed: return false;
@@ -315,8 +320,42 @@ struct TSession {
         std::size_t cut = dir.find_last_of(u'\\');
         if (cut == std::u16string::npos || cut < 3 || !MakeDir(dir.substr(0, cut)))
             return false;
-        TFolderResult r = Host.MakeFolder(dir);
+        TFolderResult r = MakeFolder(dir);
         return r == TFolderResult::Made || r == TFolderResult::Exists;
+    }
+
+    TFolderResult MakeFolder(const std::u16string& dir)
+    {
+        TFolderResult r = Host.MakeFolder(dir);
+        if (r == TFolderResult::Made) {
+            IsNewName(dir);
+            FreshFolders[dir];
+        }
+        return r;
+    }
+
+    // Notes `path` as made; true when it is in a folder of this run's own
+    // and no name made there before matches it in any case. Names beyond
+    // ASCII end the folder's freshness: the system's case rules for them
+    // are not ours to repeat.
+    bool IsNewName(const std::u16string& path)
+    {
+        std::size_t cut = path.find_last_of(u'\\');
+        if (cut == std::u16string::npos)
+            return false;
+        auto folder = FreshFolders.find(path.substr(0, cut));
+        if (folder == FreshFolders.end())
+            return false;
+        std::u16string name = path.substr(cut + 1);
+        for (char16_t& c : name) {
+            if (c >= 0x80) {
+                FreshFolders.erase(folder);
+                return false;
+            }
+            if (c >= u'A' && c <= u'Z')
+                c = static_cast<char16_t>(c + 32);
+        }
+        return folder->second.insert(std::move(name)).second;
     }
 
     // The folder that holds `path` exists afterwards.
@@ -832,11 +871,19 @@ void TSession::ExtractEntry(const TEntry& e)
         Error(eeCreateFile, "Cannot create file " + e.AnsiName);
         return;
     }
-    std::unique_ptr<IOutputFile> out = exists ? nullptr : Host.CreateOutput(target, true);
+    std::unique_ptr<IOutputFile> out;
+    if (!exists) {
+        if (IsNewName(target))
+            out = Host.CreateFreshOutput(target);
+        if (!out)
+            out = Host.CreateOutput(target, true);
+    }
     bool replacing = !out;
     std::u16string temp = replacing ? target + u".~zetmp" : target;
-    if (replacing)
+    if (replacing) {
+        IsNewName(temp);
         out = Host.CreateOutput(temp, false);
+    }
     if (!out) {
         Error(eeCreateFile, "Cannot create file " + e.AnsiName);
         return;

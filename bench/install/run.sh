@@ -56,8 +56,14 @@ if [ ! -f "$content/main.zip" ] || [ "$(cat "$content/.payload-mb" 2>/dev/null)"
   "$KORVANT_ROOT/demo/make-content.sh" "$content" "$build/demo/KORVANT07.EXE" "$build/bin/ZipEng179.dll" "$payload_mb"
   echo "$payload_mb" >"$content/.payload-mb"
 fi
-# The engine the wizard loads is the one just built.
+# The engine the wizard loads is the one just built. The wizard carries the
+# demo key's public half, so it checks every download against the signed
+# component list: sign the content again as the demo build does.
 cp "$build/bin/ZipEng179.dll" "$content/ZipEng179.dll"
+(cd "$content" && for f in ZipEng179.dll main.zip upgrade.zip globalbenl.zip globalnl.zip globalbefr.zip upgrade.txt; do
+   [ -f "$f" ] && printf '%s %s %s\n' "$(sha256sum "$f" | cut -d' ' -f1)" "$(stat -c %s "$f")" "$f"
+ done) >"$content/manifest.txt"
+openssl dgst -sha256 -sign "$KORVANT_ROOT/demo/keys/manifest-demo.key.pem" -out "$content/manifest.sig" "$content/manifest.txt"
 
 # --- server, display, Wine ----------------------------------------------------
 trap stop_services EXIT

@@ -692,12 +692,20 @@ bool TSession::Decode(const TEntry& e, std::uint64_t dataStart, IOutputFile* out
     std::uint32_t crc = 0;
     bool finished = false;
 
-    auto flush = [&]() -> bool {
-        crc = static_cast<std::uint32_t>(crc32(crc, OutBuf.data(), static_cast<uInt>(pending)));
-        if (out && pending && !out->Write(OutBuf.data(), pending)) {
+    // Stored data go straight from the read block to the file; `pending`
+    // then counts what was written since the last report, so progress comes
+    // at the same points either way.
+    auto write = [&](const std::uint8_t* data, std::size_t n) -> bool {
+        crc = static_cast<std::uint32_t>(crc32(crc, data, static_cast<uInt>(n)));
+        if (out && n && !out->Write(data, n)) {
             Error(eeCreateFile, "Cannot write " + e.AnsiName);
             return false;
         }
+        return true;
+    };
+    auto flush = [&]() -> bool {
+        if (e.Method != 0 && !write(OutBuf.data(), pending))
+            return false;
         pending = 0;
         Report(acProgress, 0, {}, static_cast<std::int64_t>(produced - reported));
         reported = produced;
@@ -755,7 +763,8 @@ bool TSession::Decode(const TEntry& e, std::uint64_t dataStart, IOutputFile* out
             return false;
         if (e.Method == 0) {
             std::size_t n = std::min(inAvail, OutBuf.size() - pending);
-            std::memcpy(OutBuf.data() + pending, inNext, n);
+            if (!write(inNext, n))
+                return false;
             inNext += n, inAvail -= n, pending += n, produced += n;
             finished = remaining == 0 && inAvail == 0;
         } else {

@@ -154,6 +154,8 @@ inline constexpr const char* TlsClosedInHandshake =
     "The server %s closed the connection during the secure (TLS) handshake.";
 inline constexpr const char* TlsNotTls = "The server %s does not answer in TLS: it answered as a plain HTTP server.";
 inline constexpr const char* TlsNotTlsAtAll = "The server %s does not answer in TLS.";
+inline constexpr const char* TlsOutdatedProtocol =
+    "The server %s offers only %s, an outdated protocol; TLS 1.2 or 1.3 is needed.";
 inline constexpr const char* TlsHandshakeFailed = "The secure (TLS) connection to %s could not be made: %s (0x%08X).";
 inline constexpr const char* TlsFailed = "The secure (TLS) connection to %s failed: %s (0x%08X).";
 inline constexpr const char* TlsCertificateExpired =

@@ -552,7 +552,8 @@ void TNetCustomHTTP::OpenTunnel()
     auto* tls = dynamic_cast<TNetIOHandlerTls*>(IOHandler());
     if (!tls || tls->TlsActive())
         return;
-    const AnsiString target = FURI.HostText() + ":" + FURI.Port();
+    const AnsiString target =
+        (FURI.IPVersion() == TNetIPVersion::Net_IPv6 ? "[" + FURI.Host() + "]" : FURI.Host()) + ":" + FURI.Port();
     TNetIOHandler& io = *IOHandler();
     io.WriteBufferOpen();
     try {

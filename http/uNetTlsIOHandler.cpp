@@ -78,10 +78,14 @@ void TNetIOHandlerTls::StartTls()
     SendAll(out.data(), static_cast<int>(out.size()));
     if (step != tls::THandshakeStep::Done)
         Handshake();
+    // Some implementations let older protocols through although only 1.2
+    // and 1.3 were asked for: such a connection is not used.
+    const AnsiString protocol = FSession->ProtocolName();
+    if (protocol != "TLS 1.2" && protocol != "TLS 1.3")
+        throw ENetTlsHandshakeError(
+            Format(netmsg::TlsOutdatedProtocol, PeerName().c_str(), protocol.empty() ? "an unknown protocol" : protocol.c_str()));
     CheckCertificate();
-    FProtocolName = FSession->ProtocolName();
-    if (FProtocolName.empty())
-        FProtocolName = "TLS";
+    FProtocolName = protocol;
 }
 
 void TNetIOHandlerTls::FailHandshake(std::int32_t status)

@@ -34,7 +34,8 @@ std::wstring Widen(const std::string& text)
 
 bool IsRevocationUnknown(DWORD error)
 {
-    return error == static_cast<DWORD>(CRYPT_E_REVOCATION_OFFLINE) || error == static_cast<DWORD>(CRYPT_E_NO_REVOCATION_CHECK);
+    return error == static_cast<DWORD>(CRYPT_E_REVOCATION_OFFLINE) || error == static_cast<DWORD>(CRYPT_E_NO_REVOCATION_CHECK) ||
+           error == static_cast<DWORD>(CERT_E_REVOCATION_FAILURE);
 }
 
 TCertificateProblem ProblemOf(DWORD error)
@@ -52,6 +53,24 @@ TCertificateProblem ProblemOf(DWORD error)
     case static_cast<DWORD>(CERT_E_WRONG_USAGE): return TCertificateProblem::WrongUsage;
     default: return TCertificateProblem::Other;
     }
+}
+
+// The policy error that a fault of the chain itself stands for.
+DWORD ChainError(DWORD trust)
+{
+    if (trust == 0)
+        return 0;
+    if (trust & CERT_TRUST_IS_REVOKED)
+        return static_cast<DWORD>(CRYPT_E_REVOKED);
+    if (trust & (CERT_TRUST_IS_UNTRUSTED_ROOT | CERT_TRUST_IS_PARTIAL_CHAIN | CERT_TRUST_IS_CYCLIC))
+        return static_cast<DWORD>(CERT_E_UNTRUSTEDROOT);
+    if (trust & CERT_TRUST_IS_NOT_SIGNATURE_VALID)
+        return static_cast<DWORD>(TRUST_E_CERT_SIGNATURE);
+    if (trust & CERT_TRUST_IS_NOT_TIME_VALID)
+        return static_cast<DWORD>(CERT_E_EXPIRED);
+    if (trust & CERT_TRUST_IS_NOT_VALID_FOR_USAGE)
+        return static_cast<DWORD>(CERT_E_WRONG_USAGE);
+    return static_cast<DWORD>(CERT_E_CHAINING);
 }
 
 // Takes over an output token the package allocated.
@@ -92,7 +111,8 @@ struct TClientSession::TImpl {
         // The newer form first: it is the only one that offers TLS 1.3 on
         // current Windows. Older systems take the classic record.
         TLS_PARAMETERS parameters{};
-        parameters.grbitDisabledProtocols = static_cast<DWORD>(~ClientProtocols) & SP_PROT_CLIENTS;
+        parameters.grbitDisabledProtocols = SP_PROT_PCT1_CLIENT | SP_PROT_SSL2_CLIENT | SP_PROT_SSL3_CLIENT |
+                                            SP_PROT_TLS1_0_CLIENT | SP_PROT_TLS1_1_CLIENT;
         SCH_CREDENTIALS modern{};
         modern.dwVersion = SCH_CREDENTIALS_VERSION;
         modern.dwFlags = SCH_CRED_MANUAL_CRED_VALIDATION | SCH_CRED_NO_DEFAULT_CREDS | SCH_USE_STRONG_CRYPTO;
@@ -238,6 +258,11 @@ TCertificateCheck TClientSession::CheckServerCertificate(const std::string& host
                                                                                                         : static_cast<DWORD>(CERT_E_CHAINING);
         }
     }
+    // The chain's own verdict counts too: a policy that lets a fault of the
+    // chain pass (as some implementations do for an incomplete one) must not
+    // make it trusted.
+    if (error == 0)
+        error = ChainError(trust & ~revocationUnknown);
     check.Status = static_cast<TStatus>(error);
     check.Problem = ProblemOf(error);
     ::CertFreeCertificateChain(chain);
@@ -341,7 +366,9 @@ std::string TClientSession::ProtocolName() const
         return "TLS 1.1";
     if (info.dwProtocol & SP_PROT_TLS1_0)
         return "TLS 1.0";
-    return "TLS";
+    if (info.dwProtocol & SP_PROT_SSL3)
+        return "SSL 3.0";
+    return {};
 }
 
 std::string StatusText(TStatus status)

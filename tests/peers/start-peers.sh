@@ -3,7 +3,8 @@
 #   tinyproxy  127.0.0.1:8708  HTTP proxy (CONNECT to 8743 and 8744 only)
 #   nginx over TLS on 8743 (1.2 and 1.3), 8744 (1.2 only), 8745 (expired
 #   certificate), 8746 (wrong host name), 8747 (untrusted authority); plain
-#   HTTP on 8749; 8748 closes during the handshake (tls_closer.py).
+#   HTTP on 8749; 8748 closes during the handshake (tls_closer.py); 8750
+#   offers only TLS 1.0 and 1.1.
 # The certificates are made by make-certs.sh into peers/certs; its authority
 # is trusted in the build tree's Wine prefix (tools/trustca), never the host.
 # The client's test files are generated under www/files/.

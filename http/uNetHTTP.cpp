@@ -493,6 +493,8 @@ TNetHTTPConnectionType TNetCustomHTTP::SetHostAndPort()
         // Through a proxy TLS starts once the tunnel is open.
         tls->PassThrough = type != TNetHTTPConnectionType::ctSSL;
         tls->ServerName = FURI.Host();
+        if (!TryStrToInt(FURI.Port(), tls->ServerPort))
+            tls->ServerPort = 0;
     }
     return type;
 }

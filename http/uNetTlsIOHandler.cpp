@@ -24,7 +24,8 @@ TNetIOHandlerTls::~TNetIOHandlerTls() = default;
 AnsiString TNetIOHandlerTls::PeerName() const
 {
     const AnsiString& name = ServerName.empty() ? Host : ServerName;
-    return Port > 0 ? name + ":" + IntToStr(Port) : name;
+    const int port = ServerPort > 0 ? ServerPort : Port;
+    return port > 0 ? name + ":" + IntToStr(port) : name;
 }
 
 void TNetIOHandlerTls::Open()

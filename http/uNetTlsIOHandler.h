@@ -33,6 +33,8 @@ public:
     // The name sent to the server and checked in its certificate; the
     // handler's Host when empty.
     AnsiString ServerName;
+    // The server's port for messages (through a proxy, Port is the proxy's).
+    int ServerPort = 0;
     // The protocol agreed on, such as "TLS 1.3"; empty on a plain connection.
     const AnsiString& ProtocolName() const { return FProtocolName; }
     // The certificate was accepted without knowing whether it was revoked.

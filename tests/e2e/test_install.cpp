@@ -329,7 +329,10 @@ TEST_F(Install, OverHttpsDirectlyAndThroughTinyproxy)
         EXPECT_TRUE(Exists(InstallFolder + "KORVANT07.EXE"));
     }
     std::string log = TlsLog().substr(before);
-    EXPECT_NE(log.find("8743 TLSv1.3 sni=localhost \"GET /korvant07/main.zip HTTP/1.1\" 200"), std::string::npos) << log;
+    // Whichever of the two protocols the platform agrees on, with the
+    // URL's host as the server name.
+    EXPECT_TRUE(std::regex_search(log, std::regex(R"(8743 TLSv1\.[23] sni=localhost "GET /korvant07/main\.zip HTTP/1\.1" 200)")))
+        << log;
 
     RemoveTree("C:\\KORVANT07");
     const size_t proxied = TlsLog().size();

@@ -4,8 +4,9 @@
 #   minclient    a bare Winsock client under Wine: select, then 32 KiB recv
 #                calls straight into a file (the floor for any client there)
 #   curl -o      native Linux, for scale
-# in alternating rounds, then the same file over TLS (nginx on 8743, TLS 1.3)
-# by fetch.exe and by curl. Prints each time, the ratios and the peak memory.
+# in alternating rounds, then the same file over TLS from nginx on 8743 by
+# fetch.exe and by curl (each with the newest protocol its TLS offers: Wine's
+# SChannel stops at TLS 1.2, curl takes 1.3). Prints each time, the ratios and the peak memory.
 #   bench/http/run.sh [ROUNDS]     (default 3)
 source "$(dirname "$0")/../../scripts/lib.sh"
 rounds=${1:-3}

@@ -69,6 +69,22 @@ check "https://localhost:8743/chunked/f10485760.bin" "$www/f10485760.bin" "f1048
 check "https://localhost:8744/files/f1048583.bin" "$www/f1048583.bin" "f1048583.bin through tinyproxy (TLS 1.2)" --proxy "$proxy"
 check_log "through tinyproxy" "8744 TLSv1.2 sni=localhost \"GET /files/f1048583.bin HTTP/1.1\" 200"
 
+# The client ends a connection the server asked it to close with a TLS
+# close notification, not a bare cut.
+: >"$peers/tls-notify.log"
+if ! run https://localhost:8751/x "$out/notify" --tries 1 >"$out/stdout" 2>"$out/stderr"; then
+  fail "close notification: $(cat "$out/stderr")"
+elif [ "$(cat "$out/notify")" != hello ]; then
+  fail "close notification: the body is $(head -c 100 "$out/notify")"
+else
+  for _ in $(seq 50); do [ -s "$peers/tls-notify.log" ] && break; sleep 0.1; done
+  case "$(cat "$peers/tls-notify.log")" in
+  close_notify) echo "ok   close notification sent at the end" ;;
+  *) fail "close notification: the server saw: $(cat "$peers/tls-notify.log")" ;;
+  esac
+fi
+rm -f "$out/notify"
+
 # Failures: one try each, a clear message, and no hang (the time-out above
 # would end a hang after ten minutes; these take seconds).
 expect_error() { # label, expected start of stderr, URL, fetch options

@@ -4,7 +4,8 @@
 #   nginx over TLS on 8743 (1.2 and 1.3), 8744 (1.2 only), 8745 (expired
 #   certificate), 8746 (wrong host name), 8747 (untrusted authority); plain
 #   HTTP on 8749; 8748 closes during the handshake (tls_closer.py); 8750
-#   offers only TLS 1.0 and 1.1.
+#   offers only TLS 1.0 and 1.1; 8751 (tls_notify.py) logs whether the client
+#   ended its connection with a TLS close notification.
 # The certificates are made by make-certs.sh into peers/certs; its authority
 # is trusted in the build tree's Wine prefix (tools/trustca), never the host.
 # The client's test files are generated under www/files/.
@@ -58,11 +59,15 @@ start_peers() {
 
   python3 "$KORVANT_ROOT/tests/peers/tls_closer.py" 8748 "$korvant_peers_dir" </dev/null >/dev/null 2>&1 &
   KORVANT_PIDS+=($!)
+  python3 "$KORVANT_ROOT/tests/peers/tls_notify.py" 8751 "$korvant_certs/localhost.pem" "$korvant_certs/localhost.key" \
+    "$korvant_peers_dir/tls-notify.log" </dev/null >/dev/null 2>&1 &
+  KORVANT_PIDS+=($!)
 
   wait_for_port 8707 nginx
   wait_for_port 8708 tinyproxy
   wait_for_port 8743 "nginx (TLS)"
   wait_for_port 8748 tls_closer.py
+  wait_for_port 8751 tls_notify.py
   log "peers: nginx on 127.0.0.1:8707 and over TLS on 8743-8747, tinyproxy on 127.0.0.1:8708"
 }
 

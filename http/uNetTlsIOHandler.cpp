@@ -33,7 +33,6 @@ void TNetIOHandlerTls::Open()
     FSession.reset();
     FCipherHead = FCipherEnd = 0;
     FPeerClosed = false;
-    FRenegotiating = false;
     FRevocationUnchecked = false;
     FProtocolName.clear();
     TNetIOHandlerStack::Open();
@@ -105,16 +104,19 @@ void TNetIOHandlerTls::FailHandshake(std::int32_t status)
     throw ENetTlsHandshakeError(Format(netmsg::TlsHandshakeFailed, PeerName().c_str(), tls::StatusText(status).c_str(), Code(status)));
 }
 
-void TNetIOHandlerTls::Handshake()
+void TNetIOHandlerTls::Handshake(bool stepFirst)
 {
     for (;;) {
         const int have = FCipherEnd - FCipherHead;
-        if (have > 0) {
+        if (have > 0 || stepFirst) {
+            stepFirst = false;
             // Not a TLS record: no need to wait for a "record" of a length
             // made of text.
-            const std::uint8_t first = FCipher[static_cast<size_t>(FCipherHead)];
-            if (first < 20 || first > 23)
-                FailHandshake(0);
+            if (have > 0) {
+                const std::uint8_t first = FCipher[static_cast<size_t>(FCipherHead)];
+                if (first < 20 || first > 23)
+                    FailHandshake(0);
+            }
             int consumed = 0;
             tls::TBytes out;
             tls::TStatus status = 0;
@@ -131,7 +133,6 @@ void TNetIOHandlerTls::Handshake()
             if (step != tls::THandshakeStep::NeedMore)
                 FCipherHead += consumed;
             if (step == tls::THandshakeStep::Done) {
-                FRenegotiating = false;
                 return;
             }
             if (step == tls::THandshakeStep::Continue && FCipherEnd > FCipherHead)
@@ -226,9 +227,9 @@ int TNetIOHandlerTls::DecryptBuffered()
             break;
         }
         if (step == tls::TDecryptStep::Renegotiate) {
-            // The bytes left are the server's handshake message.
-            FRenegotiating = true;
-            Handshake();
+            // The bytes left (perhaps none) are the server's handshake
+            // message: the system sees them before anything is waited for.
+            Handshake(true);
         }
         if (consumed <= 0 && step == tls::TDecryptStep::Data)
             break;

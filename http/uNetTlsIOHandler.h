@@ -45,7 +45,9 @@ public:
 
 private:
     AnsiString PeerName() const;
-    void Handshake();
+    // With stepFirst the system is asked once before any read, even with
+    // nothing buffered (a renegotiation may need no more from the server).
+    void Handshake(bool stepFirst = false);
     void CheckCertificate();
     // Decrypts every whole record buffered; the plain bytes go to the input
     // buffer. Returns their count.
@@ -59,7 +61,6 @@ private:
     TNetBytes FCipher; // received, not yet decrypted: [FCipherHead, FCipherEnd)
     int FCipherHead = 0, FCipherEnd = 0;
     bool FPeerClosed = false;    // close notification received
-    bool FRenegotiating = false; // the server asked for a new handshake
     bool FRevocationUnchecked = false;
     AnsiString FProtocolName;
 };

@@ -4,7 +4,9 @@
 #   minclient    a bare Winsock client under Wine: select, then 32 KiB recv
 #                calls straight into a file (the floor for any client there)
 #   curl -o      native Linux, for scale
-# in alternating rounds. Prints each time, the ratios and the peak memory.
+# in alternating rounds, then the same file over TLS from nginx on 8743 by
+# fetch.exe and by curl (each with the newest protocol its TLS offers: Wine's
+# SChannel stops at TLS 1.2, curl takes 1.3). Prints each time, the ratios and the peak memory.
 #   bench/http/run.sh [ROUNDS]     (default 3)
 source "$(dirname "$0")/../../scripts/lib.sh"
 rounds=${1:-3}
@@ -56,6 +58,11 @@ for r in $(seq "$rounds"); do
   measure minclient "$KORVANT_ROOT/scripts/wine-run" "$minclient" 127.0.0.1 8707 "$file" "$bench/out.bin"
   measure curl curl -s -o "$bench/out.bin" "http://127.0.0.1:8707$file"
 done
+for r in $(seq "$rounds"); do
+  echo "round $r over TLS"
+  measure fetch-tls "$KORVANT_ROOT/scripts/wine-run" "$fetch" "https://localhost:8743$file" "$bench/out.bin"
+  measure curl-tls curl -s --cacert "$KORVANT_BUILD/peers/certs/ca.pem" -o "$bench/out.bin" "https://localhost:8743$file"
+done
 
 avg() { calc "${total[$1]} / $rounds"; }
 f=$(avg fetch.exe) m=$(avg minclient) c=$(avg curl)
@@ -64,6 +71,10 @@ printf '  fetch.exe %.2f s, minclient %.2f s, curl %.2f s\n' "$f" "$m" "$c"
 printf '  fetch.exe / minclient = %.3f   (target <= 1.1)\n' "$(calc "$f / $m")"
 printf '  minclient / curl      = %.2f\n' "$(calc "$m / $c")"
 printf '  fetch.exe / curl      = %.2f\n' "$(calc "$f / $c")"
+ft=$(avg fetch-tls) ct=$(avg curl-tls)
+echo "averages over TLS"
+printf '  fetch.exe %.2f s, curl %.2f s\n' "$ft" "$ct"
+printf '  fetch.exe / curl over TLS = %.2f\n' "$(calc "$ft / $ct")"
 
 # Peak memory must not grow with the body: compare with a 10 MiB download.
 /usr/bin/time -o "$bench/peak" -f %M "$KORVANT_ROOT/scripts/wine-run" "$fetch" \

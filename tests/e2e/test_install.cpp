@@ -316,6 +316,42 @@ TEST_F(Install, ThroughTinyproxyWhenAsked)
     EXPECT_NE(log.find("/korvant07/main.zip"), std::string::npos) << "main.zip did not pass the proxy";
 }
 
+// The TLS servers' log: which protocol carried which request.
+std::string TlsLog() { return ReadFileText(BinaryDir() + "\\peers\\nginx-tls.log"); }
+
+TEST_F(Install, OverHttpsDirectlyAndThroughTinyproxy)
+{
+    const size_t before = TlsLog().size();
+    {
+        TWizard w("SetupHttps.exe");
+        ToProxyPage(w);
+        InstallProgram(w, HeadingData);
+        EXPECT_TRUE(Exists(InstallFolder + "KORVANT07.EXE"));
+    }
+    std::string log = TlsLog().substr(before);
+    // Whichever of the two protocols the platform agrees on, with the
+    // URL's host as the server name.
+    EXPECT_TRUE(std::regex_search(log, std::regex(R"(8743 TLSv1\.[23] sni=localhost "GET /korvant07/main\.zip HTTP/1\.1" 200)")))
+        << log;
+
+    RemoveTree("C:\\KORVANT07");
+    const size_t proxied = TlsLog().size();
+    const size_t proxyBefore = ReadFileText(BinaryDir() + "\\peers\\tinyproxy.log").size();
+    {
+        TWizard w("SetupHttps.exe");
+        ToProxyPage(w);
+        UseProxy(w, "127.0.0.1", std::to_string(TinyproxyPort));
+        InstallProgram(w, HeadingData);
+        EXPECT_TRUE(Exists(InstallFolder + "KORVANT07.EXE"));
+    }
+    log = TlsLog().substr(proxied);
+    EXPECT_NE(log.find("\"GET /korvant07/main.zip HTTP/1.1\" 200"), std::string::npos) << log;
+    // The proxy saw only the tunnel, never the file's name.
+    std::string proxyLog = ReadFileText(BinaryDir() + "\\peers\\tinyproxy.log").substr(proxyBefore);
+    EXPECT_NE(proxyLog.find("CONNECT"), std::string::npos) << proxyLog;
+    EXPECT_EQ(proxyLog.find("main.zip"), std::string::npos) << proxyLog;
+}
+
 TEST_F(Install, TypedProxyUnusedWhenNotChecked)
 {
     TWizard w;

@@ -206,8 +206,14 @@ void TControl::SetEnabled(bool enabled)
     if (enabled == FEnabled)
         return;
     FEnabled = enabled;
-    if (auto* self = dynamic_cast<TWinControl*>(this); self && self->HandleAllocated())
+    if (auto* self = dynamic_cast<TWinControl*>(this); self && self->HandleAllocated()) {
+        // A disabled window loses the focus to nobody, and keys then reach no
+        // control at all: give it to the form instead.
+        if (!enabled && self->ContainsFocus())
+            if (TForm* form = GetParentForm(this); form && form->HandleAllocated() && form != self)
+                ::SetFocus(form->WindowHandle());
         EnableWindow(self->WindowHandle(), enabled);
+    }
 }
 
 void TControl::SetText(const AnsiString& text)
@@ -313,6 +319,8 @@ TWinControl::TWinControl(TComponent* owner) : TControl(owner) {}
 
 TWinControl::~TWinControl()
 {
+    LinkLabel(FNameLabel, nullptr);
+    LinkLabel(this, nullptr);
     DestroyHandle();
     // Child controls go with their parent, whoever owns them.
     while (!FControls.empty())
@@ -322,6 +330,35 @@ TWinControl::~TWinControl()
 }
 
 TWinControl* TWinControl::FromHandle(TWindowHandle window) { return Find(window); }
+
+void TWinControl::LinkLabel(TWinControl* label, TWinControl* control)
+{
+    if (label && label->FLabelFor)
+        label->FLabelFor->FNameLabel = nullptr;
+    if (control && control->FNameLabel)
+        control->FNameLabel->FLabelFor = nullptr;
+    if (label)
+        label->FLabelFor = control;
+    if (control)
+        control->FNameLabel = label;
+}
+
+AnsiString TWinControl::AccessibleName() const
+{
+    if (!FNameLabel)
+        return AnsiString();
+    // "&&" stands for one ampersand; a single one only marks the shortcut.
+    const AnsiString text = FNameLabel->Caption();
+    AnsiString name;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '&' && i + 1 < text.size())
+            ++i;
+        else if (text[i] == '&')
+            continue;
+        name += text[i];
+    }
+    return name;
+}
 
 bool TWinControl::ContainsControl(const TControl* control) const
 {
@@ -593,6 +630,14 @@ TMessageResult TWinControl::WndProc(unsigned msg, std::uintptr_t wParam, std::in
         if (OnExit)
             OnExit(this);
         break;
+    case WM_GETOBJECT:
+        // Screen readers ask for the client object; its name is the label's.
+        if (FNameLabel && static_cast<LONG>(static_cast<DWORD>(lParam)) == OBJID_CLIENT) {
+            const WideString name = AnsiToWide(AccessibleName());
+            if (LRESULT r = AnswerAccessibleObject(FHandle, wParam, std::wstring(name.begin(), name.end())))
+                return r;
+        }
+        break;
     case WM_NCDESTROY: {
         TMessageResult r = DefaultHandler(msg, wParam, lParam);
         Detach(FHandle);
@@ -789,10 +834,16 @@ void TWinControl::SelectNext(TWinControl* current, bool forward)
 {
     std::vector<TWinControl*> list;
     GetTabOrderList(list);
-    list.erase(std::remove_if(list.begin(), list.end(), [](TWinControl* c) { return !c->CanFocus(); }), list.end());
+    // The current control keeps its place in the cycle even when Tab would
+    // pass it by (a radio button focused without being checked).
+    list.erase(std::remove_if(list.begin(), list.end(),
+                   [current](TWinControl* c) { return c != current && (!c->CanFocus() || c->SkippedByTab()); }),
+        list.end());
+    auto it = std::find(list.begin(), list.end(), current);
+    if (it != list.end() && list.size() == 1)
+        return;
     if (list.empty())
         return;
-    auto it = std::find(list.begin(), list.end(), current);
     size_t index;
     if (it == list.end())
         index = forward ? 0 : list.size() - 1;
@@ -808,7 +859,7 @@ bool TWinControl::SelectFirst()
     std::vector<TWinControl*> list;
     GetTabOrderList(list);
     for (TWinControl* c : list)
-        if (c->CanFocus()) {
+        if (c->CanFocus() && !c->SkippedByTab()) {
             c->SetFocus();
             return true;
         }

@@ -200,6 +200,16 @@ public:
     virtual void KeyDown(unsigned short& key, TShiftState shift);
     // True when the control itself wants Tab, Enter or Escape (an open list).
     virtual bool WantsDialogKey(unsigned short key);
+    // True when Tab passes this control by: a radio button that is not its
+    // group's stop (the group is one stop, arrows move inside it).
+    virtual bool SkippedByTab() const { return false; }
+
+    // The label that names this control; screen readers announce its text.
+    TWinControl* NameLabel() const { return FNameLabel; }
+    // The control a label names, or null.
+    TWinControl* LabelFor() const { return FLabelFor; }
+    // The accessible name: the naming label's text without its shortcut mark.
+    AnsiString AccessibleName() const;
 
 protected:
     friend class TControl;
@@ -231,6 +241,9 @@ protected:
 
     void* BackgroundBrush();
 
+    // Ties a label to the control it names (either may be null), both ways.
+    static void LinkLabel(TWinControl* label, TWinControl* control);
+
     TWindowHandle FHandle = nullptr;
     // Controls that never take the focus (labels, pictures) keep out of the
     // tab order, so the tab orders of the others count from 0.
@@ -247,6 +260,8 @@ private:
 
     std::vector<TControl*> FControls;
     std::vector<TWinControl*> FTabList;
+    TWinControl* FNameLabel = nullptr;
+    TWinControl* FLabelFor = nullptr;
     bool FTabStop = false;
     void* FDefWndProc = nullptr; // the standard class's own procedure, when subclassed
     TGdiObject FBrush;

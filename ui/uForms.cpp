@@ -119,6 +119,9 @@ void TForm::InitializeWnd()
     FWidth = w;
     FHeight = h;
     SetWindowPos(FHandle, nullptr, FLeft, FTop, w, h, SWP_NOZORDER | SWP_NOACTIVATE);
+    // The focus and the shortcut letters always show, whether the user
+    // started with the mouse or the keyboard.
+    SendMessageA(FHandle, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS | UISF_HIDEACCEL), 0);
 }
 
 void TForm::Paint(void* dc) {}
@@ -128,6 +131,14 @@ void TForm::SetActiveControl(TWinControl* control)
     FActiveControl = control;
     if (control && HandleAllocated() && FVisible && control->CanFocus())
         control->SetFocus();
+}
+
+bool TForm::Active() const { return FHandle && GetActiveWindow() == FHandle; }
+
+TWinControl* TForm::FocusedControl() const
+{
+    TWinControl* focus = FromHandle(GetFocus());
+    return focus && focus != this && ContainsControl(focus) ? focus : nullptr;
 }
 
 void TForm::ControlRemoved(TControl* control)
@@ -240,9 +251,105 @@ TButton* TForm::FindButton(bool wantDefault) const
     return nullptr;
 }
 
+namespace {
+// Lower case as the user's locale has it (CharLowerA on one character).
+char LowerChar(char c)
+{
+    const auto code = static_cast<UINT_PTR>(static_cast<unsigned char>(c));
+    return static_cast<char>(reinterpret_cast<UINT_PTR>(CharLowerA(reinterpret_cast<LPSTR>(code))));
+}
+
+// The character a caption marks with "&" as its shortcut, lower-cased; 0 when
+// none ("&&" is an ampersand shown as such).
+char ShortcutOf(const AnsiString& caption)
+{
+    for (size_t i = 0; i + 1 < caption.size(); ++i)
+        if (caption[i] == '&') {
+            if (caption[i + 1] != '&')
+                return LowerChar(caption[i + 1]);
+            ++i;
+        }
+    return 0;
+}
+
+bool ShownAndEnabled(const TWinControl* c)
+{
+    return c->HandleAllocated() && IsWindowVisible(c->WindowHandle()) && IsWindowEnabled(c->WindowHandle());
+}
+
+// Arrow keys inside a radio group: the previous or next button that can take
+// the focus, round the group, gets it and is checked.
+bool MoveInRadioGroup(TRadioButton* from, bool forward)
+{
+    std::vector<TRadioButton*> group = from->Group();
+    auto it = std::find(group.begin(), group.end(), from);
+    if (it == group.end())
+        return false;
+    const size_t n = group.size(), pos = static_cast<size_t>(it - group.begin());
+    for (size_t step = 1; step < n; ++step) {
+        TRadioButton* next = group[(forward ? pos + step : pos + n - step) % n];
+        if (next->CanFocus()) {
+            next->SetFocus();
+            next->SetChecked(true);
+            return true;
+        }
+    }
+    return true; // alone in its group: the key is spent all the same
+}
+} // namespace
+
+bool TForm::DialogChar(char key)
+{
+    const char wanted = LowerChar(key);
+    if (!wanted)
+        return false;
+    std::vector<TWinControl*> queue{this};
+    for (size_t i = 0; i < queue.size(); ++i)
+        for (int k = 0; k < queue[i]->ControlCount(); ++k) {
+            auto* c = dynamic_cast<TWinControl*>(queue[i]->Controls(k));
+            if (!c)
+                continue;
+            queue.push_back(c);
+            if (!ShownAndEnabled(c))
+                continue;
+            auto* label = dynamic_cast<TLabel*>(c);
+            if ((label && !label->ShowAccelChar()) || ShortcutOf(c->Caption()) != wanted)
+                continue;
+            if (label) {
+                if (TWinControl* target = label->FocusControl(); target && target->CanFocus()) {
+                    target->SetFocus();
+                    return true;
+                }
+                continue;
+            }
+            if (auto* radio = dynamic_cast<TRadioButton*>(c)) {
+                radio->SetFocus();
+                radio->SetChecked(true);
+                return true;
+            }
+            if (auto* check = dynamic_cast<TCheckBox*>(c)) {
+                check->SetFocus();
+                check->Toggle();
+                return true;
+            }
+            if (dynamic_cast<TButton*>(c)) {
+                c->Click();
+                return true;
+            }
+        }
+    return false;
+}
+
 bool TForm::DialogKey(unsigned short key, TShiftState shift)
 {
     switch (key) {
+    case VK_LEFT:
+    case VK_UP:
+    case VK_RIGHT:
+    case VK_DOWN:
+        if (auto* radio = dynamic_cast<TRadioButton*>(FromHandle(GetFocus())); radio && ContainsControl(radio))
+            return MoveInRadioGroup(radio, key == VK_RIGHT || key == VK_DOWN);
+        return false;
     case vkTab:
         SelectNext(FActiveControl, (shift & ssShift) == 0);
         return true;
@@ -272,6 +379,16 @@ TMessageResult TForm::WndProc(unsigned msg, std::uintptr_t wParam, std::intptr_t
     case WM_CLOSE:
         Close();
         return 0;
+    case WM_CHANGEUISTATE:
+    case WM_UPDATEUISTATE:
+        // Nothing may hide the focus or the shortcut letters again.
+        if (LOWORD(wParam) == UIS_SET) {
+            const WORD flags = HIWORD(wParam) & ~(UISF_HIDEFOCUS | UISF_HIDEACCEL);
+            if (!flags)
+                return 0;
+            wParam = MAKEWPARAM(UIS_SET, flags);
+        }
+        break;
     case WM_ACTIVATE: {
         TMessageResult r = DefaultHandler(msg, wParam, lParam);
         if (LOWORD(wParam) != WA_INACTIVE) {
@@ -363,6 +480,38 @@ bool TApplication::ProcessMessage()
                     if (handled)
                         return true;
                 }
+        }
+    }
+    if (msg.message == WM_KEYDOWN &&
+        (msg.wParam == VK_LEFT || msg.wParam == VK_UP || msg.wParam == VK_RIGHT || msg.wParam == VK_DOWN))
+        // Arrow keys move inside a radio group, as in any dialog.
+        if (auto* radio = dynamic_cast<TRadioButton*>(TWinControl::FromHandle(msg.hwnd)))
+            if (TForm* form = GetParentForm(radio)) {
+                bool handled = false;
+                try {
+                    handled = form->DialogKey(static_cast<unsigned short>(msg.wParam), 0);
+                } catch (const std::exception& e) {
+                    HandleException(form, e);
+                    handled = true;
+                }
+                if (handled)
+                    return true;
+            }
+    if (msg.message == WM_SYSCHAR) {
+        // Alt + a caption's marked letter; the window would only beep at it.
+        TWinControl* control = nullptr;
+        for (HWND h = msg.hwnd; h && !control; h = GetParent(h))
+            control = TWinControl::FromHandle(h);
+        if (TForm* form = control ? GetParentForm(control) : nullptr) {
+            bool handled = false;
+            try {
+                handled = form->DialogChar(static_cast<char>(msg.wParam));
+            } catch (const std::exception& e) {
+                HandleException(form, e);
+                handled = true;
+            }
+            if (handled)
+                return true;
         }
     }
     TranslateMessage(&msg);

@@ -52,10 +52,20 @@ public:
     void SetModalResult(TModalResult result) { FModalResult = result; }
 
     TWinControl* ActiveControl() const { return FActiveControl; }
+    // Whether this is the active window of its thread.
+    bool Active() const;
+    // The control of this form that has the focus; null when none has (the
+    // form itself may).
+    TWinControl* FocusedControl() const;
     void SetActiveControl(TWinControl* control);
 
-    // Enter, Escape and Tab on a control of this form; true when handled.
+    // Enter, Escape, Tab and (on a radio button) the arrow keys on a control
+    // of this form; true when handled.
     virtual bool DialogKey(unsigned short key, TShiftState shift);
+    // Alt + a character: the shown, enabled control whose caption marks that
+    // character with "&" is clicked (a button, check box or radio button) or,
+    // for a label, the control it names is focused. True when one was found.
+    virtual bool DialogChar(char key);
 
     TNotifyEvent OnCreate;
     TCloseEvent OnClose;

@@ -2,6 +2,8 @@
 
 #include "uStdCtrls.h"
 
+#include <algorithm>
+
 using namespace ui_detail;
 
 // --- TLabel ---------------------------------------------------------------------
@@ -132,6 +134,34 @@ void TRadioButton::CreateParams(TCreateParams& p)
     TButtonControl::CreateParams(p);
     p.WinClassName = "BUTTON";
     p.Style |= BS_RADIOBUTTON;
+    // Marks where the group starts, for tools that read the styles.
+    const std::vector<TRadioButton*> group = Group();
+    if (!group.empty() && group.front() == this)
+        p.Style |= WS_GROUP;
+}
+
+std::vector<TRadioButton*> TRadioButton::Group() const
+{
+    std::vector<TRadioButton*> group;
+    if (!Parent())
+        return group;
+    for (int i = 0; i < Parent()->ControlCount(); ++i)
+        if (auto* radio = dynamic_cast<TRadioButton*>(Parent()->Controls(i)))
+            group.push_back(radio);
+    std::stable_sort(group.begin(), group.end(),
+        [](const TRadioButton* a, const TRadioButton* b) { return a->TabOrder() < b->TabOrder(); });
+    return group;
+}
+
+bool TRadioButton::SkippedByTab() const
+{
+    if (FChecked)
+        return false;
+    const std::vector<TRadioButton*> group = Group();
+    for (const TRadioButton* radio : group)
+        if (radio->Checked())
+            return true;
+    return group.empty() || group.front() != this;
 }
 
 void TRadioButton::SetChecked(bool checked)

@@ -21,6 +21,10 @@ public:
     // Whether "&" marks the next letter as a shortcut (shown underlined).
     bool ShowAccelChar() const { return FShowAccelChar; }
     void SetShowAccelChar(bool value) { FShowAccelChar = value; }
+    // The control this label names: screen readers announce the label's text
+    // as the control's name, and the label's shortcut focuses it.
+    TWinControl* FocusControl() const { return LabelFor(); }
+    void SetFocusControl(TWinControl* control) { LinkLabel(this, control); }
 
 protected:
     void CreateParams(TCreateParams& params) override;
@@ -85,6 +89,11 @@ class TRadioButton : public TButtonControl {
 public:
     explicit TRadioButton(TComponent* owner);
     void SetChecked(bool checked) override;
+    // The radio buttons of one parent form one group: Tab stops at its
+    // checked button (the first when none is), arrow keys move inside it.
+    bool SkippedByTab() const override;
+    // The group's buttons in tab order.
+    std::vector<TRadioButton*> Group() const;
 
 protected:
     void CreateParams(TCreateParams& params) override;

@@ -10,6 +10,8 @@
 
 #include "uControls.h"
 
+#include <string>
+
 namespace ui_detail {
 // Registers the framework's window class and the common controls once.
 void EnsureClasses();
@@ -18,5 +20,8 @@ extern const char* const FrameworkClass;
 // by the application, never passed through Win32 frames.
 LRESULT Dispatch(TWinControl* control, UINT msg, WPARAM wParam, LPARAM lParam);
 // The size of `text` drawn with `font`; wrapped to `width` when it is > 0.
+// Answers WM_GETOBJECT for the client object of `window`: the system's own
+// accessible object, named `name`. 0 when none could be made.
+LRESULT AnswerAccessibleObject(HWND window, WPARAM wParam, const std::wstring& name);
 SIZE MeasureText(const AnsiString& text, const TFont& font, int width, UINT extraFlags = 0);
 } // namespace ui_detail

@@ -299,6 +299,28 @@ void TControl::SendToBack()
         SetWindowPos(self->WindowHandle(), HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
+void TControl::ChangeScale(int fromDpi, int toDpi)
+{
+    int* const figures[4] = {&FLeft, &FTop, &FWidth, &FHeight};
+    for (int i = 0; i < 4; ++i) {
+        if (!FHasDesign || *figures[i] != FScaledTo[i])
+            FDesign[i] = MulDiv(*figures[i], 96, fromDpi);
+        FScaledTo[i] = MulDiv(FDesign[i], toDpi, 96);
+        *figures[i] = FScaledTo[i];
+    }
+    FHasDesign = true;
+    BoundsChanged();
+    // The font follows the screen without ceasing to be the parent's.
+    FChangingFont = true;
+    try {
+        FFont->SetPixelsPerInch(toDpi);
+    } catch (...) {
+        FChangingFont = false;
+        throw;
+    }
+    FChangingFont = false;
+}
+
 void TControl::Click()
 {
     if (OnClick)
@@ -732,6 +754,26 @@ void TWinControl::ResizeChildren(int oldWidth, int oldHeight)
         }
         c->SetBounds(l, t, cw, ch);
     }
+}
+
+void TWinControl::ChangeScale(int fromDpi, int toDpi)
+{
+    TControl::ChangeScale(fromDpi, toDpi);
+    ChangeChildrenScale(fromDpi, toDpi);
+}
+
+void TWinControl::ChangeChildrenScale(int fromDpi, int toDpi)
+{
+    for (TControl* c : std::vector<TControl*>(FControls))
+        c->ChangeScale(fromDpi, toDpi);
+}
+
+void TWinControl::AlignAll()
+{
+    AlignControls();
+    for (TControl* c : std::vector<TControl*>(FControls))
+        if (auto* win = dynamic_cast<TWinControl*>(c))
+            win->AlignAll();
 }
 
 void TWinControl::AlignControls()

@@ -121,6 +121,10 @@ protected:
     void ParentFontChanged();
     void ParentColorChanged();
     void RequestAlign();
+    // A new screen DPI: position, size and font go from `fromDpi` to
+    // `toDpi`. Figures nobody changed since the last scaling come from their
+    // 96-DPI values, so scaling there and back loses nothing to rounding.
+    virtual void ChangeScale(int fromDpi, int toDpi);
 
     AnsiString FText;
     int FLeft = 0, FTop = 0, FWidth = 0, FHeight = 0;
@@ -138,6 +142,10 @@ private:
     bool FChangingFont = false;
     TColor FColor = clBtnFace;
     bool FParentColor = true;
+    // Left, top, width, height at 96 DPI, and what they gave at the last scaling.
+    int FDesign[4] = {};
+    int FScaledTo[4] = {};
+    bool FHasDesign = false;
 };
 
 // A control with a window. Standard window classes (BUTTON, EDIT, ...) are
@@ -186,6 +194,10 @@ public:
     // The area children are laid out in, in this control's own pixels.
     virtual void GetClientSize(int& width, int& height) const;
     void AlignControls();
+    // AlignControls here and in every container below.
+    void AlignAll();
+    // The DPI this control's figures are at (its font's).
+    int CurrentDpi() const { return Font()->PixelsPerInch(); }
 
     TKeyEvent OnKeyDown;
     TKeyPressEvent OnKeyPress;
@@ -238,6 +250,8 @@ protected:
     void FontChanged() override;
     void ColorChanged() override;
     void BoundsChanged() override;
+    void ChangeScale(int fromDpi, int toDpi) override;
+    void ChangeChildrenScale(int fromDpi, int toDpi);
 
     void* BackgroundBrush();
 

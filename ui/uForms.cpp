@@ -40,10 +40,10 @@ TForm::~TForm()
 }
 
 namespace {
-void FrameSize(const TCreateParams& p, int clientW, int clientH, int& w, int& h)
+void FrameSize(const TCreateParams& p, int clientW, int clientH, int dpi, int& w, int& h)
 {
     RECT r{0, 0, clientW, clientH};
-    AdjustWindowRectEx(&r, p.Style, FALSE, p.ExStyle);
+    AdjustRectForDpi(r, p.Style, p.ExStyle, dpi);
     w = r.right - r.left;
     h = r.bottom - r.top;
 }
@@ -95,7 +95,7 @@ void TForm::CreateParams(TCreateParams& p)
         p.Style |= WS_DISABLED;
     p.X = FLeft;
     p.Y = FTop;
-    FrameSize(p, FClientWidth, FClientHeight, p.Width, p.Height);
+    FrameSize(p, FClientWidth, FClientHeight, FPixelsPerInch, p.Width, p.Height);
     p.Caption = FText;
     // A secondary form stays above the form that was active when it came.
     if (Application->MainForm() != this)
@@ -103,7 +103,47 @@ void TForm::CreateParams(TCreateParams& p)
             p.WndParent = active->WindowHandle();
 }
 
-void TForm::InitializeWnd()
+void TForm::CreateWnd()
+{
+    // Laid out for the screen before any window exists, so nothing is made
+    // twice; the window then says where it really is.
+    ScaleForDpi(SystemDpi());
+    TWinControl::CreateWnd();
+}
+
+void TForm::ChangeScale(int fromDpi, int toDpi)
+{
+    // The form keeps its place on the screen: only what lies inside scales.
+    int* const figures[2] = {&FClientWidth, &FClientHeight};
+    for (int i = 0; i < 2; ++i) {
+        if (!FHasDesignClient || *figures[i] != FScaledClient[i])
+            FDesignClient[i] = MulDiv(*figures[i], 96, fromDpi);
+        FScaledClient[i] = MulDiv(FDesignClient[i], toDpi, 96);
+        *figures[i] = FScaledClient[i];
+    }
+    FHasDesignClient = true;
+    Font()->SetPixelsPerInch(toDpi);
+    ChangeChildrenScale(fromDpi, toDpi);
+}
+
+void TForm::ScaleForDpi(int dpi)
+{
+    if (dpi <= 0 || dpi == FPixelsPerInch)
+        return;
+    const int from = FPixelsPerInch;
+    FPixelsPerInch = dpi;
+    ChangeScale(from, dpi);
+    TCreateParams p;
+    CreateParams(p);
+    FWidth = p.Width;
+    FHeight = p.Height;
+    AlignAll();
+    DpiChanged();
+    if (FHandle)
+        FitWindowToClient(false);
+}
+
+void TForm::FitWindowToClient(bool centre)
 {
     // The frame Wine or Windows draws may differ from the computed one: make
     // the client area exactly the designed size.
@@ -112,13 +152,23 @@ void TForm::InitializeWnd()
     GetWindowRect(FHandle, &window);
     int w = (window.right - window.left) + FClientWidth - client.right;
     int h = (window.bottom - window.top) + FClientHeight - client.bottom;
-    if (FPosition == TPosition::poScreenCenter) {
+    FLeft = window.left;
+    FTop = window.top;
+    if (centre) {
         FLeft = (GetSystemMetrics(SM_CXSCREEN) - w) / 2;
         FTop = (GetSystemMetrics(SM_CYSCREEN) - h) / 2;
     }
     FWidth = w;
     FHeight = h;
     SetWindowPos(FHandle, nullptr, FLeft, FTop, w, h, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void TForm::InitializeWnd()
+{
+    // A window that opened on a screen of another DPI than the system's.
+    if (const int dpi = WindowDpi(FHandle); dpi != FPixelsPerInch)
+        ScaleForDpi(dpi);
+    FitWindowToClient(FPosition == TPosition::poScreenCenter);
     // The focus and the shortcut letters always show, whether the user
     // started with the mouse or the keyboard.
     SendMessageA(FHandle, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS | UISF_HIDEACCEL), 0);
@@ -379,6 +429,17 @@ TMessageResult TForm::WndProc(unsigned msg, std::uintptr_t wParam, std::intptr_t
     case WM_CLOSE:
         Close();
         return 0;
+    case WM_DPICHANGED: {
+        // Moved to a screen of another DPI: laid out anew from the designed
+        // figures, in the rectangle the system suggests.
+        ScaleForDpi(HIWORD(wParam));
+        if (const auto* r = reinterpret_cast<const RECT*>(lParam))
+            SetWindowPos(FHandle, nullptr, r->left, r->top, r->right - r->left, r->bottom - r->top,
+                SWP_NOZORDER | SWP_NOACTIVATE);
+        FitWindowToClient(false);
+        RedrawWindow(FHandle, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+        return 0;
+    }
     case WM_CHANGEUISTATE:
     case WM_UPDATEUISTATE:
         // Nothing may hide the focus or the shortcut letters again.

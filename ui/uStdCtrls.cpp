@@ -56,6 +56,14 @@ void TLabel::FontChanged()
     AdjustSize();
 }
 
+void TLabel::ChangeScale(int fromDpi, int toDpi)
+{
+    TWinControl::ChangeScale(fromDpi, toDpi);
+    // A label that sizes itself holds its text in the new font, whatever
+    // the scaled figures say.
+    AdjustSize();
+}
+
 void TLabel::AdjustSize()
 {
     // A wrapped label keeps the size it was given.
@@ -376,12 +384,30 @@ void TComboBox::CreateParams(TCreateParams& p)
     }
 }
 
-void TComboBox::InitializeWnd()
+void TComboBox::ApplyItemHeight()
 {
-    if (FStyle == TComboBoxStyle::csOwnerDrawFixed) {
+    if (FHandle && FStyle == TComboBoxStyle::csOwnerDrawFixed) {
         SendMessageA(FHandle, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), FItemHeight);
         SendMessageA(FHandle, CB_SETITEMHEIGHT, 0, FItemHeight);
     }
+}
+
+void TComboBox::ChangeScale(int fromDpi, int toDpi)
+{
+    FItemHeight = MulDiv(MulDiv(FItemHeight, 96, fromDpi), toDpi, 96);
+    TWinControl::ChangeScale(fromDpi, toDpi);
+    if (!FHandle)
+        return;
+    ApplyItemHeight();
+    // The closed box takes the height its font and items give it.
+    RECT r;
+    GetWindowRect(FHandle, &r);
+    FHeight = r.bottom - r.top;
+}
+
+void TComboBox::InitializeWnd()
+{
+    ApplyItemHeight();
     for (int i = 0; i < FItems->Count(); ++i)
         SendMessageA(FHandle, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(FItems->Get(i).c_str()));
     SendMessageA(FHandle, CB_SETCURSEL, static_cast<WPARAM>(FItemIndex), 0);

@@ -30,6 +30,7 @@ protected:
     void CreateParams(TCreateParams& params) override;
     void TextChanged() override;
     void FontChanged() override;
+    void ChangeScale(int fromDpi, int toDpi) override;
 
 private:
     void AdjustSize();
@@ -178,8 +179,11 @@ protected:
     void SaveWndState() override;
     bool Notification(unsigned code) override;
     int WindowExtraHeight() const override;
+    void ChangeScale(int fromDpi, int toDpi) override;
     virtual void Change();
     void ItemsChanged();
+    // Item heights to the window, as the style wants them.
+    void ApplyItemHeight();
 
     std::unique_ptr<TStringList> FItems;
     int FItemIndex = -1;

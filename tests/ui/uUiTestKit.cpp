@@ -10,10 +10,18 @@
 #include <iterator>
 
 namespace {
-// Every test program initialises the application as Setup.exe does.
+// Every test program initialises the application as Setup.exe does, and is
+// aware of each monitor's DPI as Setup.exe's manifest makes it.
 class TUiEnvironment : public testing::Environment {
 public:
-    void SetUp() override { Application->Initialize(); }
+    void SetUp() override
+    {
+        using TSetAwareness = BOOL(WINAPI*)(HANDLE);
+        if (auto set = reinterpret_cast<TSetAwareness>(reinterpret_cast<void*>(
+                GetProcAddress(GetModuleHandleA("user32.dll"), "SetProcessDpiAwarenessContext"))))
+            set(reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-4))); // per monitor, version 2
+        Application->Initialize();
+    }
 };
 [[maybe_unused]] testing::Environment* const GEnvironment = testing::AddGlobalTestEnvironment(new TUiEnvironment);
 } // namespace

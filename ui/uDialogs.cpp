@@ -14,7 +14,8 @@ using namespace ui_detail;
 namespace {
 TModalResponder GResponder;
 
-// The dialog's icon: a STATIC showing one of the system icons.
+// The dialog's icon: a STATIC showing one of the system icons, loaded at the
+// size the dialog gives it (32 pixels at 96 DPI, more on finer screens).
 class TMessageIcon : public TWinControl {
     RT_CLASS(TMessageIcon, TWinControl)
 public:
@@ -24,6 +25,11 @@ public:
         FWidth = 32;
         FHeight = 32;
     }
+    ~TMessageIcon() override
+    {
+        DestroyHandle();
+        FreeImage();
+    }
 
 protected:
     void CreateParams(TCreateParams& p) override
@@ -32,14 +38,34 @@ protected:
         p.WinClassName = "STATIC";
         p.Style |= SS_ICON | SS_CENTERIMAGE;
     }
-    void InitializeWnd() override
+    void InitializeWnd() override { ShowImage(); }
+    void BoundsChanged() override
     {
-        SendMessageA(FHandle, STM_SETICON, reinterpret_cast<WPARAM>(LoadIconA(nullptr, FIcon)), 0);
-        SetWindowPos(FHandle, nullptr, FLeft, FTop, FWidth, FHeight, SWP_NOZORDER | SWP_NOACTIVATE);
+        TWinControl::BoundsChanged();
+        if (FHandle && FImageSize != FWidth)
+            ShowImage();
     }
 
 private:
+    void ShowImage()
+    {
+        HICON image = static_cast<HICON>(LoadImageA(nullptr, FIcon, IMAGE_ICON, FWidth, FHeight, LR_DEFAULTCOLOR));
+        SendMessageA(FHandle, STM_SETICON, reinterpret_cast<WPARAM>(image ? image : LoadIconA(nullptr, FIcon)), 0);
+        FreeImage();
+        FImage = image;
+        FImageSize = FWidth;
+        SetWindowPos(FHandle, nullptr, FLeft, FTop, FWidth, FHeight, SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    void FreeImage()
+    {
+        if (FImage)
+            DestroyIcon(FImage);
+        FImage = nullptr;
+    }
+
     LPCSTR FIcon;
+    HICON FImage = nullptr; // owned; the shared system icon when null
+    int FImageSize = 0;
 };
 } // namespace
 

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -23,7 +24,11 @@ namespace {
 const std::string InstallFolder = "C:\\KORVANT07\\";
 const std::string DataFolder = InstallFolder + "DATA07\\";
 constexpr int TinyproxyPort = 8708;
-constexpr int FaultProxyPort = 8709;
+// The fault proxy's port as the test run started it (8709 unless told).
+const int FaultProxyPort = [] {
+    const char* port = std::getenv("KORVANT_FAULT_PROXY_PORT");
+    return port && std::atoi(port) > 0 ? std::atoi(port) : 8709;
+}();
 
 // Page headings, as designed in Dutch and in French.
 const std::string HeadingData = "Gegevens installeren";

@@ -877,9 +877,14 @@ void TWinControl::SelectNext(TWinControl* current, bool forward)
     std::vector<TWinControl*> list;
     GetTabOrderList(list);
     // The current control keeps its place in the cycle even when Tab would
-    // pass it by (a radio button focused without being checked).
+    // pass it by (a radio button focused without being checked); Tab leaves
+    // its group rather than moving inside it.
+    const TWinControl* group = current ? current->TabGroup() : nullptr;
     list.erase(std::remove_if(list.begin(), list.end(),
-                   [current](TWinControl* c) { return c != current && (!c->CanFocus() || c->SkippedByTab()); }),
+                   [current, group](TWinControl* c) {
+                       return c != current &&
+                           (!c->CanFocus() || c->SkippedByTab() || (group && c->TabGroup() == group));
+                   }),
         list.end());
     auto it = std::find(list.begin(), list.end(), current);
     if (it != list.end() && list.size() == 1)

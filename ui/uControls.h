@@ -215,6 +215,9 @@ public:
     // True when Tab passes this control by: a radio button that is not its
     // group's stop (the group is one stop, arrows move inside it).
     virtual bool SkippedByTab() const { return false; }
+    // Controls Tab treats as one stop share a group (radio buttons: their
+    // parent); null for a control that stands alone.
+    virtual const TWinControl* TabGroup() const { return nullptr; }
 
     // The label that names this control; screen readers announce its text.
     TWinControl* NameLabel() const { return FNameLabel; }

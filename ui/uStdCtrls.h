@@ -93,6 +93,7 @@ public:
     // The radio buttons of one parent form one group: Tab stops at its
     // checked button (the first when none is), arrow keys move inside it.
     bool SkippedByTab() const override;
+    const TWinControl* TabGroup() const override { return Parent(); }
     // The group's buttons in tab order.
     std::vector<TRadioButton*> Group() const;
 

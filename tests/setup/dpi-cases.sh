@@ -29,7 +29,8 @@ status=0
 for dpi in "${dpis[@]}"; do
   echo "== $dpi DPI"
   set_dpi "$dpi" || { echo "cannot set LogPixels to $dpi"; status=1; continue; }
-  KORVANT_EXPECT_DPI=$dpi "$run" "$build/tests/setup_tests.exe" --gtest_color=no \
+  # A crash must fail the case, not wait for a debugger.
+  KORVANT_EXPECT_DPI=$dpi timeout -k 5 120 "$run" "$build/tests/setup_tests.exe" --gtest_color=no \
     --gtest_filter='WizardDpi.*' </dev/null || status=1
 done
 exit $status

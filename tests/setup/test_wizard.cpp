@@ -3,6 +3,7 @@
 #include "setup/ufrmMain.h"
 #include "tests/setup/uWizardPictures.h"
 #include "tests/ui/uUiTestKit.h"
+#include "translation/uTranslator.h"
 
 #include <gtest/gtest.h>
 
@@ -347,6 +348,7 @@ TEST(WizardDpi, EveryPageAndTheCancelQuestionAreLaidOutForTheScreensDpi)
 {
     const int dpi = ExpectedDpi();
     const std::string suffix = "-dpi" + std::to_string(dpi);
+    EnsureTranslationIgnores(); // before the form records its texts
     Application->SetTitle("Korvant Setup");
     auto form = std::make_unique<TfrmMain>(nullptr);
     form->ShowForm();
@@ -391,6 +393,14 @@ TEST(WizardDpi, EveryPageAndTheCancelQuestionAreLaidOutForTheScreensDpi)
     EXPECT_EQ(script.Requests.size(), 1u);
     EXPECT_EQ(form->PageIndex(), 1);
     PictureEveryPage(*form, suffix);
+
+    // The French texts are longer: pictured too, to be looked at for clipping.
+    form->Notebook1->SetPageIndex(0);
+    form->rbFRANS->SetChecked(true);
+    form->btNEXT->Click();
+    ExpectLayoutAt(*form, dpi);
+    PictureEveryPage(*form, "-fr" + suffix);
+    ChooseLanguage("nl");
 }
 
 TEST_F(Wizard, MovedToAScreenOfAnotherDpiTheFormIsLaidOutAnewAndBackWithoutLoss)

@@ -7,7 +7,7 @@
 // objects give edits and lists no name, even with a label just before them,
 // so the name is given explicitly.
 namespace {
-class TNamedAccessible : public IAccessible, public IOleWindow {
+class TNamedAccessible final : public IAccessible, public IOleWindow {
 public:
     TNamedAccessible(IAccessible* inner, HWND window, std::wstring name)
         : FInner(inner), FWindow(window), FName(std::move(name))

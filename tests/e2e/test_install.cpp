@@ -68,21 +68,6 @@ std::string DesktopFolder()
     return folder;
 }
 
-// The Linux path of a file in the Wine prefix, for Linux tools.
-std::string UnixPath(const std::string& windowsPath)
-{
-    typedef char* (*TWineGetUnixFileName)(const char16_t*);
-    auto convert = reinterpret_cast<TWineGetUnixFileName>(
-        GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name"));
-    std::u16string wide(windowsPath.begin(), windowsPath.end());
-    char* name = convert ? convert(wide.c_str()) : nullptr;
-    if (!name)
-        return {};
-    std::string result = name;
-    HeapFree(GetProcessHeap(), 0, name);
-    return result;
-}
-
 std::string WwwFolder() { return BinaryDir() + "\\www\\korvant07\\"; }
 std::string FaultControlFile() { return BinaryDir() + "\\e2e\\faultproxy.control"; }
 
@@ -139,8 +124,9 @@ protected:
             w.Click(box);
         w.SetText(w.FindAt("Edit", ProxyServerAt.x, ProxyServerAt.y), server);
         w.SetText(w.FindAt("Edit", ProxyPortAt.x, ProxyPortAt.y), port);
-        if (checked)
+        if (checked) {
             ASSERT_TRUE(WaitUntil([&] { return SendMessageA(box, BM_GETCHECK, 0, 0) == BST_CHECKED; }, 5s));
+        }
     }
 
     // The proxy page, with the fault proxy as the proxy.
@@ -485,8 +471,9 @@ TEST_P(InstallFailure, EndsOnAbortWithTheMessage)
     w.ClickButton(Next);
     ExpectAbortedWith(w, failure.Message);
     EXPECT_TRUE(w.Running());
-    if (failure.Kept)
+    if (failure.Kept) {
         EXPECT_TRUE(Exists(InstallFolder + failure.Kept)) << failure.Kept;
+    }
     if (failure.Gone) {
         EXPECT_FALSE(Exists(InstallFolder + failure.Gone)) << failure.Gone;
         // Nothing of a refused component was unpacked or run.
@@ -681,8 +668,9 @@ TEST_F(Install, CancelYesWhileTheProgramRunsWaitsForItAndRunsNothingAfter)
     // The program is still creating its database: the step waits for it.
     HWND next = w.Find("Button", "Volgende >");
     ASSERT_NE(next, nullptr);
-    if (!Exists(DataFolder + "GLOBAL\\ADMINISTRATIE.DB"))
+    if (!Exists(DataFolder + "GLOBAL\\ADMINISTRATIE.DB")) {
         EXPECT_FALSE(IsWindowEnabled(next)) << "the step ended before the program did";
+    }
     ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(next) != FALSE; }, 20s));
     EXPECT_TRUE(Exists(DataFolder + "GLOBAL\\ADMINISTRATIE.DB"));
     EXPECT_FALSE(Exists(DataFolder + "MESSAGES\\MESSAGES.DB"));

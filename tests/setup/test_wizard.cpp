@@ -231,14 +231,18 @@ TEST_F(Wizard, EveryControlSitsOnItsPageWithItsTextPositionSizeAndTabOrder)
         RECT r = RectInParent(h);
         EXPECT_EQ(r.left, want.Left);
         EXPECT_EQ(r.top, want.Top);
-        if (want.Width >= 0)
+        if (want.Width >= 0) {
             EXPECT_EQ(r.right - r.left, want.Width);
-        if (want.Height >= 0)
+        }
+        if (want.Height >= 0) {
             EXPECT_EQ(r.bottom - r.top, want.Height);
-        if (want.Text)
+        }
+        if (want.Text) {
             EXPECT_EQ(WindowText(h), want.Text);
-        if (want.TabOrder >= 0)
+        }
+        if (want.TabOrder >= 0) {
             EXPECT_EQ(control->TabOrder(), want.TabOrder);
+        }
         EXPECT_EQ(control->TabStop(), want.TabOrder >= 0);
         EXPECT_TRUE(IsWindowEnabled(h));
         if (auto* label = dynamic_cast<TLabel*>(control)) {
@@ -311,13 +315,16 @@ void ExpectLayoutAt(TfrmMain& form, int dpi)
         const RECT r = RectInParent(h);
         EXPECT_EQ(r.left, px(want.Left));
         EXPECT_EQ(r.top, px(want.Top));
-        if (want.Width >= 0)
+        if (want.Width >= 0) {
             EXPECT_EQ(r.right - r.left, px(want.Width));
-        if (want.Height >= 0)
+        }
+        if (want.Height >= 0) {
             EXPECT_EQ(r.bottom - r.top, px(want.Height));
+        }
         const LONG fontHeight = WindowFont(h).lfHeight;
-        if (std::string(want.Name) != "ProgressBar")
+        if (std::string(want.Name) != "ProgressBar") {
             EXPECT_TRUE(fontHeight == px(-11) || fontHeight == px(-13)) << fontHeight;
+        }
         if (auto* label = dynamic_cast<TLabel*>(control); label && label->AutoSize() && !label->Caption().empty()) {
             HDC dc = GetDC(h);
             HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(h, WM_GETFONT, 0, 0)));

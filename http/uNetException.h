@@ -20,6 +20,15 @@ RT_EXCEPTION(ENetTCPConnectionError, ENetException)
 RT_EXCEPTION(ENetConnectException, ENetException)
 RT_EXCEPTION(ENetIOHandlerPropInvalid, ENetException)
 
+// The secure connection: its handshake, and the server's certificate.
+RT_EXCEPTION(ENetTlsError, ENetException)
+RT_EXCEPTION(ENetTlsHandshakeError, ENetTlsError)
+RT_EXCEPTION(ENetTlsNotTls, ENetTlsHandshakeError)
+RT_EXCEPTION(ENetTlsCertificateError, ENetTlsError)
+RT_EXCEPTION(ENetTlsCertificateExpired, ENetTlsCertificateError)
+RT_EXCEPTION(ENetTlsCertificateUntrusted, ENetTlsCertificateError)
+RT_EXCEPTION(ENetTlsCertificateWrongHost, ENetTlsCertificateError)
+
 // Socket binding.
 RT_EXCEPTION(ENetSocketHandleError, ENetException)
 RT_EXCEPTION(ENetCouldNotBindSocket, ENetSocketHandleError)
@@ -141,4 +150,24 @@ inline constexpr const char* ConflictingContentLength = "Conflicting Content-Len
 inline constexpr const char* MaxInterimResponsesExceeded = "Max interim responses exceeded (%d).";
 inline constexpr const char* MaxCookiesPerDomainExceeded = "Too many cookies for %s (%d).";
 inline constexpr const char* MaxCookiesExceeded = "Too many cookies (%d).";
+inline constexpr const char* TlsClosedInHandshake =
+    "The server %s closed the connection during the secure (TLS) handshake.";
+inline constexpr const char* TlsNotTls = "The server %s does not answer in TLS: it answered as a plain HTTP server.";
+inline constexpr const char* TlsNotTlsAtAll = "The server %s does not answer in TLS.";
+inline constexpr const char* TlsOutdatedProtocol =
+    "The server %s offers only %s, an outdated protocol; TLS 1.2 or 1.3 is needed.";
+inline constexpr const char* TlsHandshakeFailed = "The secure (TLS) connection to %s could not be made: %s (0x%08X).";
+inline constexpr const char* TlsFailed = "The secure (TLS) connection to %s failed: %s (0x%08X).";
+inline constexpr const char* TlsCertificateExpired =
+    "The certificate of %s has expired or is not valid yet (0x%08X).";
+inline constexpr const char* TlsCertificateUntrusted =
+    "The certificate of %s is not issued by a trusted certification authority (0x%08X).";
+inline constexpr const char* TlsCertificateWrongHost =
+    "The certificate of %s is made out for another host name (0x%08X).";
+inline constexpr const char* TlsCertificateRevoked = "The certificate of %s has been revoked (0x%08X).";
+inline constexpr const char* TlsCertificateWrongUsage =
+    "The certificate of %s is not meant for a server (0x%08X).";
+inline constexpr const char* TlsCertificateRejected = "The certificate of %s was rejected: %s (0x%08X).";
+inline constexpr const char* TlsRevocationUnchecked =
+    " (Whether the server's certificate was revoked could not be checked.)";
 } // namespace netmsg

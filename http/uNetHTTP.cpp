@@ -1,6 +1,7 @@
 #include "uNetHTTP.h"
 
 #include "uNetGlobal.h"
+#include "uNetTlsIOHandler.h"
 #include "runtime/uStreams.h"
 #include "runtime/uSysUtils.h"
 
@@ -478,9 +479,23 @@ TNetHTTPConnectionType TNetCustomHTTP::SetHostAndPort()
         type = https ? TNetHTTPConnectionType::ctSSL : TNetHTTPConnectionType::ctNormal;
     }
     IPVersion = FURI.IPVersion();
-    // No TLS handler exists in this program.
-    if (https)
-        throw ENetIOHandlerPropInvalid(netmsg::IOHandlerPropInvalid);
+    auto* tls = dynamic_cast<TNetIOHandlerTls*>(IOHandler());
+    if (https && !tls) {
+        // A handler the caller gave us must be able to do TLS; one we made
+        // ourselves is replaced by one that can.
+        if (IOHandler() && !OwnsIOHandler())
+            throw ENetIOHandlerPropInvalid(netmsg::IOHandlerPropInvalid);
+        tls = new TNetIOHandlerTls(nullptr);
+        SetIOHandler(tls, true);
+        tls->OnStatus = OnStatus;
+    }
+    if (tls) {
+        // Through a proxy TLS starts once the tunnel is open.
+        tls->PassThrough = type != TNetHTTPConnectionType::ctSSL;
+        tls->ServerName = FURI.Host();
+        if (!TryStrToInt(FURI.Port(), tls->ServerPort))
+            tls->ServerPort = 0;
+    }
     return type;
 }
 
@@ -517,9 +532,54 @@ void TNetCustomHTTP::ConnectToHost(TNetHTTPRequest& request, TNetHTTPResponse& r
     if (!net::ContainsText(request.AcceptEncoding, "identity"))
         appendEncoding("identity");
     PrepareConnection();
+    if (request.UseProxy == TNetHTTPConnectionType::ctSSLProxy)
+        OpenTunnel();
     FHTTPProto->BuildAndSendRequest(FURI);
     if ((request.Method == hmPost || request.Method == hmPut) && request.Source)
         IOHandler()->Write(*request.Source, 0, false);
+}
+
+void TNetCustomHTTP::NoteUncheckedRevocation(Exception& e)
+{
+    // Accepting a certificate whose revocation is unknown is a choice the
+    // user should hear about when the download goes wrong afterwards.
+    auto* tls = dynamic_cast<TNetIOHandlerTls*>(IOHandler());
+    if (tls && tls->RevocationUnchecked() && !e.Is<ENetTlsCertificateError>() &&
+        !net::ContainsText(e.Message(), netmsg::TlsRevocationUnchecked))
+        e.SetMessage(e.Message() + netmsg::TlsRevocationUnchecked);
+}
+
+void TNetCustomHTTP::OpenTunnel()
+{
+    auto* tls = dynamic_cast<TNetIOHandlerTls*>(IOHandler());
+    if (!tls || tls->TlsActive())
+        return;
+    const AnsiString target =
+        (FURI.IPVersion() == TNetIPVersion::Net_IPv6 ? "[" + FURI.Host() + "]" : FURI.Host()) + ":" + FURI.Port();
+    TNetIOHandler& io = *IOHandler();
+    io.WriteBufferOpen();
+    try {
+        io.WriteLn("CONNECT " + target + " HTTP/1.1");
+        io.WriteLn("Host: " + target);
+        if (!Request().UserAgent.empty())
+            io.WriteLn("User-Agent: " + Request().UserAgent);
+        io.WriteLn("Proxy-Connection: keep-alive");
+        io.WriteLn("Pragma: no-cache");
+        io.WriteLn();
+        io.WriteBufferClose();
+    } catch (...) {
+        io.WriteBufferCancel();
+        throw;
+    }
+    // The proxy's answer is read as any response: a refusal raises with its
+    // status line and body like any HTTP error.
+    TNetHTTPResponse& response = Response();
+    response.Clear();
+    response.ResponseText = io.ReadLn();
+    FHTTPProto->RetrieveHeaders(MaxHeaderLines);
+    if (response.ResponseCode() / 100 != 2)
+        FHTTPProto->RaiseException({});
+    tls->StartTls();
 }
 
 void TNetCustomHTTP::ReadStatusAndHeaders()
@@ -687,8 +747,9 @@ void TNetCustomHTTP::DoRequest(int method, const AnsiString& url, TStream* sourc
                 break;
             }
         }
-    } catch (const ENetHTTPProtocolException&) {
+    } catch (ENetHTTPProtocolException& e) {
         // The answer was read whole: the connection may still serve.
+        NoteUncheckedRevocation(e);
         FRedirectCount = 0;
         try {
             finish();
@@ -696,8 +757,13 @@ void TNetCustomHTTP::DoRequest(int method, const AnsiString& url, TStream* sourc
             // The first failure is the one to report.
         }
         throw;
-    } catch (...) {
+    } catch (Exception& e) {
         // A time-out or a broken answer leaves the connection in no known state.
+        NoteUncheckedRevocation(e);
+        FRedirectCount = 0;
+        DropConnection(*this);
+        throw;
+    } catch (...) {
         FRedirectCount = 0;
         DropConnection(*this);
         throw;

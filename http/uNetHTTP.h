@@ -79,6 +79,7 @@ public:
     TNetHTTPResponse Response;
 
 private:
+    friend class TNetCustomHTTP;
     // What the "Content-Length" lines of the response say.
     enum class TLengthState { None, Valid, Conflicting, Malformed };
 
@@ -155,6 +156,9 @@ protected:
     TNetHTTPConnectionType SetHostAndPort();
     void ConnectToHost(TNetHTTPRequest& request, TNetHTTPResponse& response);
     void PrepareConnection();
+    // CONNECT through the proxy, then TLS inside the tunnel.
+    void OpenTunnel();
+    void NoteUncheckedRevocation(Exception& e);
     void ReadStatusAndHeaders();
     void ProcessCookies();
     bool DoOnRedirect(AnsiString& location, int& method, int redirectCount);

@@ -13,6 +13,7 @@ public:
     // A handler the connection made itself is freed when replaced.
     void SetIOHandler(TNetIOHandler* handler, bool owned = false);
     TNetIOHandlerSocket* Socket() const { return dynamic_cast<TNetIOHandlerSocket*>(FIOHandler); }
+    bool OwnsIOHandler() const { return FIOHandler && FOwnedIOHandler.get() == FIOHandler; }
 
     // True while the socket is open or unread bytes remain buffered.
     virtual bool Connected();

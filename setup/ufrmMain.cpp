@@ -170,6 +170,7 @@ void TfrmMain::CreateControls()
     InstallDrive = Place(new TDriveCombo(this), "InstallDrive", page, 16, 96, 313, 22);
     InstallDrive->SetTextOffset(4);
     InstallDrive->SetItemHeight(16);
+    Label6->SetFocusControl(InstallDrive);
 
     page = Notebook1->Page(3);
     Label18 = AddHeading(page, "Label18", "Proxy Instellingen");
@@ -184,8 +185,10 @@ void TfrmMain::CreateControls()
     PROXY_USE->SetCaption("Een proxyserver gebruiken");
     Label20 = AddLabel(page, "Label20", 16, 232, "Adres");
     PROXY_SERVER = Place(new TEdit(this), "PROXY_SERVER", page, 56, 232, 321, 21);
+    Label20->SetFocusControl(PROXY_SERVER);
     Label21 = AddLabel(page, "Label21", 16, 256, "Poort");
     PROXY_POORT = Place(new TValidateEdit(this), "PROXY_POORT", page, 56, 256, 49, 21);
+    Label21->SetFocusControl(PROXY_POORT);
     PROXY_POORT->SetCheckChars("01234567890");
     PROXY_POORT->SetDisplayFormat(TDisplayFormat::dfInteger);
 
@@ -219,6 +222,8 @@ void TfrmMain::CreateControls()
     Label12 = AddLabel(page, "Label12", 16, 264, "Locatie voor de gegevens");
     GegevensLocatie = Place(new TDirectoryEdit(this), "GegevensLocatie", page, 16, 288, 377, 21);
     GegevensLocatie->SetText("GegevensLocatie");
+    Label13->SetFocusControl(GegevensType);
+    Label12->SetFocusControl(GegevensLocatie);
     GegevensType->SetTabOrder(3);
     rbSERVER->OnClick = [this](TObject* s) { rbSERVERClick(s); };
     rbWORKSTATION->OnClick = [this](TObject* s) { rbSERVERClick(s); };
@@ -334,6 +339,25 @@ TfrmMain::TBusyState::~TBusyState()
     FForm.FStepRunning = false;
     Screen->SetCursor(TCursor::crDefault);
     FForm.btNEXT->SetEnabled(true);
+    FForm.FocusButtonOnTop();
+}
+
+void TfrmMain::FocusButtonOnTop()
+{
+    if (!Active())
+        return;
+    // Of the two buttons on one spot, the one later in the bar's list is on top.
+    int next = -1, finish = -1;
+    for (int i = 0; i < ButtonBar1->ControlCount(); ++i)
+        if (ButtonBar1->Controls(i) == btNEXT)
+            next = i;
+        else if (ButtonBar1->Controls(i) == btFINISH)
+            finish = i;
+    TButton* top = finish > next ? btFINISH : btNEXT;
+    TButton* covered = top == btNEXT ? btFINISH : btNEXT;
+    TWinControl* focus = FocusedControl();
+    if (!focus || focus == covered || (focus == btCANCEL && !btCANCEL->Visible()))
+        top->SetFocus();
 }
 
 void TfrmMain::KeepAlive()
@@ -363,6 +387,7 @@ void TfrmMain::StepCancelled()
     JumpToAbort();
     btFINISH->BringToFront();
     btCANCEL->Hide();
+    FocusButtonOnTop();
 }
 
 void TfrmMain::StepFailed(const Exception& error)

@@ -202,6 +202,11 @@ private:
     // A pause between download tries that keeps the window alive.
     void PauseAlive(unsigned ms);
 
+    // After a step or a cancel: when the focus is lost (the disabled Next
+    // had it) or lies on a button that is hidden or covered, it goes to the
+    // button on top of Next's spot, so the keyboard can carry on.
+    void FocusButtonOnTop();
+
     // The step state: a step runs (Next must not start another), Cancel
     // was confirmed or the wizard closed during it, a Cancel question is up,
     // messages are being handled from inside the step.

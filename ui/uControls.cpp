@@ -206,8 +206,14 @@ void TControl::SetEnabled(bool enabled)
     if (enabled == FEnabled)
         return;
     FEnabled = enabled;
-    if (auto* self = dynamic_cast<TWinControl*>(this); self && self->HandleAllocated())
+    if (auto* self = dynamic_cast<TWinControl*>(this); self && self->HandleAllocated()) {
+        // A disabled window loses the focus to nobody, and keys then reach no
+        // control at all: give it to the form instead.
+        if (!enabled && self->ContainsFocus())
+            if (TForm* form = GetParentForm(this); form && form->HandleAllocated() && form != self)
+                ::SetFocus(form->WindowHandle());
         EnableWindow(self->WindowHandle(), enabled);
+    }
 }
 
 void TControl::SetText(const AnsiString& text)
@@ -293,6 +299,28 @@ void TControl::SendToBack()
         SetWindowPos(self->WindowHandle(), HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
+void TControl::ChangeScale(int fromDpi, int toDpi)
+{
+    int* const figures[4] = {&FLeft, &FTop, &FWidth, &FHeight};
+    for (int i = 0; i < 4; ++i) {
+        if (!FHasDesign || *figures[i] != FScaledTo[i])
+            FDesign[i] = MulDiv(*figures[i], 96, fromDpi);
+        FScaledTo[i] = MulDiv(FDesign[i], toDpi, 96);
+        *figures[i] = FScaledTo[i];
+    }
+    FHasDesign = true;
+    BoundsChanged();
+    // The font follows the screen without ceasing to be the parent's.
+    FChangingFont = true;
+    try {
+        FFont->SetPixelsPerInch(toDpi);
+    } catch (...) {
+        FChangingFont = false;
+        throw;
+    }
+    FChangingFont = false;
+}
+
 void TControl::Click()
 {
     if (OnClick)
@@ -313,6 +341,8 @@ TWinControl::TWinControl(TComponent* owner) : TControl(owner) {}
 
 TWinControl::~TWinControl()
 {
+    LinkLabel(FNameLabel, nullptr);
+    LinkLabel(this, nullptr);
     DestroyHandle();
     // Child controls go with their parent, whoever owns them.
     while (!FControls.empty())
@@ -322,6 +352,35 @@ TWinControl::~TWinControl()
 }
 
 TWinControl* TWinControl::FromHandle(TWindowHandle window) { return Find(window); }
+
+void TWinControl::LinkLabel(TWinControl* label, TWinControl* control)
+{
+    if (label && label->FLabelFor)
+        label->FLabelFor->FNameLabel = nullptr;
+    if (control && control->FNameLabel)
+        control->FNameLabel->FLabelFor = nullptr;
+    if (label)
+        label->FLabelFor = control;
+    if (control)
+        control->FNameLabel = label;
+}
+
+AnsiString TWinControl::AccessibleName() const
+{
+    if (!FNameLabel)
+        return AnsiString();
+    // "&&" stands for one ampersand; a single one only marks the shortcut.
+    const AnsiString text = FNameLabel->Caption();
+    AnsiString name;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '&' && i + 1 < text.size())
+            ++i;
+        else if (text[i] == '&')
+            continue;
+        name += text[i];
+    }
+    return name;
+}
 
 bool TWinControl::ContainsControl(const TControl* control) const
 {
@@ -593,6 +652,14 @@ TMessageResult TWinControl::WndProc(unsigned msg, std::uintptr_t wParam, std::in
         if (OnExit)
             OnExit(this);
         break;
+    case WM_GETOBJECT:
+        // Screen readers ask for the client object; its name is the label's.
+        if (FNameLabel && static_cast<LONG>(static_cast<DWORD>(lParam)) == OBJID_CLIENT) {
+            const WideString name = AnsiToWide(AccessibleName());
+            if (LRESULT r = AnswerAccessibleObject(FHandle, wParam, std::wstring(name.begin(), name.end())))
+                return r;
+        }
+        break;
     case WM_NCDESTROY: {
         TMessageResult r = DefaultHandler(msg, wParam, lParam);
         Detach(FHandle);
@@ -687,6 +754,26 @@ void TWinControl::ResizeChildren(int oldWidth, int oldHeight)
         }
         c->SetBounds(l, t, cw, ch);
     }
+}
+
+void TWinControl::ChangeScale(int fromDpi, int toDpi)
+{
+    TControl::ChangeScale(fromDpi, toDpi);
+    ChangeChildrenScale(fromDpi, toDpi);
+}
+
+void TWinControl::ChangeChildrenScale(int fromDpi, int toDpi)
+{
+    for (TControl* c : std::vector<TControl*>(FControls))
+        c->ChangeScale(fromDpi, toDpi);
+}
+
+void TWinControl::AlignAll()
+{
+    AlignControls();
+    for (TControl* c : std::vector<TControl*>(FControls))
+        if (auto* win = dynamic_cast<TWinControl*>(c))
+            win->AlignAll();
 }
 
 void TWinControl::AlignControls()
@@ -789,10 +876,21 @@ void TWinControl::SelectNext(TWinControl* current, bool forward)
 {
     std::vector<TWinControl*> list;
     GetTabOrderList(list);
-    list.erase(std::remove_if(list.begin(), list.end(), [](TWinControl* c) { return !c->CanFocus(); }), list.end());
+    // The current control keeps its place in the cycle even when Tab would
+    // pass it by (a radio button focused without being checked); Tab leaves
+    // its group rather than moving inside it.
+    const TWinControl* group = current ? current->TabGroup() : nullptr;
+    list.erase(std::remove_if(list.begin(), list.end(),
+                   [current, group](TWinControl* c) {
+                       return c != current &&
+                           (!c->CanFocus() || c->SkippedByTab() || (group && c->TabGroup() == group));
+                   }),
+        list.end());
+    auto it = std::find(list.begin(), list.end(), current);
+    if (it != list.end() && list.size() == 1)
+        return;
     if (list.empty())
         return;
-    auto it = std::find(list.begin(), list.end(), current);
     size_t index;
     if (it == list.end())
         index = forward ? 0 : list.size() - 1;
@@ -808,7 +906,7 @@ bool TWinControl::SelectFirst()
     std::vector<TWinControl*> list;
     GetTabOrderList(list);
     for (TWinControl* c : list)
-        if (c->CanFocus()) {
+        if (c->CanFocus() && !c->SkippedByTab()) {
             c->SetFocus();
             return true;
         }

@@ -121,6 +121,10 @@ protected:
     void ParentFontChanged();
     void ParentColorChanged();
     void RequestAlign();
+    // A new screen DPI: position, size and font go from `fromDpi` to
+    // `toDpi`. Figures nobody changed since the last scaling come from their
+    // 96-DPI values, so scaling there and back loses nothing to rounding.
+    virtual void ChangeScale(int fromDpi, int toDpi);
 
     AnsiString FText;
     int FLeft = 0, FTop = 0, FWidth = 0, FHeight = 0;
@@ -138,6 +142,10 @@ private:
     bool FChangingFont = false;
     TColor FColor = clBtnFace;
     bool FParentColor = true;
+    // Left, top, width, height at 96 DPI, and what they gave at the last scaling.
+    int FDesign[4] = {};
+    int FScaledTo[4] = {};
+    bool FHasDesign = false;
 };
 
 // A control with a window. Standard window classes (BUTTON, EDIT, ...) are
@@ -186,6 +194,10 @@ public:
     // The area children are laid out in, in this control's own pixels.
     virtual void GetClientSize(int& width, int& height) const;
     void AlignControls();
+    // AlignControls here and in every container below.
+    void AlignAll();
+    // The DPI this control's figures are at (its font's).
+    int CurrentDpi() const { return Font()->PixelsPerInch(); }
 
     TKeyEvent OnKeyDown;
     TKeyPressEvent OnKeyPress;
@@ -200,6 +212,19 @@ public:
     virtual void KeyDown(unsigned short& key, TShiftState shift);
     // True when the control itself wants Tab, Enter or Escape (an open list).
     virtual bool WantsDialogKey(unsigned short key);
+    // True when Tab passes this control by: a radio button that is not its
+    // group's stop (the group is one stop, arrows move inside it).
+    virtual bool SkippedByTab() const { return false; }
+    // Controls Tab treats as one stop share a group (radio buttons: their
+    // parent); null for a control that stands alone.
+    virtual const TWinControl* TabGroup() const { return nullptr; }
+
+    // The label that names this control; screen readers announce its text.
+    TWinControl* NameLabel() const { return FNameLabel; }
+    // The control a label names, or null.
+    TWinControl* LabelFor() const { return FLabelFor; }
+    // The accessible name: the naming label's text without its shortcut mark.
+    AnsiString AccessibleName() const;
 
 protected:
     friend class TControl;
@@ -228,8 +253,13 @@ protected:
     void FontChanged() override;
     void ColorChanged() override;
     void BoundsChanged() override;
+    void ChangeScale(int fromDpi, int toDpi) override;
+    void ChangeChildrenScale(int fromDpi, int toDpi);
 
     void* BackgroundBrush();
+
+    // Ties a label to the control it names (either may be null), both ways.
+    static void LinkLabel(TWinControl* label, TWinControl* control);
 
     TWindowHandle FHandle = nullptr;
     // Controls that never take the focus (labels, pictures) keep out of the
@@ -247,6 +277,8 @@ private:
 
     std::vector<TControl*> FControls;
     std::vector<TWinControl*> FTabList;
+    TWinControl* FNameLabel = nullptr;
+    TWinControl* FLabelFor = nullptr;
     bool FTabStop = false;
     void* FDefWndProc = nullptr; // the standard class's own procedure, when subclassed
     TGdiObject FBrush;

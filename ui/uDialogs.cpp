@@ -14,7 +14,8 @@ using namespace ui_detail;
 namespace {
 TModalResponder GResponder;
 
-// The dialog's icon: a STATIC showing one of the system icons.
+// The dialog's icon: a STATIC showing one of the system icons, loaded at the
+// size the dialog gives it (32 pixels at 96 DPI, more on finer screens).
 class TMessageIcon : public TWinControl {
     RT_CLASS(TMessageIcon, TWinControl)
 public:
@@ -24,22 +25,47 @@ public:
         FWidth = 32;
         FHeight = 32;
     }
+    ~TMessageIcon() override
+    {
+        DestroyHandle();
+        FreeImage();
+    }
 
 protected:
     void CreateParams(TCreateParams& p) override
     {
         TWinControl::CreateParams(p);
         p.WinClassName = "STATIC";
-        p.Style |= SS_ICON;
+        p.Style |= SS_ICON | SS_CENTERIMAGE;
     }
-    void InitializeWnd() override
+    void InitializeWnd() override { ShowImage(); }
+    void BoundsChanged() override
     {
-        SendMessageA(FHandle, STM_SETICON, reinterpret_cast<WPARAM>(LoadIconA(nullptr, FIcon)), 0);
-        SetWindowPos(FHandle, nullptr, FLeft, FTop, 32, 32, SWP_NOZORDER | SWP_NOACTIVATE);
+        TWinControl::BoundsChanged();
+        if (FHandle && FImageSize != FWidth)
+            ShowImage();
     }
 
 private:
+    void ShowImage()
+    {
+        HICON image = static_cast<HICON>(LoadImageA(nullptr, FIcon, IMAGE_ICON, FWidth, FHeight, LR_DEFAULTCOLOR));
+        SendMessageA(FHandle, STM_SETICON, reinterpret_cast<WPARAM>(image ? image : LoadIconA(nullptr, FIcon)), 0);
+        FreeImage();
+        FImage = image;
+        FImageSize = FWidth;
+        SetWindowPos(FHandle, nullptr, FLeft, FTop, FWidth, FHeight, SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    void FreeImage()
+    {
+        if (FImage)
+            DestroyIcon(FImage);
+        FImage = nullptr;
+    }
+
     LPCSTR FIcon;
+    HICON FImage = nullptr; // owned; the shared system icon when null
+    int FImageSize = 0;
 };
 } // namespace
 
@@ -57,38 +83,71 @@ std::optional<int> AskModalResponder(TModalRequest& request)
     return GResponder(request);
 }
 
-std::unique_ptr<TForm> CreateMessageDialog(const AnsiString& message, TMsgDlgType type, TMsgDlgButtons buttons)
-{
-    auto form = std::make_unique<TForm>(nullptr);
-    form->SetBorderStyle(TFormBorderStyle::bsDialog);
-    form->SetPosition(TPosition::poScreenCenter);
+namespace {
+// The message dialog lays itself out from its text, at whatever DPI it shows.
+class TMessageForm : public TForm {
+    RT_CLASS(TMessageForm, TForm)
+public:
+    TMessageForm(const AnsiString& message, bool withIcon) : TForm(nullptr), FMessage(message), FWithIcon(withIcon) {}
 
-    LPCSTR icon = nullptr;
-    switch (type) {
-    case TMsgDlgType::mtWarning:
-        form->SetCaption(LoadResString(rs::SMsgDlgWarning));
-        icon = IDI_WARNING;
-        break;
-    case TMsgDlgType::mtError:
-        form->SetCaption(LoadResString(rs::SMsgDlgError));
-        icon = IDI_ERROR;
-        break;
-    case TMsgDlgType::mtInformation:
-        form->SetCaption(LoadResString(rs::SMsgDlgInformation));
-        icon = IDI_INFORMATION;
-        break;
-    case TMsgDlgType::mtConfirmation:
-        form->SetCaption(LoadResString(rs::SMsgDlgConfirm));
-        icon = IDI_QUESTION;
-        break;
-    case TMsgDlgType::mtCustom:
-        break;
+    void Layout()
+    {
+        const int dpi = PixelsPerInch();
+        const auto px = [dpi](int v) { return Scaled(v, dpi); };
+        const int margin = px(8), spacing = px(10), buttonW = px(75), buttonH = px(25), buttonGap = px(6),
+                  iconSize = px(32);
+        // Wrap at half the screen, as wide messages are hard to read.
+        SIZE text = MeasureText(FMessage, *Font(), Screen->Width() / 2, DT_NOPREFIX);
+        const int textLeft = margin + (FWithIcon ? iconSize + spacing : 0);
+        const int count = static_cast<int>(FButtons.size());
+        const int rowWidth = count * buttonW + std::max(0, count - 1) * buttonGap;
+        const int bodyH = std::max(FWithIcon ? iconSize : 0, static_cast<int>(text.cy));
+        SetClientWidth(std::max(textLeft + static_cast<int>(text.cx) + margin, rowWidth + 2 * margin));
+        SetClientHeight(margin + bodyH + spacing + buttonH + margin);
+        if (FIcon)
+            FIcon->SetBounds(margin, margin, iconSize, iconSize);
+        if (FLabel)
+            FLabel->SetBounds(textLeft, margin, text.cx, text.cy);
+        int x = (ClientWidth() - rowWidth) / 2;
+        for (TButton* button : FButtons) {
+            button->SetBounds(x, margin + bodyH + spacing, buttonW, buttonH);
+            x += buttonW + buttonGap;
+        }
     }
 
-    constexpr int margin = 8, spacing = 10, buttonW = 75, buttonH = 25, buttonGap = 6, iconSize = 32;
-    // Wrap at half the screen, as wide messages are hard to read.
-    SIZE text = MeasureText(message, *form->Font(), Screen->Width() / 2, DT_NOPREFIX);
-    const int textLeft = margin + (icon ? iconSize + spacing : 0);
+    TWinControl* FIcon = nullptr;
+    TLabel* FLabel = nullptr;
+    std::vector<TButton*> FButtons;
+
+protected:
+    void DpiChanged() override { Layout(); }
+
+private:
+    AnsiString FMessage;
+    bool FWithIcon;
+};
+} // namespace
+
+std::unique_ptr<TForm> CreateMessageDialog(const AnsiString& message, TMsgDlgType type, TMsgDlgButtons buttons)
+{
+    LPCSTR icon = nullptr;
+    switch (type) {
+    case TMsgDlgType::mtWarning: icon = IDI_WARNING; break;
+    case TMsgDlgType::mtError: icon = IDI_ERROR; break;
+    case TMsgDlgType::mtInformation: icon = IDI_INFORMATION; break;
+    case TMsgDlgType::mtConfirmation: icon = IDI_QUESTION; break;
+    case TMsgDlgType::mtCustom: break;
+    }
+    auto form = std::make_unique<TMessageForm>(message, icon != nullptr);
+    form->SetBorderStyle(TFormBorderStyle::bsDialog);
+    form->SetPosition(TPosition::poScreenCenter);
+    switch (type) {
+    case TMsgDlgType::mtWarning: form->SetCaption(LoadResString(rs::SMsgDlgWarning)); break;
+    case TMsgDlgType::mtError: form->SetCaption(LoadResString(rs::SMsgDlgError)); break;
+    case TMsgDlgType::mtInformation: form->SetCaption(LoadResString(rs::SMsgDlgInformation)); break;
+    case TMsgDlgType::mtConfirmation: form->SetCaption(LoadResString(rs::SMsgDlgConfirm)); break;
+    case TMsgDlgType::mtCustom: break;
+    }
 
     struct TButtonKind {
         TMsgDlgBtn Kind;
@@ -98,32 +157,23 @@ std::unique_ptr<TForm> CreateMessageDialog(const AnsiString& message, TMsgDlgTyp
     };
     static const TButtonKind kinds[] = {{mbYes, rs::SMsgDlgYes, "Yes", mrYes}, {mbNo, rs::SMsgDlgNo, "No", mrNo},
         {mbOK, rs::SMsgDlgOK, "OK", mrOk}, {mbCancel, rs::SMsgDlgCancel, "Cancel", mrCancel}};
-    int count = 0;
-    for (const auto& k : kinds)
-        if (buttons & k.Kind)
-            ++count;
-    const int rowWidth = count * buttonW + std::max(0, count - 1) * buttonGap;
-    const int bodyH = std::max(icon ? iconSize : 0, static_cast<int>(text.cy));
-    form->SetClientWidth(std::max(textLeft + static_cast<int>(text.cx) + margin, rowWidth + 2 * margin));
-    form->SetClientHeight(margin + bodyH + spacing + buttonH + margin);
 
     if (icon) {
         auto* image = new TMessageIcon(form.get(), icon);
         image->SetName("Image");
-        image->SetBounds(margin, margin, iconSize, iconSize);
         image->SetParent(form.get());
+        form->FIcon = image;
     }
     auto* label = new TLabel(form.get());
     label->SetName("Message");
     label->SetShowAccelChar(false);
     label->SetWordWrap(true);
     label->SetAutoSize(false);
-    label->SetBounds(textLeft, margin, text.cx, text.cy);
-    label->SetCaption(message);
     label->SetParent(form.get());
+    label->SetCaption(message);
+    form->FLabel = label;
 
     const unsigned cancelKind = (buttons & mbCancel) ? mbCancel : (buttons & mbNo) ? mbNo : mbOK;
-    int x = (form->ClientWidth() - rowWidth) / 2;
     bool first = true;
     for (const auto& k : kinds) {
         if (!(buttons & k.Kind))
@@ -132,7 +182,6 @@ std::unique_ptr<TForm> CreateMessageDialog(const AnsiString& message, TMsgDlgTyp
         button->SetName(k.Name);
         button->SetCaption(LoadResString(k.Caption));
         button->SetModalResult(k.Result);
-        button->SetBounds(x, margin + bodyH + spacing, buttonW, buttonH);
         button->SetParent(form.get());
         if (first) {
             button->SetDefault(true);
@@ -141,8 +190,9 @@ std::unique_ptr<TForm> CreateMessageDialog(const AnsiString& message, TMsgDlgTyp
         }
         if (k.Kind == cancelKind)
             button->SetCancel(true);
-        x += buttonW + buttonGap;
+        form->FButtons.push_back(button);
     }
+    form->Layout();
     return form;
 }
 

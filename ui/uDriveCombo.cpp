@@ -114,11 +114,13 @@ bool TDriveCombo::DrawItem(void* data)
     FillRect(dc, &r, GetSysColorBrush(selected ? COLOR_HIGHLIGHT : COLOR_WINDOW));
     const int index = static_cast<int>(dis->itemID);
     if (index >= 0 && index < FItems->Count()) {
-        int x = r.left + 2;
+        // The small icon and the gap after it grow with the screen's DPI.
+        const int dpi = CurrentDpi(), icon = Scaled(16, dpi);
+        int x = r.left + Scaled(2, dpi);
         if (index < static_cast<int>(FIcons.size()) && FIcons[static_cast<size_t>(index)])
-            DrawIconEx(dc, x, r.top + (r.bottom - r.top - 16) / 2, static_cast<HICON>(FIcons[static_cast<size_t>(index)]),
-                16, 16, 0, nullptr, DI_NORMAL);
-        x += 16 + FTextOffset;
+            DrawIconEx(dc, x, r.top + (r.bottom - r.top - icon) / 2,
+                static_cast<HICON>(FIcons[static_cast<size_t>(index)]), icon, icon, 0, nullptr, DI_NORMAL);
+        x += icon + Scaled(FTextOffset, dpi);
         SetBkMode(dc, TRANSPARENT);
         SetTextColor(dc, GetSysColor(selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));
         const AnsiString text = FItems->Get(index);

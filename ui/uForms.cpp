@@ -40,10 +40,10 @@ TForm::~TForm()
 }
 
 namespace {
-void FrameSize(const TCreateParams& p, int clientW, int clientH, int& w, int& h)
+void FrameSize(const TCreateParams& p, int clientW, int clientH, int dpi, int& w, int& h)
 {
     RECT r{0, 0, clientW, clientH};
-    AdjustWindowRectEx(&r, p.Style, FALSE, p.ExStyle);
+    AdjustRectForDpi(r, p.Style, p.ExStyle, dpi);
     w = r.right - r.left;
     h = r.bottom - r.top;
 }
@@ -95,7 +95,7 @@ void TForm::CreateParams(TCreateParams& p)
         p.Style |= WS_DISABLED;
     p.X = FLeft;
     p.Y = FTop;
-    FrameSize(p, FClientWidth, FClientHeight, p.Width, p.Height);
+    FrameSize(p, FClientWidth, FClientHeight, FPixelsPerInch, p.Width, p.Height);
     p.Caption = FText;
     // A secondary form stays above the form that was active when it came.
     if (Application->MainForm() != this)
@@ -103,7 +103,47 @@ void TForm::CreateParams(TCreateParams& p)
             p.WndParent = active->WindowHandle();
 }
 
-void TForm::InitializeWnd()
+void TForm::CreateWnd()
+{
+    // Laid out for the screen before any window exists, so nothing is made
+    // twice; the window then says where it really is.
+    ScaleForDpi(SystemDpi());
+    TWinControl::CreateWnd();
+}
+
+void TForm::ChangeScale(int fromDpi, int toDpi)
+{
+    // The form keeps its place on the screen: only what lies inside scales.
+    int* const figures[2] = {&FClientWidth, &FClientHeight};
+    for (int i = 0; i < 2; ++i) {
+        if (!FHasDesignClient || *figures[i] != FScaledClient[i])
+            FDesignClient[i] = MulDiv(*figures[i], 96, fromDpi);
+        FScaledClient[i] = MulDiv(FDesignClient[i], toDpi, 96);
+        *figures[i] = FScaledClient[i];
+    }
+    FHasDesignClient = true;
+    Font()->SetPixelsPerInch(toDpi);
+    ChangeChildrenScale(fromDpi, toDpi);
+}
+
+void TForm::ScaleForDpi(int dpi)
+{
+    if (dpi <= 0 || dpi == FPixelsPerInch)
+        return;
+    const int from = FPixelsPerInch;
+    FPixelsPerInch = dpi;
+    ChangeScale(from, dpi);
+    TCreateParams p;
+    CreateParams(p);
+    FWidth = p.Width;
+    FHeight = p.Height;
+    AlignAll();
+    DpiChanged();
+    if (FHandle)
+        FitWindowToClient(false);
+}
+
+void TForm::FitWindowToClient(bool centre)
 {
     // The frame Wine or Windows draws may differ from the computed one: make
     // the client area exactly the designed size.
@@ -112,13 +152,26 @@ void TForm::InitializeWnd()
     GetWindowRect(FHandle, &window);
     int w = (window.right - window.left) + FClientWidth - client.right;
     int h = (window.bottom - window.top) + FClientHeight - client.bottom;
-    if (FPosition == TPosition::poScreenCenter) {
+    FLeft = window.left;
+    FTop = window.top;
+    if (centre) {
         FLeft = (GetSystemMetrics(SM_CXSCREEN) - w) / 2;
         FTop = (GetSystemMetrics(SM_CYSCREEN) - h) / 2;
     }
     FWidth = w;
     FHeight = h;
     SetWindowPos(FHandle, nullptr, FLeft, FTop, w, h, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void TForm::InitializeWnd()
+{
+    // A window that opened on a screen of another DPI than the system's.
+    if (const int dpi = WindowDpi(FHandle); dpi != FPixelsPerInch)
+        ScaleForDpi(dpi);
+    FitWindowToClient(FPosition == TPosition::poScreenCenter);
+    // The focus and the shortcut letters always show, whether the user
+    // started with the mouse or the keyboard.
+    SendMessageA(FHandle, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS | UISF_HIDEACCEL), 0);
 }
 
 void TForm::Paint(void* dc) {}
@@ -128,6 +181,14 @@ void TForm::SetActiveControl(TWinControl* control)
     FActiveControl = control;
     if (control && HandleAllocated() && FVisible && control->CanFocus())
         control->SetFocus();
+}
+
+bool TForm::Active() const { return FHandle && GetActiveWindow() == FHandle; }
+
+TWinControl* TForm::FocusedControl() const
+{
+    TWinControl* focus = FromHandle(GetFocus());
+    return focus && focus != this && ContainsControl(focus) ? focus : nullptr;
 }
 
 void TForm::ControlRemoved(TControl* control)
@@ -240,9 +301,105 @@ TButton* TForm::FindButton(bool wantDefault) const
     return nullptr;
 }
 
+namespace {
+// Lower case as the user's locale has it (CharLowerA on one character).
+char LowerChar(char c)
+{
+    const auto code = static_cast<UINT_PTR>(static_cast<unsigned char>(c));
+    return static_cast<char>(reinterpret_cast<UINT_PTR>(CharLowerA(reinterpret_cast<LPSTR>(code))));
+}
+
+// The character a caption marks with "&" as its shortcut, lower-cased; 0 when
+// none ("&&" is an ampersand shown as such).
+char ShortcutOf(const AnsiString& caption)
+{
+    for (size_t i = 0; i + 1 < caption.size(); ++i)
+        if (caption[i] == '&') {
+            if (caption[i + 1] != '&')
+                return LowerChar(caption[i + 1]);
+            ++i;
+        }
+    return 0;
+}
+
+bool ShownAndEnabled(const TWinControl* c)
+{
+    return c->HandleAllocated() && IsWindowVisible(c->WindowHandle()) && IsWindowEnabled(c->WindowHandle());
+}
+
+// Arrow keys inside a radio group: the previous or next button that can take
+// the focus, round the group, gets it and is checked.
+bool MoveInRadioGroup(TRadioButton* from, bool forward)
+{
+    std::vector<TRadioButton*> group = from->Group();
+    auto it = std::find(group.begin(), group.end(), from);
+    if (it == group.end())
+        return false;
+    const size_t n = group.size(), pos = static_cast<size_t>(it - group.begin());
+    for (size_t step = 1; step < n; ++step) {
+        TRadioButton* next = group[(forward ? pos + step : pos + n - step) % n];
+        if (next->CanFocus()) {
+            next->SetFocus();
+            next->SetChecked(true);
+            return true;
+        }
+    }
+    return true; // alone in its group: the key is spent all the same
+}
+} // namespace
+
+bool TForm::DialogChar(char key)
+{
+    const char wanted = LowerChar(key);
+    if (!wanted)
+        return false;
+    std::vector<TWinControl*> queue{this};
+    for (size_t i = 0; i < queue.size(); ++i)
+        for (int k = 0; k < queue[i]->ControlCount(); ++k) {
+            auto* c = dynamic_cast<TWinControl*>(queue[i]->Controls(k));
+            if (!c)
+                continue;
+            queue.push_back(c);
+            if (!ShownAndEnabled(c))
+                continue;
+            auto* label = dynamic_cast<TLabel*>(c);
+            if ((label && !label->ShowAccelChar()) || ShortcutOf(c->Caption()) != wanted)
+                continue;
+            if (label) {
+                if (TWinControl* target = label->FocusControl(); target && target->CanFocus()) {
+                    target->SetFocus();
+                    return true;
+                }
+                continue;
+            }
+            if (auto* radio = dynamic_cast<TRadioButton*>(c)) {
+                radio->SetFocus();
+                radio->SetChecked(true);
+                return true;
+            }
+            if (auto* check = dynamic_cast<TCheckBox*>(c)) {
+                check->SetFocus();
+                check->Toggle();
+                return true;
+            }
+            if (dynamic_cast<TButton*>(c)) {
+                c->Click();
+                return true;
+            }
+        }
+    return false;
+}
+
 bool TForm::DialogKey(unsigned short key, TShiftState shift)
 {
     switch (key) {
+    case VK_LEFT:
+    case VK_UP:
+    case VK_RIGHT:
+    case VK_DOWN:
+        if (auto* radio = dynamic_cast<TRadioButton*>(FromHandle(GetFocus())); radio && ContainsControl(radio))
+            return MoveInRadioGroup(radio, key == VK_RIGHT || key == VK_DOWN);
+        return false;
     case vkTab:
         SelectNext(FActiveControl, (shift & ssShift) == 0);
         return true;
@@ -272,6 +429,27 @@ TMessageResult TForm::WndProc(unsigned msg, std::uintptr_t wParam, std::intptr_t
     case WM_CLOSE:
         Close();
         return 0;
+    case WM_DPICHANGED: {
+        // Moved to a screen of another DPI: laid out anew from the designed
+        // figures, in the rectangle the system suggests.
+        ScaleForDpi(HIWORD(wParam));
+        if (const auto* r = reinterpret_cast<const RECT*>(lParam))
+            SetWindowPos(FHandle, nullptr, r->left, r->top, r->right - r->left, r->bottom - r->top,
+                SWP_NOZORDER | SWP_NOACTIVATE);
+        FitWindowToClient(false);
+        RedrawWindow(FHandle, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+        return 0;
+    }
+    case WM_CHANGEUISTATE:
+    case WM_UPDATEUISTATE:
+        // Nothing may hide the focus or the shortcut letters again.
+        if (LOWORD(wParam) == UIS_SET) {
+            const WORD flags = HIWORD(wParam) & ~(UISF_HIDEFOCUS | UISF_HIDEACCEL);
+            if (!flags)
+                return 0;
+            wParam = MAKEWPARAM(UIS_SET, flags);
+        }
+        break;
     case WM_ACTIVATE: {
         TMessageResult r = DefaultHandler(msg, wParam, lParam);
         if (LOWORD(wParam) != WA_INACTIVE) {
@@ -363,6 +541,38 @@ bool TApplication::ProcessMessage()
                     if (handled)
                         return true;
                 }
+        }
+    }
+    if (msg.message == WM_KEYDOWN &&
+        (msg.wParam == VK_LEFT || msg.wParam == VK_UP || msg.wParam == VK_RIGHT || msg.wParam == VK_DOWN))
+        // Arrow keys move inside a radio group, as in any dialog.
+        if (auto* radio = dynamic_cast<TRadioButton*>(TWinControl::FromHandle(msg.hwnd)))
+            if (TForm* form = GetParentForm(radio)) {
+                bool handled = false;
+                try {
+                    handled = form->DialogKey(static_cast<unsigned short>(msg.wParam), 0);
+                } catch (const std::exception& e) {
+                    HandleException(form, e);
+                    handled = true;
+                }
+                if (handled)
+                    return true;
+            }
+    if (msg.message == WM_SYSCHAR) {
+        // Alt + a caption's marked letter; the window would only beep at it.
+        TWinControl* control = nullptr;
+        for (HWND h = msg.hwnd; h && !control; h = GetParent(h))
+            control = TWinControl::FromHandle(h);
+        if (TForm* form = control ? GetParentForm(control) : nullptr) {
+            bool handled = false;
+            try {
+                handled = form->DialogChar(static_cast<char>(msg.wParam));
+            } catch (const std::exception& e) {
+                HandleException(form, e);
+                handled = true;
+            }
+            if (handled)
+                return true;
         }
     }
     TranslateMessage(&msg);

@@ -52,20 +52,42 @@ public:
     void SetModalResult(TModalResult result) { FModalResult = result; }
 
     TWinControl* ActiveControl() const { return FActiveControl; }
+    // Whether this is the active window of its thread.
+    bool Active() const;
+    // The control of this form that has the focus; null when none has (the
+    // form itself may).
+    TWinControl* FocusedControl() const;
     void SetActiveControl(TWinControl* control);
 
-    // Enter, Escape and Tab on a control of this form; true when handled.
+    // Enter, Escape, Tab and (on a radio button) the arrow keys on a control
+    // of this form; true when handled.
     virtual bool DialogKey(unsigned short key, TShiftState shift);
+    // Alt + a character: the shown, enabled control whose caption marks that
+    // character with "&" is clicked (a button, check box or radio button) or,
+    // for a label, the control it names is focused. True when one was found.
+    virtual bool DialogChar(char key);
 
     TNotifyEvent OnCreate;
     TCloseEvent OnClose;
+
+    // The DPI the form is laid out for: 96 as designed, the screen's once
+    // its window exists. Every position, size and font is the designed
+    // 96-DPI figure scaled to it.
+    int PixelsPerInch() const { return FPixelsPerInch; }
+    // Lays the form out for `dpi` (its window, when there is one, keeps
+    // its place; WM_DPICHANGED moves it to where the system suggests).
+    void ScaleForDpi(int dpi);
 
     TMessageResult WndProc(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) override;
 
 protected:
     void CreateParams(TCreateParams& params) override;
+    void CreateWnd() override;
     void InitializeWnd() override;
     void Paint(void* dc) override;
+    void ChangeScale(int fromDpi, int toDpi) override;
+    // After every new DPI: for forms that lay themselves out from their contents.
+    virtual void DpiChanged() {}
 
 public:
     void SetVisible(bool visible) override;
@@ -78,8 +100,14 @@ private:
     void Centre();
     // The window's outer size follows the client size; children follow it.
     void SetClientSize(int width, int height);
+    // Sizes the window so that its client area is exactly the designed one.
+    void FitWindowToClient(bool centre);
 
     int FClientWidth = 0, FClientHeight = 0;
+    int FPixelsPerInch = 96;
+    // The client size at 96 DPI, and what it gave at the last scaling.
+    int FDesignClient[2] = {}, FScaledClient[2] = {};
+    bool FHasDesignClient = false;
     TFormBorderStyle FBorderStyle = TFormBorderStyle::bsSizeable;
     TPosition FPosition = TPosition::poDesigned;
     TModalResult FModalResult = mrNone;

@@ -69,10 +69,18 @@ void TFont::SetColor(TColor color)
     }
 }
 
+void TFont::SetPixelsPerInch(int dpi)
+{
+    if (dpi > 0 && dpi != FPixelsPerInch) {
+        FPixelsPerInch = dpi;
+        Changed();
+    }
+}
+
 bool TFont::SameAs(const TFont& o) const
 {
     return FName == o.FName && FHeight == o.FHeight && FStyle == o.FStyle && FCharset == o.FCharset &&
-        FColor == o.FColor;
+        FColor == o.FColor && FPixelsPerInch == o.FPixelsPerInch;
 }
 
 void TFont::Assign(const TPersistent& source)
@@ -89,6 +97,7 @@ void TFont::Assign(const TPersistent& source)
     FStyle = font->FStyle;
     FCharset = font->FCharset;
     FColor = font->FColor;
+    FPixelsPerInch = font->FPixelsPerInch;
     Changed();
 }
 
@@ -96,7 +105,7 @@ void* TFont::Handle() const
 {
     if (!FHandle.Get()) {
         const bool bold = FStyle & FontStyle(TFontStyle::fsBold);
-        FHandle.Reset(CreateFontA(FHeight, 0, 0, 0, bold ? FW_BOLD : FW_NORMAL,
+        FHandle.Reset(CreateFontA(MulDiv(FHeight, FPixelsPerInch, 96), 0, 0, 0, bold ? FW_BOLD : FW_NORMAL,
             (FStyle & FontStyle(TFontStyle::fsItalic)) != 0, (FStyle & FontStyle(TFontStyle::fsUnderline)) != 0,
             (FStyle & FontStyle(TFontStyle::fsStrikeOut)) != 0, FCharset, OUT_DEFAULT_PRECIS,
             CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, FName.c_str()));

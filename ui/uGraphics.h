@@ -77,6 +77,10 @@ public:
     void SetCharset(unsigned char charset);
     TColor Color() const { return FColor; }
     void SetColor(TColor color);
+    // The screen the GDI font is made for: Height is a figure at 96 pixels
+    // per inch, the font drawn is MulDiv(Height, PixelsPerInch, 96) high.
+    int PixelsPerInch() const { return FPixelsPerInch; }
+    void SetPixelsPerInch(int dpi);
 
     void Assign(const TPersistent& source) override;
     bool SameAs(const TFont& other) const;
@@ -95,5 +99,6 @@ private:
     TFontStyles FStyle = 0;
     unsigned char FCharset = DEFAULT_CHARSET_;
     TColor FColor = clWindowText;
+    int FPixelsPerInch = 96;
     mutable TGdiObject FHandle;
 };

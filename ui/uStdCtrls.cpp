@@ -2,6 +2,8 @@
 
 #include "uStdCtrls.h"
 
+#include <algorithm>
+
 using namespace ui_detail;
 
 // --- TLabel ---------------------------------------------------------------------
@@ -51,6 +53,14 @@ void TLabel::TextChanged()
 void TLabel::FontChanged()
 {
     TWinControl::FontChanged();
+    AdjustSize();
+}
+
+void TLabel::ChangeScale(int fromDpi, int toDpi)
+{
+    TWinControl::ChangeScale(fromDpi, toDpi);
+    // A label that sizes itself holds its text in the new font, whatever
+    // the scaled figures say.
     AdjustSize();
 }
 
@@ -132,6 +142,34 @@ void TRadioButton::CreateParams(TCreateParams& p)
     TButtonControl::CreateParams(p);
     p.WinClassName = "BUTTON";
     p.Style |= BS_RADIOBUTTON;
+    // Marks where the group starts, for tools that read the styles.
+    const std::vector<TRadioButton*> group = Group();
+    if (!group.empty() && group.front() == this)
+        p.Style |= WS_GROUP;
+}
+
+std::vector<TRadioButton*> TRadioButton::Group() const
+{
+    std::vector<TRadioButton*> group;
+    if (!Parent())
+        return group;
+    for (int i = 0; i < Parent()->ControlCount(); ++i)
+        if (auto* radio = dynamic_cast<TRadioButton*>(Parent()->Controls(i)))
+            group.push_back(radio);
+    std::stable_sort(group.begin(), group.end(),
+        [](const TRadioButton* a, const TRadioButton* b) { return a->TabOrder() < b->TabOrder(); });
+    return group;
+}
+
+bool TRadioButton::SkippedByTab() const
+{
+    if (FChecked)
+        return false;
+    const std::vector<TRadioButton*> group = Group();
+    for (const TRadioButton* radio : group)
+        if (radio->Checked())
+            return true;
+    return group.empty() || group.front() != this;
 }
 
 void TRadioButton::SetChecked(bool checked)
@@ -346,12 +384,30 @@ void TComboBox::CreateParams(TCreateParams& p)
     }
 }
 
-void TComboBox::InitializeWnd()
+void TComboBox::ApplyItemHeight()
 {
-    if (FStyle == TComboBoxStyle::csOwnerDrawFixed) {
+    if (FHandle && FStyle == TComboBoxStyle::csOwnerDrawFixed) {
         SendMessageA(FHandle, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), FItemHeight);
         SendMessageA(FHandle, CB_SETITEMHEIGHT, 0, FItemHeight);
     }
+}
+
+void TComboBox::ChangeScale(int fromDpi, int toDpi)
+{
+    FItemHeight = MulDiv(MulDiv(FItemHeight, 96, fromDpi), toDpi, 96);
+    TWinControl::ChangeScale(fromDpi, toDpi);
+    if (!FHandle)
+        return;
+    ApplyItemHeight();
+    // The closed box takes the height its font and items give it.
+    RECT r;
+    GetWindowRect(FHandle, &r);
+    FHeight = r.bottom - r.top;
+}
+
+void TComboBox::InitializeWnd()
+{
+    ApplyItemHeight();
     for (int i = 0; i < FItems->Count(); ++i)
         SendMessageA(FHandle, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(FItems->Get(i).c_str()));
     SendMessageA(FHandle, CB_SETCURSEL, static_cast<WPARAM>(FItemIndex), 0);

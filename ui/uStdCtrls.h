@@ -21,11 +21,16 @@ public:
     // Whether "&" marks the next letter as a shortcut (shown underlined).
     bool ShowAccelChar() const { return FShowAccelChar; }
     void SetShowAccelChar(bool value) { FShowAccelChar = value; }
+    // The control this label names: screen readers announce the label's text
+    // as the control's name, and the label's shortcut focuses it.
+    TWinControl* FocusControl() const { return LabelFor(); }
+    void SetFocusControl(TWinControl* control) { LinkLabel(this, control); }
 
 protected:
     void CreateParams(TCreateParams& params) override;
     void TextChanged() override;
     void FontChanged() override;
+    void ChangeScale(int fromDpi, int toDpi) override;
 
 private:
     void AdjustSize();
@@ -85,6 +90,12 @@ class TRadioButton : public TButtonControl {
 public:
     explicit TRadioButton(TComponent* owner);
     void SetChecked(bool checked) override;
+    // The radio buttons of one parent form one group: Tab stops at its
+    // checked button (the first when none is), arrow keys move inside it.
+    bool SkippedByTab() const override;
+    const TWinControl* TabGroup() const override { return Parent(); }
+    // The group's buttons in tab order.
+    std::vector<TRadioButton*> Group() const;
 
 protected:
     void CreateParams(TCreateParams& params) override;
@@ -169,8 +180,11 @@ protected:
     void SaveWndState() override;
     bool Notification(unsigned code) override;
     int WindowExtraHeight() const override;
+    void ChangeScale(int fromDpi, int toDpi) override;
     virtual void Change();
     void ItemsChanged();
+    // Item heights to the window, as the style wants them.
+    void ApplyItemHeight();
 
     std::unique_ptr<TStringList> FItems;
     int FItemIndex = -1;

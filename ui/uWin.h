@@ -8,7 +8,13 @@
 #undef GetObject
 #undef DeleteFile
 
+#ifndef WM_DPICHANGED
+#define WM_DPICHANGED 0x02E0
+#endif
+
 #include "uControls.h"
+
+#include <string>
 
 namespace ui_detail {
 // Registers the framework's window class and the common controls once.
@@ -18,5 +24,16 @@ extern const char* const FrameworkClass;
 // by the application, never passed through Win32 frames.
 LRESULT Dispatch(TWinControl* control, UINT msg, WPARAM wParam, LPARAM lParam);
 // The size of `text` drawn with `font`; wrapped to `width` when it is > 0.
+// Pixels per inch: of the system (where a new window opens), of a window's
+// monitor; the frame around a client rectangle at that DPI.
+int SystemDpi();
+int WindowDpi(HWND window);
+void AdjustRectForDpi(RECT& rect, DWORD style, DWORD exStyle, int dpi);
+// A 96-DPI figure at `dpi`.
+inline int Scaled(int value, int dpi) { return MulDiv(value, dpi, 96); }
+
+// Answers WM_GETOBJECT for the client object of `window`: the system's own
+// accessible object, named `name`. 0 when none could be made.
+LRESULT AnswerAccessibleObject(HWND window, WPARAM wParam, const std::wstring& name);
 SIZE MeasureText(const AnsiString& text, const TFont& font, int width, UINT extraFlags = 0);
 } // namespace ui_detail

@@ -72,7 +72,7 @@ trap 'exit 143' TERM
 
 mkdir -p "$server_dir"
 sed -e "s|@DIR@|$server_dir|g" -e "s|@WWW@|$www|g" -e "s|@PORT@|$port|g" -e "s|@RATE@|0|g" \
-  "$KORVANT_ROOT/demo/nginx-demo.conf.in" >"$server_dir/nginx.conf"
+  -e "s|@TLS@||g" -e "s|@TLS_CERTIFICATE@||g" "$KORVANT_ROOT/demo/nginx-demo.conf.in" >"$server_dir/nginx.conf"
 : >"$server_dir/access.log"
 nginx -c "$server_dir/nginx.conf" -p "$server_dir" </dev/null >/dev/null 2>&1 &
 KORVANT_PIDS+=($!)

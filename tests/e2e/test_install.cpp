@@ -3,10 +3,12 @@
 #include "uWizardDriver.h"
 
 #include <shellapi.h>
+#include <oleacc.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -22,7 +24,11 @@ namespace {
 const std::string InstallFolder = "C:\\KORVANT07\\";
 const std::string DataFolder = InstallFolder + "DATA07\\";
 constexpr int TinyproxyPort = 8708;
-constexpr int FaultProxyPort = 8709;
+// The fault proxy's port as the test run started it (8709 unless told).
+const int FaultProxyPort = [] {
+    const char* port = std::getenv("KORVANT_FAULT_PROXY_PORT");
+    return port && std::atoi(port) > 0 ? std::atoi(port) : 8709;
+}();
 
 // Page headings, as designed in Dutch and in French.
 const std::string HeadingData = "Gegevens installeren";
@@ -60,21 +66,6 @@ std::string DesktopFolder()
     if (!folder.empty() && folder.back() != '\\')
         folder += '\\';
     return folder;
-}
-
-// The Linux path of a file in the Wine prefix, for Linux tools.
-std::string UnixPath(const std::string& windowsPath)
-{
-    typedef char* (*TWineGetUnixFileName)(const char16_t*);
-    auto convert = reinterpret_cast<TWineGetUnixFileName>(
-        GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name"));
-    std::u16string wide(windowsPath.begin(), windowsPath.end());
-    char* name = convert ? convert(wide.c_str()) : nullptr;
-    if (!name)
-        return {};
-    std::string result = name;
-    HeapFree(GetProcessHeap(), 0, name);
-    return result;
 }
 
 std::string WwwFolder() { return BinaryDir() + "\\www\\korvant07\\"; }
@@ -133,8 +124,9 @@ protected:
             w.Click(box);
         w.SetText(w.FindAt("Edit", ProxyServerAt.x, ProxyServerAt.y), server);
         w.SetText(w.FindAt("Edit", ProxyPortAt.x, ProxyPortAt.y), port);
-        if (checked)
+        if (checked) {
             ASSERT_TRUE(WaitUntil([&] { return SendMessageA(box, BM_GETCHECK, 0, 0) == BST_CHECKED; }, 5s));
+        }
     }
 
     // The proxy page, with the fault proxy as the proxy.
@@ -316,6 +308,42 @@ TEST_F(Install, ThroughTinyproxyWhenAsked)
     EXPECT_NE(log.find("/korvant07/main.zip"), std::string::npos) << "main.zip did not pass the proxy";
 }
 
+// The TLS servers' log: which protocol carried which request.
+std::string TlsLog() { return ReadFileText(BinaryDir() + "\\peers\\nginx-tls.log"); }
+
+TEST_F(Install, OverHttpsDirectlyAndThroughTinyproxy)
+{
+    const size_t before = TlsLog().size();
+    {
+        TWizard w("SetupHttps.exe");
+        ToProxyPage(w);
+        InstallProgram(w, HeadingData);
+        EXPECT_TRUE(Exists(InstallFolder + "KORVANT07.EXE"));
+    }
+    std::string log = TlsLog().substr(before);
+    // Whichever of the two protocols the platform agrees on, with the
+    // URL's host as the server name.
+    EXPECT_TRUE(std::regex_search(log, std::regex(R"(8743 TLSv1\.[23] sni=localhost "GET /korvant07/main\.zip HTTP/1\.1" 200)")))
+        << log;
+
+    RemoveTree("C:\\KORVANT07");
+    const size_t proxied = TlsLog().size();
+    const size_t proxyBefore = ReadFileText(BinaryDir() + "\\peers\\tinyproxy.log").size();
+    {
+        TWizard w("SetupHttps.exe");
+        ToProxyPage(w);
+        UseProxy(w, "127.0.0.1", std::to_string(TinyproxyPort));
+        InstallProgram(w, HeadingData);
+        EXPECT_TRUE(Exists(InstallFolder + "KORVANT07.EXE"));
+    }
+    log = TlsLog().substr(proxied);
+    EXPECT_NE(log.find("\"GET /korvant07/main.zip HTTP/1.1\" 200"), std::string::npos) << log;
+    // The proxy saw only the tunnel, never the file's name.
+    std::string proxyLog = ReadFileText(BinaryDir() + "\\peers\\tinyproxy.log").substr(proxyBefore);
+    EXPECT_NE(proxyLog.find("CONNECT"), std::string::npos) << proxyLog;
+    EXPECT_EQ(proxyLog.find("main.zip"), std::string::npos) << proxyLog;
+}
+
 TEST_F(Install, TypedProxyUnusedWhenNotChecked)
 {
     TWizard w;
@@ -443,8 +471,9 @@ TEST_P(InstallFailure, EndsOnAbortWithTheMessage)
     w.ClickButton(Next);
     ExpectAbortedWith(w, failure.Message);
     EXPECT_TRUE(w.Running());
-    if (failure.Kept)
+    if (failure.Kept) {
         EXPECT_TRUE(Exists(InstallFolder + failure.Kept)) << failure.Kept;
+    }
     if (failure.Gone) {
         EXPECT_FALSE(Exists(InstallFolder + failure.Gone)) << failure.Gone;
         // Nothing of a refused component was unpacked or run.
@@ -639,8 +668,9 @@ TEST_F(Install, CancelYesWhileTheProgramRunsWaitsForItAndRunsNothingAfter)
     // The program is still creating its database: the step waits for it.
     HWND next = w.Find("Button", "Volgende >");
     ASSERT_NE(next, nullptr);
-    if (!Exists(DataFolder + "GLOBAL\\ADMINISTRATIE.DB"))
+    if (!Exists(DataFolder + "GLOBAL\\ADMINISTRATIE.DB")) {
         EXPECT_FALSE(IsWindowEnabled(next)) << "the step ended before the program did";
+    }
     ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(next) != FALSE; }, 20s));
     EXPECT_TRUE(Exists(DataFolder + "GLOBAL\\ADMINISTRATIE.DB"));
     EXPECT_FALSE(Exists(DataFolder + "MESSAGES\\MESSAGES.DB"));
@@ -669,4 +699,171 @@ TEST_F(Install, TheCloseButtonMidDownloadStopsTheStepAndEndsTheProcessWithinTwoS
     EXPECT_LT(sent, total);
     EXPECT_EQ(FaultRequests("main.zip").size(), 1u);
     EXPECT_EQ(FaultRequests("upgrade.zip").size(), 0u);
+}
+
+namespace {
+
+// A key as the keyboard sends it to whichever window has the focus.
+void Press(WORD key, std::initializer_list<WORD> modifiers = {})
+{
+    std::vector<INPUT> inputs;
+    auto add = [&](WORD vk, bool up) {
+        INPUT in{};
+        in.type = INPUT_KEYBOARD;
+        in.ki.wVk = vk;
+        in.ki.wScan = static_cast<WORD>(MapVirtualKeyA(vk, MAPVK_VK_TO_VSC));
+        in.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+        inputs.push_back(in);
+    };
+    for (WORD m : modifiers)
+        add(m, false);
+    add(key, false);
+    add(key, true);
+    for (auto it = std::rbegin(modifiers); it != std::rend(modifiers); ++it)
+        add(*it, true);
+    SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+    std::this_thread::sleep_for(150ms);
+}
+
+// The window that has the focus in the wizard's thread.
+HWND FocusOf(const TWizard& w)
+{
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    GetGUIThreadInfo(GetWindowThreadProcessId(w.Form(), nullptr), &info);
+    return info.hwndFocus;
+}
+
+bool IsChecked(HWND button) { return SendMessageA(button, BM_GETCHECK, 0, 0) == BST_CHECKED; }
+
+// What a screen reader in its own process hears for a control.
+std::string AccessibleNameOf(HWND window)
+{
+    struct TCom {
+        TCom() { CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED); }
+        ~TCom() { CoUninitialize(); }
+    } com;
+    IAccessible* acc = nullptr;
+    if (FAILED(AccessibleObjectFromWindow(window, static_cast<DWORD>(OBJID_CLIENT), __uuidof(IAccessible),
+            reinterpret_cast<void**>(&acc))) || !acc)
+        return "<no object>";
+    VARIANT self;
+    VariantInit(&self);
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    BSTR name = nullptr;
+    std::string result = "<no name>";
+    if (SUCCEEDED(acc->get_accName(self, &name)) && name) {
+        result.clear();
+        for (UINT i = 0; i < SysStringLen(name); ++i)
+            result += static_cast<char>(name[i]);
+        SysFreeString(name);
+    }
+    acc->Release();
+    return result;
+}
+
+} // namespace
+
+// A person without a mouse: Tab, the arrow keys, Space, Enter and Alt+A
+// through every page to "Einde"; a screen reader asking along the way.
+TEST_F(Install, AKeyboardWalkWithoutTheMouseReachesEinde)
+{
+    TWizard w;
+    // Setup.exe is aware of each monitor's DPI (its manifest says so).
+    using TGetContext = HANDLE(WINAPI*)(HWND);
+    using TGetAwareness = int(WINAPI*)(HANDLE);
+    HMODULE user32 = GetModuleHandleA("user32.dll");
+    auto getContext = reinterpret_cast<TGetContext>(reinterpret_cast<void*>(GetProcAddress(user32, "GetWindowDpiAwarenessContext")));
+    auto getAwareness = reinterpret_cast<TGetAwareness>(reinterpret_cast<void*>(GetProcAddress(user32, "GetAwarenessFromDpiAwarenessContext")));
+    ASSERT_TRUE(getContext && getAwareness);
+    EXPECT_EQ(getAwareness(getContext(w.Form())), 2) << "not per-monitor DPI aware";
+
+    SetForegroundWindow(w.Form());
+    ASSERT_TRUE(WaitUntil([&] { return GetForegroundWindow() == w.Form(); }, 10s));
+    HWND cancel = w.Find("Button", "&Annuleer");
+    HWND next = w.Find("Button", "Volgende >");
+    HWND finish = w.Find("Button", "Voltooien");
+    HWND dutch = w.Find("Button", "Nederlands");
+    HWND french = w.Find("Button", "Fran\xE7" "ais");
+    ASSERT_TRUE(cancel && next && finish && dutch && french) << w.Describe();
+    auto expectFocus = [&](HWND want, const char* what) {
+        EXPECT_TRUE(WaitUntil([&] { return FocusOf(w) == want; }, 5s)) << "focus is not on " << what;
+    };
+
+    expectFocus(cancel, "Cancel");
+    Press(VK_TAB);
+    expectFocus(next, "Next");
+    Press(VK_TAB);
+    Press(VK_TAB);
+    expectFocus(dutch, "Nederlands");
+    Press(VK_DOWN);
+    expectFocus(french, "Fran\xE7" "ais");
+    EXPECT_TRUE(IsChecked(french));
+    Press(VK_UP);
+    EXPECT_TRUE(WaitUntil([&] { return IsChecked(dutch) && !IsChecked(french); }, 5s));
+    Press(VK_TAB, {VK_SHIFT});
+    Press(VK_TAB, {VK_SHIFT});
+    expectFocus(next, "Next");
+    Press(VK_SPACE);
+    ASSERT_TRUE(w.WaitForLabel("Welkom bij het installatie programma voor KORVANT", 10s));
+    Press(VK_RETURN);
+    ASSERT_TRUE(w.WaitForLabel("Locatie", 10s));
+    Press(VK_SPACE);
+    ASSERT_TRUE(w.WaitForLabel("Proxy Instellingen", 10s));
+
+    // The proxy page: Space toggles the box; the fields carry their labels' names.
+    HWND box = w.Find("Button", "Een proxyserver gebruiken");
+    ASSERT_NE(box, nullptr);
+    Press(VK_TAB);
+    Press(VK_TAB);
+    expectFocus(box, "the proxy box");
+    Press(VK_SPACE);
+    EXPECT_TRUE(WaitUntil([&] { return IsChecked(box); }, 5s));
+    Press(VK_SPACE);
+    EXPECT_TRUE(WaitUntil([&] { return !IsChecked(box); }, 5s));
+    EXPECT_EQ(AccessibleNameOf(w.FindAt("Edit", ProxyServerAt.x, ProxyServerAt.y)), "Adres");
+    EXPECT_EQ(AccessibleNameOf(w.FindAt("Edit", ProxyPortAt.x, ProxyPortAt.y)), "Poort");
+
+    // Alt+A asks to cancel; Escape says no and nothing changes.
+    Press('A', {VK_MENU});
+    HWND question = w.WaitForDialog("WAARSCHUWING", 10s);
+    ASSERT_NE(question, nullptr) << "Alt+A did not ask to cancel";
+    Press(VK_ESCAPE);
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(question) || !IsWindowVisible(question); }, 10s));
+    EXPECT_TRUE(w.LabelVisible("Proxy Instellingen"));
+    EXPECT_NE(w.Find("Button", "&Annuleer"), nullptr);
+
+    Press(VK_TAB, {VK_SHIFT});
+    Press(VK_TAB, {VK_SHIFT});
+    expectFocus(next, "Next");
+    Press(VK_SPACE);
+    ASSERT_TRUE(w.WaitForLabel(HeadingData, 300s)) << w.Describe();
+    // The step disabled Next on the way; the focus came back to it.
+    expectFocus(next, "Next after the step");
+    EXPECT_EQ(AccessibleNameOf(w.FindAt("ComboBox", VariantListAt.x, VariantListAt.y)), "Gegevens");
+
+    // The data choice by arrows, and back.
+    HWND server = w.Find("Button", "Installeer de gegevens op de PC");
+    HWND workstation = w.Find("Button", "Installeer GEEN gegevens.");
+    HWND variants = w.FindAt("ComboBox", VariantListAt.x, VariantListAt.y);
+    ASSERT_TRUE(server && workstation && variants);
+    Press(VK_TAB);
+    Press(VK_TAB);
+    expectFocus(server, "the first data choice");
+    Press(VK_DOWN);
+    EXPECT_TRUE(WaitUntil([&] { return IsChecked(workstation) && !IsWindowEnabled(variants); }, 5s));
+    Press(VK_UP);
+    EXPECT_TRUE(WaitUntil([&] { return IsChecked(server) && IsWindowEnabled(variants); }, 5s));
+    Press(VK_TAB, {VK_SHIFT});
+    Press(VK_TAB, {VK_SHIFT});
+    expectFocus(next, "Next");
+    Press(VK_SPACE);
+    ASSERT_TRUE(w.WaitForLabel(HeadingDone, 300s)) << w.Describe();
+    EXPECT_TRUE(Exists(DataFolder + "GLOBAL\\ADMINISTRATIE.DB"));
+    EXPECT_TRUE(Exists(InstallFolder + "CONFIG07.INI"));
+    // Finish is on top now and has the focus: Enter ends the wizard.
+    expectFocus(finish, "Finish");
+    Press(VK_RETURN);
+    EXPECT_TRUE(w.WaitForExit(20s));
 }

@@ -109,9 +109,9 @@ std::vector<HWND> Children(HWND parent)
 
 } // namespace
 
-TWizard::TWizard()
+TWizard::TWizard(const std::string& program)
 {
-    std::string exe = BinaryDir() + "\\bin\\Setup.exe";
+    std::string exe = BinaryDir() + "\\bin\\" + program;
     STARTUPINFOA si{};
     si.cb = sizeof si;
     std::string cmd = "\"" + exe + "\"";

@@ -24,7 +24,8 @@ std::string ClassOf(HWND window);
 
 class TWizard {
 public:
-    TWizard();
+    // Starts build/bin/PROGRAM (the wizard, or one of its variants).
+    explicit TWizard(const std::string& program = "Setup.exe");
     ~TWizard();
     TWizard(const TWizard&) = delete;
     TWizard& operator=(const TWizard&) = delete;

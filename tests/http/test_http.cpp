@@ -2,6 +2,7 @@
 #include "uScriptedPeer.h"
 
 #include "http/uNetHTTP.h"
+#include "http/uNetTlsIOHandler.h"
 #include "runtime/uStreams.h"
 #include "tests/support/uTestPaths.h"
 
@@ -337,13 +338,82 @@ TEST_F(HttpClient, RefusedConnectionAndUnusableUrls)
         EXPECT_EQ(e.LastError(), 10061);
         EXPECT_EQ(e.Message(), "Socket Error # 10061\r\nConnection refused.");
     }
-    try {
-        Http.Get("https://127.0.0.1/x", &Body);
-        FAIL() << "no exception";
-    } catch (const ENetIOHandlerPropInvalid& e) {
-        EXPECT_EQ(e.Message(), "IOHandler value is not valid");
+    {
+        // A handler the caller attached must be able to do TLS.
+        TNetIOHandlerStack plain(nullptr);
+        Http.SetIOHandler(&plain);
+        try {
+            Http.Get("https://127.0.0.1/x", &Body);
+            FAIL() << "no exception";
+        } catch (const ENetIOHandlerPropInvalid& e) {
+            EXPECT_EQ(e.Message(), "IOHandler value is not valid");
+        }
+        Http.SetIOHandler(nullptr);
     }
     EXPECT_THROW(Http.Get("http://127.0.0.1:port/x", &Body), EConvertError);
+}
+
+TEST_F(HttpClient, HttpsFailsClearlyOnServersThatDoNotAnswerInTls)
+{
+#ifndef _WIN32
+    GTEST_SKIP() << "the native build has no system TLS";
+#endif
+    // A plain HTTP server on the port: it answers the client's hello with
+    // an error page of its own.
+    TReply plain = Answer("HTTP/1.1 400 Bad Request\r\nContent-Length: 0\r\n\r\n");
+    plain.ReadRequest = false;
+    Peer.Script({plain});
+    try {
+        Http.Get("https://localhost:" + std::to_string(Peer.DataPort) + "/x", &Body);
+        FAIL() << "no exception";
+    } catch (const ENetTlsNotTls& e) {
+        EXPECT_EQ(e.Message(), "The server localhost:" + std::to_string(Peer.DataPort) +
+                                   " does not answer in TLS: it answered as a plain HTTP server.");
+    }
+    EXPECT_EQ(Body.Size(), 0);
+    EXPECT_FALSE(Http.Connected());
+    // The same client then still speaks plain HTTP, byte for byte as before.
+    Peer.Script({Answer("HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok")});
+    Get("/after");
+    EXPECT_EQ(OnlyRequest(), "GET /after HTTP/1.1\r\nHost: " + Target() + "\r\n" + WizardHead + "\r\n");
+    EXPECT_EQ(Body.DataString(), "ok");
+}
+
+TEST_F(HttpClient, HttpsThroughAProxyOpensATunnelFirst)
+{
+    UseScriptedServerAsProxy();
+    // A refused CONNECT fails with the proxy's status line and body.
+    Peer.Script({Answer("HTTP/1.1 407 Proxy Authentication Required\r\nContent-Length: 4\r\n\r\ndeny")});
+    try {
+        Http.Get("https://example/korvant07/setup.zip", &Body);
+        FAIL() << "no exception";
+    } catch (const ENetHTTPProtocolException& e) {
+        EXPECT_EQ(e.Message(), "HTTP/1.1 407 Proxy Authentication Required");
+        EXPECT_EQ(e.ErrorCode(), 407);
+        EXPECT_EQ(e.ErrorMessage(), "deny");
+    }
+    EXPECT_EQ(OnlyRequest(), "CONNECT example:443 HTTP/1.1\r\nHost: example:443\r\n"
+                             "User-Agent: Mozilla/3.0 (compatible; Korvant Setup)\r\n"
+                             "Proxy-Connection: keep-alive\r\nPragma: no-cache\r\n\r\n");
+    EXPECT_EQ(Body.Size(), 0);
+
+#ifndef _WIN32
+    GTEST_SKIP() << "the native build has no system TLS";
+#endif
+    // An accepted tunnel carries the TLS handshake for the URL's host; a
+    // tunnel that then closes fails as a cut handshake, naming that host.
+    TReply open = Answer("HTTP/1.1 200 Connection established\r\n\r\n", false);
+    open.LingerMs = 300;
+    Peer.Script({open});
+    try {
+        Http.Get("https://example:8443/x", &Body);
+        FAIL() << "no exception";
+    } catch (const ENetTlsHandshakeError& e) {
+        EXPECT_EQ(e.Message(), "The server example:8443 closed the connection during the secure (TLS) handshake.");
+    }
+    EXPECT_EQ(OnlyRequest(), "CONNECT example:8443 HTTP/1.1\r\nHost: example:8443\r\n"
+                             "User-Agent: Mozilla/3.0 (compatible; Korvant Setup)\r\n"
+                             "Proxy-Connection: keep-alive\r\nPragma: no-cache\r\n\r\n");
 }
 
 TEST_F(HttpClient, DestinationFollowsTheBytesNotTheAnnouncedLength)

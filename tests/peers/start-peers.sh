@@ -1,10 +1,18 @@
 # Sourced by scripts/test: starts the real peers the HTTP tests talk to.
 #   nginx      127.0.0.1:8707  serves $KORVANT_BUILD/www (www/korvant07/ is the demo's)
-#   tinyproxy  127.0.0.1:8708  HTTP proxy
+#   tinyproxy  127.0.0.1:8708  HTTP proxy (CONNECT to 8743 and 8744 only)
+#   nginx over TLS on 8743 (1.2 and 1.3), 8744 (1.2 only), 8745 (expired
+#   certificate), 8746 (wrong host name), 8747 (untrusted authority); plain
+#   HTTP on 8749; 8748 closes during the handshake (tls_closer.py); 8750
+#   offers only TLS 1.0 and 1.1; 8751 (tls_notify.py) logs whether the client
+#   ended its connection with a TLS close notification.
+# The certificates are made by make-certs.sh into peers/certs; its authority
+# is trusted in the build tree's Wine prefix (tools/trustca), never the host.
 # The client's test files are generated under www/files/.
 
 korvant_peers_dir="$KORVANT_BUILD/peers"
 korvant_www="$KORVANT_BUILD/www"
+korvant_certs="$korvant_peers_dir/certs"
 
 # Files from 0 bytes to 1 GiB; the big one is random data made once per build tree.
 make_peer_files() {
@@ -19,6 +27,8 @@ make_peer_files() {
     head -c 1073741824 /dev/urandom >"$dir/f1g.bin"
   fi
 }
+
+source "$KORVANT_ROOT/tests/peers/trust.sh"
 
 wait_for_port() {
   local port=$1 name=$2
@@ -35,7 +45,9 @@ wait_for_port() {
 start_peers() {
   mkdir -p "$korvant_peers_dir" "$korvant_www"
   make_peer_files
-  sed -e "s|@PEERS@|$korvant_peers_dir|g" -e "s|@WWW@|$korvant_www|g" \
+  bash "$KORVANT_ROOT/tests/peers/make-certs.sh" "$korvant_certs"
+  trust_test_authority
+  sed -e "s|@PEERS@|$korvant_peers_dir|g" -e "s|@WWW@|$korvant_www|g" -e "s|@CERTS@|$korvant_certs|g" \
     "$KORVANT_ROOT/tests/peers/nginx.conf.in" >"$korvant_peers_dir/nginx.conf"
   sed -e "s|@PEERS@|$korvant_peers_dir|g" \
     "$KORVANT_ROOT/tests/peers/tinyproxy.conf.in" >"$korvant_peers_dir/tinyproxy.conf"
@@ -45,9 +57,18 @@ start_peers() {
   tinyproxy -d -c "$korvant_peers_dir/tinyproxy.conf" </dev/null >/dev/null 2>&1 &
   KORVANT_PIDS+=($!)
 
+  python3 "$KORVANT_ROOT/tests/peers/tls_closer.py" 8748 "$korvant_peers_dir" </dev/null >/dev/null 2>&1 &
+  KORVANT_PIDS+=($!)
+  python3 "$KORVANT_ROOT/tests/peers/tls_notify.py" 8751 "$korvant_certs/localhost.pem" "$korvant_certs/localhost.key" \
+    "$korvant_peers_dir/tls-notify.log" </dev/null >/dev/null 2>&1 &
+  KORVANT_PIDS+=($!)
+
   wait_for_port 8707 nginx
   wait_for_port 8708 tinyproxy
-  log "peers: nginx on 127.0.0.1:8707, tinyproxy on 127.0.0.1:8708"
+  wait_for_port 8743 "nginx (TLS)"
+  wait_for_port 8748 tls_closer.py
+  wait_for_port 8751 tls_notify.py
+  log "peers: nginx on 127.0.0.1:8707 and over TLS on 8743-8747, tinyproxy on 127.0.0.1:8708"
 }
 
 start_peers

@@ -86,11 +86,7 @@ class French : public testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        // As the program does at start-up; a second registration would fail.
-        static bool registered = false;
-        if (!registered)
-            RegisterTranslationIgnores();
-        registered = true;
+        EnsureTranslationIgnores();
     }
     void SetUp() override
     {

@@ -3,10 +3,15 @@
 #include "setup/ufrmMain.h"
 #include "tests/setup/uWizardPictures.h"
 #include "tests/ui/uUiTestKit.h"
+#include "translation/uTranslator.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <iterator>
 #include <memory>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -226,14 +231,18 @@ TEST_F(Wizard, EveryControlSitsOnItsPageWithItsTextPositionSizeAndTabOrder)
         RECT r = RectInParent(h);
         EXPECT_EQ(r.left, want.Left);
         EXPECT_EQ(r.top, want.Top);
-        if (want.Width >= 0)
+        if (want.Width >= 0) {
             EXPECT_EQ(r.right - r.left, want.Width);
-        if (want.Height >= 0)
+        }
+        if (want.Height >= 0) {
             EXPECT_EQ(r.bottom - r.top, want.Height);
-        if (want.Text)
+        }
+        if (want.Text) {
             EXPECT_EQ(WindowText(h), want.Text);
-        if (want.TabOrder >= 0)
+        }
+        if (want.TabOrder >= 0) {
             EXPECT_EQ(control->TabOrder(), want.TabOrder);
+        }
         EXPECT_EQ(control->TabStop(), want.TabOrder >= 0);
         EXPECT_TRUE(IsWindowEnabled(h));
         if (auto* label = dynamic_cast<TLabel*>(control)) {
@@ -254,6 +263,176 @@ TEST_F(Wizard, EveryControlSitsOnItsPageWithItsTextPositionSizeAndTabOrder)
                 EXPECT_LE(r.right - r.left, size.cx + 4);
             }
         }
+    }
+}
+
+// The whole layout at `dpi`: every 96-DPI figure of the design MulDiv-scaled,
+// fonts included; labels that size themselves hold their text.
+void ExpectLayoutAt(TfrmMain& form, int dpi)
+{
+    SCOPED_TRACE("at " + std::to_string(dpi) + " DPI");
+    const auto px = [dpi](int v) { return MulDiv(v, dpi, 96); };
+    EXPECT_EQ(form.PixelsPerInch(), dpi);
+    RECT client;
+    GetClientRect(form.Handle(), &client);
+    EXPECT_EQ(client.right, px(535));
+    EXPECT_EQ(client.bottom, px(392));
+    const RECT image = RectInParent(form.Image1->Handle());
+    EXPECT_EQ(image.right - image.left, px(129));
+    EXPECT_EQ(image.bottom - image.top, px(352));
+    const RECT bar = RectInParent(form.ButtonBar1->Handle());
+    EXPECT_EQ(bar.top, px(352));
+    EXPECT_EQ(bar.bottom - bar.top, px(40));
+    EXPECT_EQ(bar.right - bar.left, px(535));
+    const RECT book = RectInParent(form.Notebook1->Handle());
+    EXPECT_EQ(book.left, px(129));
+    EXPECT_EQ(book.right - book.left, px(406));
+    EXPECT_EQ(book.bottom - book.top, px(352));
+    for (auto [button, left] : {std::pair{form.btCANCEL, 8}, std::pair{form.btNEXT, 456}, std::pair{form.btFINISH, 456}}) {
+        const RECT r = RectInParent(button->Handle());
+        EXPECT_EQ(r.left, px(left)) << button->Name();
+        EXPECT_EQ(r.top, px(8)) << button->Name();
+        EXPECT_EQ(r.right - r.left, px(75)) << button->Name();
+        EXPECT_EQ(r.bottom - r.top, px(25)) << button->Name();
+        EXPECT_EQ(WindowFont(button->Handle()).lfHeight, px(-11)) << button->Name();
+    }
+    // The page showing fills the notebook (the others do when they show).
+    const RECT page = RectInParent(form.Notebook1->Page(form.PageIndex())->Handle());
+    EXPECT_EQ(page.right - page.left, px(406));
+    EXPECT_EQ(page.bottom - page.top, px(352));
+    for (const char* heading : {"Label22", "Label2", "Label5", "Label18", "Label14", "Label9", "Label17", "Label7",
+             "Label27"}) {
+        HWND h = dynamic_cast<TWinControl*>(form.FindComponent(heading))->Handle();
+        EXPECT_EQ(RectInParent(h).left, px(16)) << heading;
+        EXPECT_EQ(RectInParent(h).top, px(16)) << heading;
+        EXPECT_EQ(WindowFont(h).lfHeight, px(-13)) << heading;
+        EXPECT_EQ(WindowFont(h).lfWeight, FW_BOLD) << heading;
+    }
+    for (const TExpectedControl& want : kControls) {
+        SCOPED_TRACE(want.Name);
+        auto* control = dynamic_cast<TWinControl*>(form.FindComponent(want.Name));
+        HWND h = control->Handle();
+        const RECT r = RectInParent(h);
+        EXPECT_EQ(r.left, px(want.Left));
+        EXPECT_EQ(r.top, px(want.Top));
+        if (want.Width >= 0) {
+            EXPECT_EQ(r.right - r.left, px(want.Width));
+        }
+        if (want.Height >= 0) {
+            EXPECT_EQ(r.bottom - r.top, px(want.Height));
+        }
+        const LONG fontHeight = WindowFont(h).lfHeight;
+        if (std::string(want.Name) != "ProgressBar") {
+            EXPECT_TRUE(fontHeight == px(-11) || fontHeight == px(-13)) << fontHeight;
+        }
+        if (auto* label = dynamic_cast<TLabel*>(control); label && label->AutoSize() && !label->Caption().empty()) {
+            HDC dc = GetDC(h);
+            HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(h, WM_GETFONT, 0, 0)));
+            SIZE size;
+            const std::string text = WindowText(h);
+            GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &size);
+            SelectObject(dc, old);
+            ReleaseDC(h, dc);
+            EXPECT_GE(r.right - r.left, size.cx);
+            EXPECT_GE(r.bottom - r.top, size.cy);
+        }
+    }
+}
+
+// The DPI the test run set up: KORVANT_EXPECT_DPI from the DPI script, else
+// whatever the screen has.
+int ExpectedDpi()
+{
+    if (const char* env = std::getenv("KORVANT_EXPECT_DPI"))
+        return std::atoi(env);
+    HDC dc = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(dc, LOGPIXELSY);
+    ReleaseDC(nullptr, dc);
+    return dpi;
+}
+
+TEST(WizardDpi, EveryPageAndTheCancelQuestionAreLaidOutForTheScreensDpi)
+{
+    const int dpi = ExpectedDpi();
+    const std::string suffix = "-dpi" + std::to_string(dpi);
+    EnsureTranslationIgnores(); // before the form records its texts
+    Application->SetTitle("Korvant Setup");
+    auto form = std::make_unique<TfrmMain>(nullptr);
+    form->ShowForm();
+    Application->ProcessMessages();
+    ExpectLayoutAt(*form, dpi);
+    if (dpi == 144) {
+        RECT client;
+        GetClientRect(form->Handle(), &client);
+        EXPECT_EQ(client.right, 803);
+        EXPECT_EQ(client.bottom, 588);
+        EXPECT_EQ(RectInParent(form->Label22->Handle()).left, 24);
+        EXPECT_EQ(RectInParent(form->Label22->Handle()).top, 24);
+    }
+
+    // The question Cancel asks, as it shows at this DPI: the two lines and
+    // the buttons fit, drawn in the scaled font.
+    form->Notebook1->SetPageIndex(1);
+    TModalScript script{0};
+    script.Prepare = [&](TModalRequest& request) {
+        TForm* dialog = request.Dialog;
+        EXPECT_EQ(dialog->PixelsPerInch(), dpi);
+        HWND message = dynamic_cast<TWinControl*>(dialog->FindComponent("Message"))->Handle();
+        HWND yes = dynamic_cast<TWinControl*>(dialog->FindComponent("Yes"))->Handle();
+        HDC dc = GetDC(message);
+        SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(message, WM_GETFONT, 0, 0)));
+        TEXTMETRICA tm;
+        GetTextMetricsA(dc, &tm);
+        ReleaseDC(message, dc);
+        EXPECT_EQ(WindowFont(message).lfHeight, MulDiv(-11, dpi, 96));
+        const RECT label = RectInParent(message), button = RectInParent(yes);
+        EXPECT_EQ(label.bottom - label.top, 2 * tm.tmHeight) << "two lines, no more";
+        EXPECT_LT(label.bottom, button.top);
+        EXPECT_EQ(button.right - button.left, MulDiv(75, dpi, 96));
+        RECT dialogClient;
+        GetClientRect(dialog->Handle(), &dialogClient);
+        EXPECT_LE(button.bottom, dialogClient.bottom);
+        EXPECT_TRUE(SaveWindowPng(dialog->Handle(), ScreenshotFolder() + "/message-dialog" + suffix + ".png"));
+        PostMessageA(dialog->Handle(), WM_CLOSE, 0, 0);
+    };
+    SendMessageA(form->btCANCEL->Handle(), BM_CLICK, 0, 0);
+    Application->ProcessMessages();
+    EXPECT_EQ(script.Requests.size(), 1u);
+    EXPECT_EQ(form->PageIndex(), 1);
+    PictureEveryPage(*form, suffix);
+
+    // The French texts are longer: pictured too, to be looked at for clipping.
+    form->Notebook1->SetPageIndex(0);
+    form->rbFRANS->SetChecked(true);
+    form->btNEXT->Click();
+    ExpectLayoutAt(*form, dpi);
+    PictureEveryPage(*form, "-fr" + suffix);
+    ChooseLanguage("nl");
+}
+
+TEST_F(Wizard, MovedToAScreenOfAnotherDpiTheFormIsLaidOutAnewAndBackWithoutLoss)
+{
+    const int start = form->PixelsPerInch();
+    std::vector<RECT> before;
+    for (const TExpectedControl& want : kControls)
+        before.push_back(RectInParent(dynamic_cast<TWinControl*>(form->FindComponent(want.Name))->Handle()));
+    for (int dpi : {144, 120, 192, start}) {
+        // What Windows sends: the new DPI and the rectangle it suggests.
+        RECT window;
+        GetWindowRect(form->Handle(), &window);
+        RECT suggested{window.left, window.top, window.left + MulDiv(window.right - window.left, dpi, 96),
+            window.top + MulDiv(window.bottom - window.top, dpi, 96)};
+        SendMessageA(form->Handle(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+        Application->ProcessMessages();
+        ExpectLayoutAt(*form, dpi);
+        RECT now;
+        GetWindowRect(form->Handle(), &now);
+        EXPECT_EQ(now.left, suggested.left);
+        EXPECT_EQ(now.top, suggested.top);
+    }
+    for (size_t i = 0; i < std::size(kControls); ++i) {
+        const RECT r = RectInParent(dynamic_cast<TWinControl*>(form->FindComponent(kControls[i].Name))->Handle());
+        EXPECT_TRUE(EqualRect(&r, &before[i])) << kControls[i].Name;
     }
 }
 

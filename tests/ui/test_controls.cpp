@@ -451,3 +451,133 @@ TEST(Published, ControlsPublishTheirTextsForGenericWalks)
 }
 
 } // namespace
+
+namespace {
+
+TEST(Keys, ShortcutsClickFocusOrToggleAndLabelsLeadToTheirControl)
+{
+    auto form = MakeForm();
+    auto* label = Add<TLabel>(*form, form.get(), 5, 5, 0, 0);
+    label->SetCaption("&Naam");
+    auto* edit = Add<TEdit>(*form, form.get(), 60, 5, 100, 21);
+    label->SetFocusControl(edit);
+    auto* button = Add<TButton>(*form, form.get(), 5, 35, 75, 25);
+    button->SetCaption("&Opslaan");
+    auto* check = Add<TCheckBox>(*form, form.get(), 5, 65, 100, 17);
+    check->SetCaption("&Tonen");
+    auto* hidden = Add<TButton>(*form, form.get(), 90, 35, 75, 25);
+    hidden->SetCaption("&Verborgen");
+    hidden->Hide();
+    int clicks = 0, hiddenClicks = 0;
+    button->OnClick = [&](TObject*) { ++clicks; };
+    hidden->OnClick = [&](TObject*) { ++hiddenClicks; };
+    form->ShowForm();
+    button->SetFocus();
+
+    PressKey('N', {VK_MENU});
+    EXPECT_TRUE(edit->Focused()) << "a label's shortcut focuses the control it names";
+    PressKey('O', {VK_MENU});
+    EXPECT_EQ(clicks, 1);
+    PressKey('T', {VK_MENU});
+    EXPECT_TRUE(check->Checked());
+    EXPECT_TRUE(check->Focused());
+    PressKey('V', {VK_MENU}); // hidden: not reachable
+    EXPECT_EQ(hiddenClicks, 0);
+    button->SetEnabled(false);
+    PressKey('O', {VK_MENU}); // disabled: neither
+    EXPECT_EQ(clicks, 1);
+}
+
+TEST(Keys, ADisabledFocusedControlLeavesTheFocusWhereTabStillWorks)
+{
+    auto form = MakeForm();
+    auto* a = Add<TButton>(*form, form.get(), 5, 5, 75, 25);
+    auto* b = Add<TButton>(*form, form.get(), 90, 5, 75, 25);
+    form->ShowForm();
+    a->SetFocus();
+    a->SetEnabled(false);
+    EXPECT_EQ(GetFocus(), form->Handle()) << "the form keeps the keys";
+    PressKey(VK_TAB);
+    EXPECT_TRUE(b->Focused());
+}
+
+TEST(Keys, RadioGroupsAreOneTabStopPerParentWithArrowsInside)
+{
+    auto form = MakeForm();
+    auto* first = Add<TRadioButton>(*form, form.get(), 5, 5, 100, 17);
+    auto* second = Add<TRadioButton>(*form, form.get(), 5, 25, 100, 17);
+    auto* third = Add<TRadioButton>(*form, form.get(), 5, 45, 100, 17);
+    auto* after = Add<TButton>(*form, form.get(), 5, 70, 75, 25);
+    third->SetEnabled(false);
+    form->ShowForm();
+    // None checked: the group's stop is its first button.
+    after->SetFocus();
+    PressKey(VK_TAB);
+    EXPECT_TRUE(first->Focused());
+    PressKey(VK_DOWN);
+    EXPECT_TRUE(second->Focused() && second->Checked());
+    PressKey(VK_DOWN); // the disabled one is passed by, round to the first
+    EXPECT_TRUE(first->Focused() && first->Checked());
+    EXPECT_FALSE(second->Checked());
+    second->SetChecked(true);
+    PressKey(VK_TAB);
+    EXPECT_TRUE(after->Focused());
+    PressKey(VK_TAB);
+    EXPECT_TRUE(second->Focused()) << "Tab enters the group at its checked button";
+}
+
+TEST(Accessibility, TheNameIsTheLabelsTextWithoutItsShortcutMark)
+{
+    auto form = MakeForm();
+    auto* label = Add<TLabel>(*form, form.get(), 5, 5, 0, 0);
+    label->SetCaption("&Naam && adres");
+    auto* edit = Add<TEdit>(*form, form.get(), 60, 5, 100, 21);
+    EXPECT_EQ(edit->AccessibleName(), "");
+    label->SetFocusControl(edit);
+    EXPECT_EQ(edit->AccessibleName(), "Naam & adres");
+    EXPECT_EQ(edit->NameLabel(), label);
+    // Either going first unties the two.
+    delete label;
+    EXPECT_EQ(edit->NameLabel(), nullptr);
+    auto* other = Add<TLabel>(*form, form.get(), 5, 30, 0, 0);
+    other->SetFocusControl(edit);
+    delete edit;
+    EXPECT_EQ(other->FocusControl(), nullptr);
+}
+
+TEST(Dpi, AFormScalesFromItsDesignedFiguresAndBackExactly)
+{
+    auto form = MakeForm(301, 201);
+    auto* bar = Add<TButtonBar>(*form, form.get(), 0, 0, 10, 41);
+    bar->SetAlign(TAlign::alBottom);
+    auto* right = Add<TButton>(*form, bar, 221, 7, 75, 25);
+    right->SetAnchors(akTop | akRight);
+    auto* edit = Add<TEdit>(*form, form.get(), 13, 9, 121, 21);
+    auto* label = Add<TLabel>(*form, form.get(), 13, 40, 0, 0);
+    label->SetCaption("Een tekst");
+    form->ShowForm();
+    const RECT editAt96 = RectInParent(edit->Handle()), labelAt96 = RectInParent(label->Handle());
+    for (int dpi : {120, 144, 168, 192, 96}) {
+        SCOPED_TRACE(dpi);
+        form->ScaleForDpi(dpi);
+        const auto px = [dpi](int v) { return MulDiv(v, dpi, 96); };
+        RECT client;
+        GetClientRect(form->Handle(), &client);
+        EXPECT_EQ(client.right, px(301));
+        EXPECT_EQ(client.bottom, px(201));
+        const RECT e = RectInParent(edit->Handle());
+        EXPECT_EQ(e.left, px(13));
+        EXPECT_EQ(e.top, px(9));
+        EXPECT_EQ(e.right - e.left, px(121));
+        EXPECT_EQ(WindowFont(edit->Handle()).lfHeight, px(-11));
+        EXPECT_EQ(RectInParent(bar->Handle()).top, px(201) - px(41));
+        EXPECT_EQ(RectInParent(right->Handle()).left, px(221));
+        EXPECT_EQ(WindowFont(label->Handle()).lfHeight, px(-11));
+    }
+    // Back at 96 nothing has drifted.
+    const RECT e = RectInParent(edit->Handle()), l = RectInParent(label->Handle());
+    EXPECT_TRUE(EqualRect(&e, &editAt96));
+    EXPECT_TRUE(EqualRect(&l, &labelAt96));
+}
+
+} // namespace

@@ -7,12 +7,21 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <iterator>
 
 namespace {
-// Every test program initialises the application as Setup.exe does.
+// Every test program initialises the application as Setup.exe does, and is
+// aware of each monitor's DPI as Setup.exe's manifest makes it.
 class TUiEnvironment : public testing::Environment {
 public:
-    void SetUp() override { Application->Initialize(); }
+    void SetUp() override
+    {
+        using TSetAwareness = BOOL(WINAPI*)(HANDLE);
+        if (auto set = reinterpret_cast<TSetAwareness>(reinterpret_cast<void*>(
+                GetProcAddress(GetModuleHandleA("user32.dll"), "SetProcessDpiAwarenessContext"))))
+            set(reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-4))); // per monitor, version 2
+        Application->Initialize();
+    }
 };
 [[maybe_unused]] testing::Environment* const GEnvironment = testing::AddGlobalTestEnvironment(new TUiEnvironment);
 } // namespace
@@ -42,6 +51,31 @@ TModalScript::~TModalScript()
 {
     SetModalResponder(std::move(FPrevious));
     EXPECT_TRUE(FAnswers.empty()) << FAnswers.size() << " dialog answers left unused";
+}
+
+void PressKey(WORD key, std::initializer_list<WORD> modifiers)
+{
+    std::vector<INPUT> inputs;
+    auto add = [&](WORD vk, bool up) {
+        INPUT in{};
+        in.type = INPUT_KEYBOARD;
+        in.ki.wVk = vk;
+        in.ki.wScan = static_cast<WORD>(MapVirtualKeyA(vk, MAPVK_VK_TO_VSC));
+        in.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+        inputs.push_back(in);
+    };
+    for (WORD m : modifiers)
+        add(m, false);
+    add(key, false);
+    add(key, true);
+    for (auto it = std::rbegin(modifiers); it != std::rend(modifiers); ++it)
+        add(*it, true);
+    SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+    // The input reaches the queue a moment later.
+    for (int i = 0; i < 5; ++i) {
+        Sleep(10);
+        Application->ProcessMessages();
+    }
 }
 
 RECT RectInParent(HWND window)

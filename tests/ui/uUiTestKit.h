@@ -35,6 +35,10 @@ private:
     TModalResponder FPrevious;
 };
 
+// Presses a key as the keyboard does (SendInput: down, then up), with the
+// modifier keys held around it, and lets the windows handle what came.
+void PressKey(WORD key, std::initializer_list<WORD> modifiers = {});
+
 // A window's rectangle in its parent's client coordinates.
 RECT RectInParent(HWND window);
 std::string WindowText(HWND window);

@@ -1,0 +1,49 @@
+#include "uWin.h"
+
+// The DPI calls of Windows 10 are looked up at run time: the wizard also
+// starts on systems without them, which have one DPI for everything.
+namespace ui_detail {
+
+namespace {
+template <class F> F User32(const char* name)
+{
+    return reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32.dll"), name)));
+}
+
+int ScreenDpi()
+{
+    HDC dc = GetDC(nullptr);
+    const int dpi = dc ? GetDeviceCaps(dc, LOGPIXELSY) : 96;
+    if (dc)
+        ReleaseDC(nullptr, dc);
+    return dpi > 0 ? dpi : 96;
+}
+} // namespace
+
+int SystemDpi()
+{
+    static const auto getDpiForSystem = User32<UINT(WINAPI*)()>("GetDpiForSystem");
+    if (getDpiForSystem)
+        if (const UINT dpi = getDpiForSystem())
+            return static_cast<int>(dpi);
+    return ScreenDpi();
+}
+
+int WindowDpi(HWND window)
+{
+    static const auto getDpiForWindow = User32<UINT(WINAPI*)(HWND)>("GetDpiForWindow");
+    if (getDpiForWindow && window)
+        if (const UINT dpi = getDpiForWindow(window))
+            return static_cast<int>(dpi);
+    return SystemDpi();
+}
+
+void AdjustRectForDpi(RECT& rect, DWORD style, DWORD exStyle, int dpi)
+{
+    static const auto adjust =
+        User32<BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD, UINT)>("AdjustWindowRectExForDpi");
+    if (!adjust || !adjust(&rect, style, FALSE, exStyle, static_cast<UINT>(dpi)))
+        AdjustWindowRectEx(&rect, style, FALSE, exStyle);
+}
+
+} // namespace ui_detail

@@ -3,6 +3,102 @@
 #include "runtime/uResStrings.h"
 #include "runtime/uSysUtils.h"
 
+#include <algorithm>
+#include <utility>
+
+TBackgroundSha256::~TBackgroundSha256()
+{
+    if (!FThread.joinable())
+        return;
+    {
+        std::lock_guard lock(FLock);
+        FQuit = true;
+    }
+    FChanged.notify_all();
+    FThread.join();
+}
+
+void TBackgroundSha256::Update(const void* data, std::size_t count)
+{
+    auto p = static_cast<const std::uint8_t*>(data);
+    while (count > 0) {
+        if (FFilling.capacity() < kPiece)
+            FFilling.reserve(kPiece);
+        std::size_t take = std::min(count, kPiece - FFilling.size());
+        FFilling.insert(FFilling.end(), p, p + take);
+        p += take, count -= take;
+        if (FFilling.size() == kPiece)
+            HandOver();
+    }
+}
+
+void TBackgroundSha256::HandOver()
+{
+    Wait();
+    std::swap(FFilling, FHashing);
+    FFilling.clear();
+    if (!FThread.joinable() && !FNoThread) {
+        try {
+            FThread = std::thread([this] { Loop(); });
+        } catch (const std::exception&) {
+            FNoThread = true;
+        }
+    }
+    if (FNoThread) {
+        FHash.Update(FHashing.data(), FHashing.size());
+        return;
+    }
+    {
+        std::lock_guard lock(FLock);
+        FPosted = true;
+    }
+    FChanged.notify_all();
+}
+
+void TBackgroundSha256::Wait()
+{
+    std::unique_lock lock(FLock);
+    FChanged.wait(lock, [this] { return !FPosted; });
+    if (FFailure)
+        std::rethrow_exception(std::exchange(FFailure, nullptr));
+}
+
+void TBackgroundSha256::Loop()
+{
+    std::unique_lock lock(FLock);
+    for (;;) {
+        FChanged.wait(lock, [this] { return FQuit || FPosted; });
+        if (FQuit)
+            return;
+        lock.unlock();
+        std::exception_ptr failure;
+        try {
+            FHash.Update(FHashing.data(), FHashing.size());
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        lock.lock();
+        FFailure = failure;
+        FPosted = false;
+        FChanged.notify_all();
+    }
+}
+
+platform::TSha256Digest TBackgroundSha256::Final()
+{
+    Wait();
+    FHash.Update(FFilling.data(), FFilling.size());
+    FFilling.clear();
+    return FHash.Final();
+}
+
+void TBackgroundSha256::Reset()
+{
+    Wait();
+    FFilling.clear();
+    FHash.Reset();
+}
+
 TVerifyingStream::TVerifyingStream(TStream& target, std::uint64_t limit, bool hashed)
     : FTarget(target), FLimit(limit), FHashed(hashed)
 {

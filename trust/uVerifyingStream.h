@@ -6,7 +6,41 @@
 #include "platform/uCrypto.h"
 #include "runtime/uStreams.h"
 
+#include <condition_variable>
+#include <exception>
 #include <functional>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+// SHA-256 one piece behind the writer, on a second thread: a download goes
+// on receiving and writing while the piece before is hashed (under Wine the
+// hash alone takes longer than the transfer). Small totals never start it.
+class TBackgroundSha256 {
+public:
+    TBackgroundSha256() = default;
+    TBackgroundSha256(const TBackgroundSha256&) = delete;
+    TBackgroundSha256& operator=(const TBackgroundSha256&) = delete;
+    ~TBackgroundSha256();
+
+    void Update(const void* data, std::size_t count);
+    platform::TSha256Digest Final();
+    void Reset();
+
+private:
+    static constexpr std::size_t kPiece = 1 << 20;
+    void HandOver();
+    void Wait(); // the thread's piece is hashed; rethrows its failure
+    void Loop();
+
+    platform::TSha256 FHash;
+    std::vector<std::uint8_t> FFilling, FHashing;
+    std::mutex FLock;
+    std::condition_variable FChanged;
+    bool FPosted = false, FQuit = false, FNoThread = false;
+    std::exception_ptr FFailure;
+    std::thread FThread;
+};
 
 class TVerifyingStream : public TStream {
     RT_CLASS(TVerifyingStream, TStream)
@@ -44,6 +78,6 @@ private:
     bool FInHook = false;
     bool FHashed;
     std::int64_t FShift = 0; // the writer's position minus the target's
-    platform::TSha256 FHash;
+    TBackgroundSha256 FHash;
     std::function<void()> FHook;
 };

@@ -7,10 +7,15 @@
 
 #include <algorithm>
 #include <atomic>
+#include <condition_variable>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 using namespace zipeng;
@@ -23,6 +28,12 @@ constexpr std::size_t kInChunk = 1 << 20;   // compressed bytes read at once
 constexpr std::size_t kOutChunk = 4 << 20;  // decompressed bytes written at once
 constexpr std::size_t kMinChunk = 4096;
 constexpr std::size_t kCryptHeader = 12;
+// Below this the hand-over to the reading thread costs more than it saves.
+constexpr std::uint64_t kAheadMin = 16 * 1024;
+// Small reads (headers, small entries) come from a window read at once:
+// under Wine every read of the archive is a round trip to its server.
+constexpr std::size_t kWindow = 256 * 1024;
+constexpr std::size_t kWindowedMax = 64 * 1024;
 // No Zip64: offsets and sizes of the format end below 4 GiB.
 constexpr std::uint64_t kMaxArchiveSize = 0xFFFFFFFFull;
 constexpr std::uint64_t kBadOffset = ~std::uint64_t{0};
@@ -61,6 +72,101 @@ private:
     std::uint32_t FKeys[3] = {0x12345678, 0x23456789, 0x34567890};
 };
 
+// A second thread that runs one job at a time for the extracting thread:
+// reading and decrypting the next block while the caller inflates, checks
+// and writes the one before. Decryption steps every byte through a serial
+// chain of keys and costs more than the rest together. The callbacks stay on
+// the caller's thread; jobs only read the archive and fill a free buffer.
+class TReader {
+public:
+    TReader() = default;
+    TReader(const TReader&) = delete;
+    TReader& operator=(const TReader&) = delete;
+    ~TReader()
+    {
+        if (!FThread.joinable())
+            return;
+        {
+            std::lock_guard lock(FLock);
+            FQuit = true;
+        }
+        FChanged.notify_all();
+        FThread.join();
+    }
+
+    // Runs `job` on the thread; without one (none could be made) right here.
+    void Post(std::function<bool()> job)
+    {
+        if (!FThread.joinable() && !FNoThread) {
+            try {
+                FThread = std::thread([this] { Loop(); });
+            } catch (const std::exception&) {
+                FNoThread = true;
+            }
+        }
+        if (FNoThread) {
+            FResult = job();
+            FBusy = true;
+            return;
+        }
+        {
+            std::lock_guard lock(FLock);
+            FJob = std::move(job);
+            FBusy = true;
+        }
+        FChanged.notify_all();
+    }
+
+    // The posted job's result once it has ended.
+    bool Wait()
+    {
+        std::unique_lock lock(FLock);
+        FChanged.wait(lock, [this] { return !FJob; });
+        FBusy = false;
+        return FResult;
+    }
+
+    bool Busy() const { return FBusy; }
+
+private:
+    void Loop()
+    {
+        std::unique_lock lock(FLock);
+        for (;;) {
+            FChanged.wait(lock, [this] { return FQuit || FJob; });
+            if (FQuit)
+                return;
+            lock.unlock();
+            bool ok = false;
+            try {
+                ok = FJob();
+            } catch (...) {
+                ok = false;
+            }
+            lock.lock();
+            FResult = ok;
+            FJob = nullptr;
+            FChanged.notify_all();
+        }
+    }
+
+    std::mutex FLock;
+    std::condition_variable FChanged;
+    std::function<bool()> FJob; // set while a job is posted and not ended
+    bool FResult = false;
+    bool FQuit = false;
+    bool FBusy = false;         // posted and not waited for; the caller's side only
+    bool FNoThread = false;
+    std::thread FThread;
+};
+
+// One thread's window on the archive: the bytes at [Start, Start + Size).
+struct TReadWindow {
+    std::vector<std::uint8_t> Bytes;
+    std::uint64_t Start = 0;
+    std::size_t Size = 0;
+};
+
 struct TEntry {
     std::uint16_t Flags = 0, Method = 0, Time = 0, Date = 0;
     std::uint32_t Crc = 0;
@@ -93,10 +199,29 @@ struct TSession {
     std::unique_ptr<IArchiveFile> Archive;
     std::uint64_t ArchiveSize = 0;
     std::vector<TEntry> Entries;
-    std::vector<std::uint8_t> InBuf, OutBuf;
+    std::vector<const TEntry*> Chosen;
+    std::size_t Current = 0;                // index in Chosen being extracted
+    std::vector<std::uint8_t> InBuf[2];     // one being decoded, one filled ahead
+    std::vector<std::uint8_t> OutBuf;
     z_stream Inflater{};
     bool InflaterReady = false;
     std::u16string LastDir; // the folder the previous file went into
+    // Folders this run made, with the case-folded names made in each so
+    // far: a name that matches none there cannot exist yet.
+    std::unordered_map<std::u16string, std::unordered_set<std::u16string>> FreshFolders;
+
+    // The next entry's first block, read while the one before is finished.
+    // Nothing of it shows until that entry's own checks have passed.
+    struct TAhead {
+        const TEntry* Entry = nullptr;
+        std::string Password;
+        std::uint64_t DataStart = 0;        // where its stored data begin
+        std::unique_ptr<TDecrypter> Decrypter;
+        std::size_t Block = 0;              // which InBuf holds it
+        std::size_t Size = 0;
+    } Ahead;
+    TReadWindow MainWindow, ReaderWindow;
+    TReader Reader; // last: its thread ends before anything it uses goes
 
     TSession(TCommandBlock& cmd, IEngineHost& host) : Cmd(cmd), Host(host)
     {
@@ -105,6 +230,8 @@ struct TSession {
     }
     ~TSession()
     {
+        if (Reader.Busy())
+            Reader.Wait();
         if (InflaterReady)
             inflateEnd(&Inflater);
         std::lock_guard lock(gSessionsLock);
@@ -158,13 +285,33 @@ struct TSession {
         return offset <= ArchiveSize && count <= ArchiveSize - offset && Archive->ReadAt(offset, buffer, count);
     }
 
+    // The same through a thread's own window: the extracting thread and
+    // the reading thread each have one.
+    bool ReadAt(TReadWindow& w, std::uint64_t offset, void* buffer, std::size_t count)
+    {
+        if (count > kWindowedMax || offset > ArchiveSize || count > ArchiveSize - offset)
+            return ReadAt(offset, buffer, count);
+        if (offset < w.Start || offset - w.Start > w.Size || count > w.Size - (offset - w.Start)) {
+            std::size_t size = static_cast<std::size_t>(std::min<std::uint64_t>(kWindow, ArchiveSize - offset));
+            w.Bytes.resize(kWindow);
+            w.Size = 0;
+            if (!ReadAt(offset, w.Bytes.data(), size))
+                return ReadAt(offset, buffer, count);
+            w.Start = offset;
+            w.Size = size;
+        }
+        if (count)
+            std::memcpy(buffer, w.Bytes.data() + (offset - w.Start), count);
+        return true;
+    }
+
     // Creates `dir` and its missing parents: one call when the parent
     // exists, which is the common case inside an archive's tree.
     bool MakeDir(const std::u16string& dir)
     {
         if (dir.size() <= 3)
             return true;
-        switch (Host.MakeFolder(dir)) {
+        switch (MakeFolder(dir)) {
         case TFolderResult::Made:
         case TFolderResult::Exists: return true;
         case TFolderResult::Failed: return false;
@@ -173,8 +320,42 @@ struct TSession {
         std::size_t cut = dir.find_last_of(u'\\');
         if (cut == std::u16string::npos || cut < 3 || !MakeDir(dir.substr(0, cut)))
             return false;
-        TFolderResult r = Host.MakeFolder(dir);
+        TFolderResult r = MakeFolder(dir);
         return r == TFolderResult::Made || r == TFolderResult::Exists;
+    }
+
+    TFolderResult MakeFolder(const std::u16string& dir)
+    {
+        TFolderResult r = Host.MakeFolder(dir);
+        if (r == TFolderResult::Made) {
+            IsNewName(dir);
+            FreshFolders[dir];
+        }
+        return r;
+    }
+
+    // Notes `path` as made; true when it is in a folder of this run's own
+    // and no name made there before matches it in any case. Names beyond
+    // ASCII end the folder's freshness: the system's case rules for them
+    // are not ours to repeat.
+    bool IsNewName(const std::u16string& path)
+    {
+        std::size_t cut = path.find_last_of(u'\\');
+        if (cut == std::u16string::npos)
+            return false;
+        auto folder = FreshFolders.find(path.substr(0, cut));
+        if (folder == FreshFolders.end())
+            return false;
+        std::u16string name = path.substr(cut + 1);
+        for (char16_t& c : name) {
+            if (c >= 0x80) {
+                FreshFolders.erase(folder);
+                return false;
+            }
+            if (c >= u'A' && c <= u'Z')
+                c = static_cast<char16_t>(c + 32);
+        }
+        return folder->second.insert(std::move(name)).second;
     }
 
     // The folder that holds `path` exists afterwards.
@@ -197,6 +378,9 @@ struct TSession {
     bool Selected(const TEntry& e) const;
     void ExtractEntry(const TEntry& e);
     bool CheckPassword(const TEntry& e, const std::uint8_t header[kCryptHeader], std::string& password);
+    bool DataStart(TReadWindow& w, const TEntry& e, std::uint64_t& start);
+    void ReadAhead(std::size_t block);
+    bool ReadFirstBlock(std::size_t block);
     bool Decode(const TEntry& e, std::uint64_t dataStart, IOutputFile* out, const std::string& password);
 };
 
@@ -337,17 +521,21 @@ bool TSession::Selected(const TEntry& e) const
     return false;
 }
 
-bool TSession::CheckPassword(const TEntry& e, const std::uint8_t header[kCryptHeader], std::string& password)
+// Whether `password` opens the entry whose 12-byte encryption header this is.
+bool PasswordFits(const TEntry& e, const std::uint8_t header[kCryptHeader], const std::string& password)
 {
     // Info-ZIP writes the DOS time's high byte when the sizes follow the data.
     std::uint8_t check = (e.Flags & ziprec::kFlagDescriptor) ? static_cast<std::uint8_t>(e.Time >> 8)
                                                              : static_cast<std::uint8_t>(e.Crc >> 24);
-    auto fits = [&](const std::string& pw) {
-        std::uint8_t h[kCryptHeader];
-        std::memcpy(h, header, kCryptHeader);
-        TDecrypter(pw).Decrypt(h, kCryptHeader);
-        return h[kCryptHeader - 1] == check;
-    };
+    std::uint8_t h[kCryptHeader];
+    std::memcpy(h, header, kCryptHeader);
+    TDecrypter(password).Decrypt(h, kCryptHeader);
+    return h[kCryptHeader - 1] == check;
+}
+
+bool TSession::CheckPassword(const TEntry& e, const std::uint8_t header[kCryptHeader], std::string& password)
+{
+    auto fits = [&](const std::string& pw) { return PasswordFits(e, header, pw); };
     if (fits(Password)) {
         password = Password;
         return true;
@@ -374,20 +562,119 @@ bool TSession::CheckPassword(const TEntry& e, const std::uint8_t header[kCryptHe
     return false;
 }
 
+// The local header, the data start it gives and the stored data must all lie
+// inside the archive before anything of them is read. Only reads: the
+// reading thread uses it too.
+bool TSession::DataStart(TReadWindow& w, const TEntry& e, std::uint64_t& start)
+{
+    bool encrypted = (e.Flags & ziprec::kFlagEncrypted) != 0;
+    std::uint8_t local[ziprec::kLocalSize];
+    ziprec::TLocalFields lh;
+    if (e.LocalOffset > ArchiveSize || !ReadAt(w, e.LocalOffset, local, sizeof local) ||
+        !ziprec::ParseLocalHeader(local, lh))
+        return false;
+    start = e.LocalOffset + lh.DataOffset();
+    return start <= ArchiveSize && e.CompSize <= ArchiveSize - start && (!encrypted || e.CompSize >= kCryptHeader) &&
+           (e.Method != 0 || e.CompSize - (encrypted ? kCryptHeader : 0) == e.Size);
+}
+
+// On the reading thread: the next entry's first block, decrypted with the
+// password that opened the entries so far. Any doubt leaves it unused.
+bool TSession::ReadFirstBlock(std::size_t block)
+{
+    const TEntry& e = *Ahead.Entry;
+    std::uint64_t start = 0;
+    if (!DataStart(ReaderWindow, e, start))
+        return false;
+    Ahead.DataStart = start;
+    std::uint64_t remaining = e.CompSize;
+    if (e.Flags & ziprec::kFlagEncrypted) {
+        std::uint8_t header[kCryptHeader];
+        if (!ReadAt(ReaderWindow, start, header, kCryptHeader) || !PasswordFits(e, header, Ahead.Password))
+            return false;
+        Ahead.Decrypter = std::make_unique<TDecrypter>(Ahead.Password);
+        Ahead.Decrypter->Decrypt(header, kCryptHeader);
+        start += kCryptHeader;
+        remaining -= kCryptHeader;
+    }
+    std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(remaining, InBuf[block].size()));
+    if (!ReadAt(ReaderWindow, start, InBuf[block].data(), want))
+        return false;
+    if (Ahead.Decrypter)
+        Ahead.Decrypter->Decrypt(InBuf[block].data(), want);
+    Ahead.Size = want;
+    return true;
+}
+
+// Starts reading the next chosen entry into InBuf[block] (free until the
+// next Decode) while the caller finishes the current one. Tiny entries and
+// those that will not be decoded are left to the caller.
+void TSession::ReadAhead(std::size_t block)
+{
+    if (Current + 1 >= Chosen.size() || Stopped())
+        return;
+    const TEntry& next = *Chosen[Current + 1];
+    if (next.IsDir || next.CompSize < kAheadMin || (next.Method != 0 && next.Method != 8))
+        return;
+    Ahead.Entry = &next;
+    Ahead.Password = Password;
+    Ahead.Block = block;
+    Ahead.Decrypter.reset();
+    Ahead.Size = 0;
+    Reader.Post([this, block] { return ReadFirstBlock(block); });
+}
+
 // Streams the entry's data through decryption and inflation into `out` (or
 // nowhere when testing), reporting progress. Reports its own errors. The
-// caller has checked that the stored data lie inside the archive.
+// caller has checked that the stored data lie inside the archive. The block
+// after the one being inflated is read and decrypted on the reading thread.
 bool TSession::Decode(const TEntry& e, std::uint64_t dataStart, IOutputFile* out, const std::string& password)
 {
+    bool encrypted = (e.Flags & ziprec::kFlagEncrypted) != 0;
     std::uint64_t remaining = e.CompSize;
+    std::uint64_t readPos = dataStart;
     std::unique_ptr<TDecrypter> decrypter;
-    if (e.Flags & ziprec::kFlagEncrypted) {
+    std::size_t cur = 0;            // the InBuf being decoded
+    std::size_t inAvail = 0;
+    std::uint8_t* inNext = InBuf[0].data();
+    bool posted = false;            // this entry's next block is being read
+
+    // A block read ahead for exactly this entry and password is taken over.
+    bool adopted = false;
+    if (Reader.Busy()) {
+        bool ready = Reader.Wait();
+        if (ready && Ahead.Entry == &e && Ahead.DataStart == dataStart && Ahead.Password == password) {
+            adopted = true;
+            decrypter = std::move(Ahead.Decrypter);
+            std::uint64_t skip = (encrypted ? kCryptHeader : 0) + Ahead.Size;
+            readPos += skip;
+            remaining -= skip;
+            cur = Ahead.Block;
+            inNext = InBuf[cur].data();
+            inAvail = Ahead.Size;
+        }
+        Ahead.Entry = nullptr;
+        Ahead.Decrypter.reset();
+    }
+    // Whatever leaves early waits for its reads: the buffers and the
+    // decrypter are needed again.
+    struct TWaitReads {
+        TReader& Reader;
+        bool& Posted;
+        ~TWaitReads()
+        {
+            if (Posted)
+                Reader.Wait();
+        }
+    } waitReads{Reader, posted};
+
+    if (!adopted && encrypted) {
         decrypter = std::make_unique<TDecrypter>(password);
         std::uint8_t header[kCryptHeader];
-        if (!ReadAt(dataStart, header, kCryptHeader))
+        if (!ReadAt(MainWindow, dataStart, header, kCryptHeader))
             return Error(eeBadData, "Damaged data in " + e.AnsiName), false;
         decrypter->Decrypt(header, kCryptHeader);
-        dataStart += kCryptHeader;
+        readPos += kCryptHeader;
         remaining -= kCryptHeader;
     }
     if (e.Method == 8) {
@@ -404,42 +691,80 @@ bool TSession::Decode(const TEntry& e, std::uint64_t dataStart, IOutputFile* out
     std::uint64_t reported = 0;
     std::uint32_t crc = 0;
     bool finished = false;
-    std::size_t inAvail = 0;
-    std::uint8_t* inNext = InBuf.data();
-    std::uint64_t readPos = dataStart;
 
-    auto flush = [&]() -> bool {
-        crc = static_cast<std::uint32_t>(crc32(crc, OutBuf.data(), static_cast<uInt>(pending)));
-        if (out && pending && !out->Write(OutBuf.data(), pending)) {
+    // Stored data go straight from the read block to the file; `pending`
+    // then counts what was written since the last report, so progress comes
+    // at the same points either way.
+    auto write = [&](const std::uint8_t* data, std::size_t n) -> bool {
+        crc = static_cast<std::uint32_t>(crc32(crc, data, static_cast<uInt>(n)));
+        if (out && n && !out->Write(data, n)) {
             Error(eeCreateFile, "Cannot write " + e.AnsiName);
             return false;
         }
+        return true;
+    };
+    auto flush = [&]() -> bool {
+        if (e.Method != 0 && !write(OutBuf.data(), pending))
+            return false;
         pending = 0;
         Report(acProgress, 0, {}, static_cast<std::int64_t>(produced - reported));
         reported = produced;
         return !Stopped();
     };
+    // The next block of this entry into the other buffer, or, with all of
+    // it read, the next entry's first.
+    auto readNext = [&] {
+        std::size_t other = cur ^ 1;
+        if (remaining == 0) {
+            ReadAhead(other);
+            return;
+        }
+        std::uint8_t* into = InBuf[other].data();
+        std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(remaining, InBuf[other].size()));
+        TDecrypter* keys = decrypter.get();
+        std::uint64_t at = readPos;
+        Reader.Post([this, into, want, keys, at] {
+            if (!ReadAt(at, into, want))
+                return false;
+            if (keys)
+                keys->Decrypt(into, want);
+            return true;
+        });
+        posted = true;
+    };
     auto refill = [&]() -> bool {
-        std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(remaining, InBuf.size()));
-        if (!ReadAt(readPos, InBuf.data(), want)) {
+        std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(remaining, InBuf[cur].size()));
+        bool ok;
+        if (posted) {
+            posted = false;
+            ok = Reader.Wait();
+            cur ^= 1;
+        } else {
+            ok = ReadAt(MainWindow, readPos, InBuf[cur].data(), want);
+            if (ok && decrypter)
+                decrypter->Decrypt(InBuf[cur].data(), want);
+        }
+        if (!ok) {
             Error(eeBadData, "Damaged data in " + e.AnsiName + " (archive ends early)");
             return false;
         }
-        if (decrypter)
-            decrypter->Decrypt(InBuf.data(), want);
         readPos += want;
         remaining -= want;
-        inNext = InBuf.data();
+        inNext = InBuf[cur].data();
         inAvail = want;
+        readNext();
         return true;
     };
+    if (adopted)
+        readNext();
 
     while (!finished) {
         if (inAvail == 0 && remaining > 0 && !refill())
             return false;
         if (e.Method == 0) {
             std::size_t n = std::min(inAvail, OutBuf.size() - pending);
-            std::memcpy(OutBuf.data() + pending, inNext, n);
+            if (!write(inNext, n))
+                return false;
             inNext += n, inAvail -= n, pending += n, produced += n;
             finished = remaining == 0 && inAvail == 0;
         } else {
@@ -525,28 +850,16 @@ void TSession::ExtractEntry(const TEntry& e)
     Report(acNewFile, 0, e.AnsiName, static_cast<std::int64_t>(e.Size));
     if (Stopped())
         return;
-    // The local header, the data start it gives and the stored data must all
-    // lie inside the archive before anything of them is read.
     bool encrypted = (e.Flags & ziprec::kFlagEncrypted) != 0;
-    std::uint8_t local[ziprec::kLocalSize];
-    ziprec::TLocalFields lh;
     std::uint64_t dataStart = 0;
-    bool sound = e.LocalOffset <= ArchiveSize && ReadAt(e.LocalOffset, local, sizeof local) &&
-                 ziprec::ParseLocalHeader(local, lh);
-    if (sound) {
-        dataStart = e.LocalOffset + lh.DataOffset();
-        sound = dataStart <= ArchiveSize && e.CompSize <= ArchiveSize - dataStart &&
-                (!encrypted || e.CompSize >= kCryptHeader) &&
-                (e.Method != 0 || e.CompSize - (encrypted ? kCryptHeader : 0) == e.Size);
-    }
-    if (!sound) {
+    if (!DataStart(MainWindow, e, dataStart)) {
         Error(eeBadData, "Damaged data in " + e.AnsiName);
         return;
     }
     std::string password;
     if (encrypted) {
         std::uint8_t header[kCryptHeader];
-        if (!ReadAt(dataStart, header, kCryptHeader)) {
+        if (!ReadAt(MainWindow, dataStart, header, kCryptHeader)) {
             Error(eeBadData, "Damaged data in " + e.AnsiName);
             return;
         }
@@ -567,11 +880,19 @@ void TSession::ExtractEntry(const TEntry& e)
         Error(eeCreateFile, "Cannot create file " + e.AnsiName);
         return;
     }
-    std::unique_ptr<IOutputFile> out = exists ? nullptr : Host.CreateOutput(target, true);
+    std::unique_ptr<IOutputFile> out;
+    if (!exists) {
+        if (IsNewName(target))
+            out = Host.CreateFreshOutput(target);
+        if (!out)
+            out = Host.CreateOutput(target, true);
+    }
     bool replacing = !out;
     std::u16string temp = replacing ? target + u".~zetmp" : target;
-    if (replacing)
+    if (replacing) {
+        IsNewName(temp);
         out = Host.CreateOutput(temp, false);
+    }
     if (!out) {
         Error(eeCreateFile, "Cannot create file " + e.AnsiName);
         return;
@@ -609,7 +930,7 @@ std::int32_t UnzExec(TCommandBlock& cmd, IEngineHost& host)
             s.BaseDir += u'\\';
     }
     if (s.ReadDirectory() && !s.Stopped()) {
-        std::vector<const TEntry*> chosen;
+        std::vector<const TEntry*>& chosen = s.Chosen;
         std::int64_t total = 0;
         std::uint64_t largest = 0;
         for (const TEntry& e : s.Entries)
@@ -621,17 +942,18 @@ std::int32_t UnzExec(TCommandBlock& cmd, IEngineHost& host)
         // Buffers as large as the biggest entry needs, up to a chunk each.
         std::size_t chunk = static_cast<std::size_t>(std::clamp<std::uint64_t>(largest + 1, kMinChunk, kOutChunk));
         try {
-            s.InBuf.resize(std::min(chunk, kInChunk));
+            for (auto& block : s.InBuf)
+                block.resize(std::min(chunk, kInChunk));
             s.OutBuf.resize(chunk);
         } catch (const std::bad_alloc&) {
             return kResultNoMemory;
         }
         s.Report(acItemCount, static_cast<std::int32_t>(chosen.size()));
         s.Report(acTotalSize, 0, {}, total);
-        for (const TEntry* e : chosen) {
+        for (s.Current = 0; s.Current < chosen.size(); ++s.Current) {
             if (s.Stopped())
                 break;
-            s.ExtractEntry(*e);
+            s.ExtractEntry(*chosen[s.Current]);
         }
     }
     if (s.Stop == TStop::None)

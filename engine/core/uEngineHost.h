@@ -18,7 +18,8 @@ class IArchiveFile {
 public:
     virtual ~IArchiveFile() = default;
     virtual std::uint64_t Size() const = 0;
-    // Exactly `count` bytes at `offset`, or false.
+    // Exactly `count` bytes at `offset`, or false. Two threads may read at
+    // once: the core reads ahead on a second one.
     virtual bool ReadAt(std::uint64_t offset, void* buffer, std::size_t count) = 0;
 };
 
@@ -53,6 +54,11 @@ public:
 
     // A new file (`mustBeNew`: fail when one exists), or one created afresh.
     virtual std::unique_ptr<IOutputFile> CreateOutput(const std::u16string& path, bool mustBeNew) = 0;
+    // A new file the caller knows no other name in its folder matches, not
+    // even in another case (the folder is this run's own): the system may
+    // skip its search for such a name. Null when that cannot be done here;
+    // the caller then uses CreateOutput.
+    virtual std::unique_ptr<IOutputFile> CreateFreshOutput(const std::u16string&) { return nullptr; }
     // Moves `from` over `to`, replacing it.
     virtual bool Replace(const std::u16string& from, const std::u16string& to) = 0;
     virtual bool Remove(const std::u16string& path) = 0;

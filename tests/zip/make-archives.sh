@@ -60,6 +60,21 @@ printf 'unicode path\n' > utf8/naive.txt
 printf 'stale path\n' > utf8/stale.txt
 (cd utf8 && zip -q -X ../../utf8.zip café.txt naive.txt stale.txt)
 
+# Entries of several read blocks (over 1 MiB stored or deflated) between
+# ones of a few dozen KiB: every way the engine reads ahead.
+mkdir -p big
+seq 1 700000 > big/numbers.txt
+head -c 2500000 /dev/urandom > big/random.bin
+for i in 1 2 3 4 5; do head -c 30000 /dev/urandom | base64 > "big/small$i.txt"; done
+zip -q -X -n .bin -P "mirabel " ../big.zip big/small1.txt big/numbers.txt big/small2.txt big/random.bin \
+  big/small3.txt big/small4.txt big/small5.txt
+
+# Names that differ only in case, in a folder the run makes and in one that
+# exists before it.
+mkdir -p cases/new
+for f in cases/top.txt cases/new/a.txt cases/new/A.TXT cases/new/b.txt; do printf '%s\n' "$f" > "$f"; done
+zip -q -X ../cases.zip cases/top.txt cases/new/a.txt cases/new/A.TXT cases/new/b.txt
+
 printf 'This is just a text file, not an archive.\n' > ../notzip.txt
 cd "$out"
 # The files as they went in, for comparing what comes out.

@@ -286,6 +286,151 @@ TEST(EngineCore, DamagedEntriesAreReportedAndTheRestArrives)
     EXPECT_EQ(text.Codes(), std::set<int>{eeBadArchive});
 }
 
+namespace {
+
+// The archive in memory, whose reads of one byte fail: a bad sector in the
+// middle of an entry.
+class TFailingArchive : public zipcore::IArchiveFile {
+public:
+    TFailingArchive(const std::vector<std::uint8_t>& bytes, std::uint64_t failFrom) : FBytes(bytes), FFailFrom(failFrom) {}
+    std::uint64_t Size() const override { return FBytes.size(); }
+    bool ReadAt(std::uint64_t offset, void* buffer, std::size_t count) override
+    {
+        if (offset <= FFailFrom && offset + count > FFailFrom)
+            return false;
+        std::memcpy(buffer, FBytes.data() + offset, count);
+        return true;
+    }
+
+private:
+    const std::vector<std::uint8_t>& FBytes;
+    std::uint64_t FFailFrom;
+};
+
+class TFailingHost : public zipcore::TPosixEngineHost {
+public:
+    TFailingHost(std::vector<std::uint8_t> bytes, std::uint64_t failFrom) : FBytes(std::move(bytes)), FFailFrom(failFrom) {}
+    std::unique_ptr<zipcore::IArchiveFile> OpenArchive(const std::u16string&) override
+    {
+        return std::make_unique<TFailingArchive>(FBytes, FFailFrom);
+    }
+
+private:
+    std::vector<std::uint8_t> FBytes;
+    std::uint64_t FFailFrom;
+};
+
+// Where an entry's stored data start, by its name in the archive.
+std::size_t DataOffset(const std::vector<std::uint8_t>& z, const std::string& name)
+{
+    TLayout l = Layout(z);
+    for (std::size_t i = 0; i < l.Headers.size(); ++i) {
+        std::size_t h = l.Headers[i];
+        unsigned nameLength = z[h + 28] | z[h + 29] << 8;
+        if (std::string(z.begin() + static_cast<std::ptrdiff_t>(h + 46),
+                        z.begin() + static_cast<std::ptrdiff_t>(h + 46 + nameLength)) == name) {
+            std::size_t local = l.Locals[i];
+            return local + 30 + (z[local + 26] | z[local + 27] << 8) + (z[local + 28] | z[local + 29] << 8);
+        }
+    }
+    ADD_FAILURE() << name << " is not in the archive";
+    return 0;
+}
+
+} // namespace
+
+TEST(EngineCore, LargeEntriesAndTheirNeighboursArriveWholeOrNotAtAll)
+{
+    std::map<std::string, std::string> expected = Tree(Data() / "originals" / "big");
+    ASSERT_EQ(expected.size(), 7u);
+    fs::path dir = Scratch("big");
+    TRun run;
+    EXPECT_EQ(run.Go("big.zip", dir), 7);
+    EXPECT_TRUE(run.Messages.empty()) << run.Messages.front().second;
+    EXPECT_TRUE(Tree(dir / "big") == expected);
+
+    // Testing reads all of it too, and writes nothing.
+    TRun check;
+    check.Test = true;
+    fs::path tested = Scratch("big-test");
+    EXPECT_EQ(check.Go("big.zip", tested), 7);
+    EXPECT_TRUE(check.Messages.empty());
+    EXPECT_TRUE(fs::is_empty(tested));
+
+    std::vector<std::uint8_t> z = Bytes(Data() / "big.zip");
+    // A byte changed in the stored entry's third block: a CRC error, the
+    // good file already there is kept, and the entries after it arrive.
+    std::vector<std::uint8_t> flipped = z;
+    flipped[DataOffset(z, "big/random.bin") + 2200000] ^= 0x20;
+    fs::path crcDir = Scratch("big-crc");
+    fs::create_directories(crcDir / "big");
+    std::ofstream(crcDir / "big" / "random.bin") << "previous good version";
+    TRun crc;
+    EXPECT_EQ(crc.GoMemory(flipped, crcDir), 6);
+    EXPECT_EQ(crc.Codes(), std::set<int>{eeBadCRC});
+    EXPECT_EQ(ReadAll(crcDir / "big" / "random.bin"), "previous good version");
+    EXPECT_TRUE(ReadAll(crcDir / "big" / "small5.txt") == expected["small5.txt"]);
+
+    // A bad sector inside the deflated entry's second block (read ahead
+    // while the first is inflated), or inside a small entry read ahead while
+    // the one before it is finished: that entry is reported and leaves no
+    // file, the others arrive whole.
+    for (const char* name : {"big/numbers.txt", "big/small3.txt"}) {
+        SCOPED_TRACE(name);
+        std::size_t at = DataOffset(z, name) + (std::string(name) == "big/numbers.txt" ? 1100000 : 100);
+        TFailingHost host(z, at);
+        TRun failing;
+        fs::path failDir = Scratch("big-fail");
+        failing.Go(host, "memory.zip", failDir);
+        EXPECT_EQ(failing.Result, 6);
+        ASSERT_EQ(failing.Messages.size(), 1u);
+        EXPECT_EQ(failing.Messages[0].first, eeBadData);
+        EXPECT_THAT(failing.Messages[0].second, HasSubstr(std::string(name) + " (archive ends early)"));
+        EXPECT_FALSE(fs::exists(failDir / name));
+        auto arrived = Tree(failDir / "big");
+        EXPECT_EQ(arrived.size(), 6u);
+        for (const auto& [file, bytes] : arrived)
+            EXPECT_TRUE(bytes == expected[file]) << file;
+    }
+
+    // Cancelled in the middle of a large entry: the run ends at once.
+    TRun cancel;
+    int progress = 0;
+    cancel.Answer = [&](int action) { return action == acProgress && ++progress == 2 ? kCancel : kGoOn; };
+    EXPECT_EQ(cancel.Go("big.zip", Scratch("big-cancel")), kResultCancelled);
+    EXPECT_EQ(std::count(cancel.Actions.begin(), cancel.Actions.end(), acNewFile), 2);
+}
+
+namespace {
+
+// Records the files the core offers as certainly new, then lets the
+// ordinary creation follow.
+class TFreshHost : public zipcore::TPosixEngineHost {
+public:
+    std::unique_ptr<zipcore::IOutputFile> CreateFreshOutput(const std::u16string& path) override
+    {
+        Offered.push_back(NativePath(path));
+        return nullptr;
+    }
+    std::vector<std::string> Offered;
+};
+
+} // namespace
+
+TEST(EngineCore, OnlyNamesNoneMatchInAFolderOfTheRunAreOfferedAsNew)
+{
+    fs::path dir = Scratch("cases");
+    fs::create_directories(dir / "cases");
+    TFreshHost host;
+    TRun run;
+    run.Password = "";
+    EXPECT_EQ(run.Go(host, (Data() / "cases.zip").string(), dir), 4);
+    // Not the file in the folder that was there; not the second "a.txt".
+    EXPECT_EQ(host.Offered, (std::vector<std::string>{(dir / "cases/new/a.txt").string(),
+                                                      (dir / "cases/new/b.txt").string()}));
+    EXPECT_EQ(ReadAll(dir / "cases/new/A.TXT"), "cases/new/A.TXT\n");
+}
+
 TEST(EngineCore, NamesWindowsWouldMisreadAreSkippedAndTheOthersExtracted)
 {
     fs::path dir = Scratch("names");

@@ -6,18 +6,6 @@
 #include <algorithm>
 #include <utility>
 
-TBackgroundSha256::~TBackgroundSha256()
-{
-    if (!FThread.joinable())
-        return;
-    {
-        std::lock_guard lock(FLock);
-        FQuit = true;
-    }
-    FChanged.notify_all();
-    FThread.join();
-}
-
 void TBackgroundSha256::Update(const void* data, std::size_t count)
 {
     auto p = static_cast<const std::uint8_t*>(data);
@@ -34,59 +22,15 @@ void TBackgroundSha256::Update(const void* data, std::size_t count)
 
 void TBackgroundSha256::HandOver()
 {
-    Wait();
+    FThread.Wait();
     std::swap(FFilling, FHashing);
     FFilling.clear();
-    if (!FThread.joinable() && !FNoThread) {
-        try {
-            FThread = std::thread([this] { Loop(); });
-        } catch (const std::exception&) {
-            FNoThread = true;
-        }
-    }
-    if (FNoThread) {
-        FHash.Update(FHashing.data(), FHashing.size());
-        return;
-    }
-    {
-        std::lock_guard lock(FLock);
-        FPosted = true;
-    }
-    FChanged.notify_all();
-}
-
-void TBackgroundSha256::Wait()
-{
-    std::unique_lock lock(FLock);
-    FChanged.wait(lock, [this] { return !FPosted; });
-    if (FFailure)
-        std::rethrow_exception(std::exchange(FFailure, nullptr));
-}
-
-void TBackgroundSha256::Loop()
-{
-    std::unique_lock lock(FLock);
-    for (;;) {
-        FChanged.wait(lock, [this] { return FQuit || FPosted; });
-        if (FQuit)
-            return;
-        lock.unlock();
-        std::exception_ptr failure;
-        try {
-            FHash.Update(FHashing.data(), FHashing.size());
-        } catch (...) {
-            failure = std::current_exception();
-        }
-        lock.lock();
-        FFailure = failure;
-        FPosted = false;
-        FChanged.notify_all();
-    }
+    FThread.Post([this] { FHash.Update(FHashing.data(), FHashing.size()); });
 }
 
 platform::TSha256Digest TBackgroundSha256::Final()
 {
-    Wait();
+    FThread.Wait();
     FHash.Update(FFilling.data(), FFilling.size());
     FFilling.clear();
     return FHash.Final();
@@ -94,7 +38,7 @@ platform::TSha256Digest TBackgroundSha256::Final()
 
 void TBackgroundSha256::Reset()
 {
-    Wait();
+    FThread.Wait();
     FFilling.clear();
     FHash.Reset();
 }

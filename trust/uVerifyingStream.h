@@ -4,13 +4,9 @@
 // file), and no more than the expected size is accepted, so a hostile server
 // cannot fill the disk or the memory behind the check.
 #include "platform/uCrypto.h"
+#include "platform/uJobThread.h"
 #include "runtime/uStreams.h"
 
-#include <condition_variable>
-#include <exception>
-#include <functional>
-#include <mutex>
-#include <thread>
 #include <vector>
 
 // SHA-256 one piece behind the writer, on a second thread: a download goes
@@ -21,7 +17,6 @@ public:
     TBackgroundSha256() = default;
     TBackgroundSha256(const TBackgroundSha256&) = delete;
     TBackgroundSha256& operator=(const TBackgroundSha256&) = delete;
-    ~TBackgroundSha256();
 
     void Update(const void* data, std::size_t count);
     platform::TSha256Digest Final();
@@ -30,16 +25,10 @@ public:
 private:
     static constexpr std::size_t kPiece = 1 << 20;
     void HandOver();
-    void Wait(); // the thread's piece is hashed; rethrows its failure
-    void Loop();
 
     platform::TSha256 FHash;
     std::vector<std::uint8_t> FFilling, FHashing;
-    std::mutex FLock;
-    std::condition_variable FChanged;
-    bool FPosted = false, FQuit = false, FNoThread = false;
-    std::exception_ptr FFailure;
-    std::thread FThread;
+    platform::TJobThread FThread; // last: it ends before the buffers go
 };
 
 class TVerifyingStream : public TStream {

@@ -1,5 +1,6 @@
 #include "uEngineCore.h"
 
+#include "platform/uJobThread.h"
 #include "zip/uZipPaths.h"
 #include "zip/uZipRecords.h"
 
@@ -7,13 +8,11 @@
 
 #include <algorithm>
 #include <atomic>
-#include <condition_variable>
 #include <cstring>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -79,49 +78,24 @@ private:
 // the caller's thread; jobs only read the archive and fill a free buffer.
 class TReader {
 public:
-    TReader() = default;
-    TReader(const TReader&) = delete;
-    TReader& operator=(const TReader&) = delete;
-    ~TReader()
-    {
-        if (!FThread.joinable())
-            return;
-        {
-            std::lock_guard lock(FLock);
-            FQuit = true;
-        }
-        FChanged.notify_all();
-        FThread.join();
-    }
-
-    // Runs `job` on the thread; without one (none could be made) right here.
     void Post(std::function<bool()> job)
     {
-        if (!FThread.joinable() && !FNoThread) {
+        FBusy = true;
+        FThread.Post([this, job = std::move(job)] {
+            bool ok = false;
             try {
-                FThread = std::thread([this] { Loop(); });
-            } catch (const std::exception&) {
-                FNoThread = true;
+                ok = job();
+            } catch (...) {
+                ok = false;
             }
-        }
-        if (FNoThread) {
-            FResult = job();
-            FBusy = true;
-            return;
-        }
-        {
-            std::lock_guard lock(FLock);
-            FJob = std::move(job);
-            FBusy = true;
-        }
-        FChanged.notify_all();
+            FResult = ok;
+        });
     }
 
     // The posted job's result once it has ended.
     bool Wait()
     {
-        std::unique_lock lock(FLock);
-        FChanged.wait(lock, [this] { return !FJob; });
+        FThread.Wait();
         FBusy = false;
         return FResult;
     }
@@ -129,35 +103,9 @@ public:
     bool Busy() const { return FBusy; }
 
 private:
-    void Loop()
-    {
-        std::unique_lock lock(FLock);
-        for (;;) {
-            FChanged.wait(lock, [this] { return FQuit || FJob; });
-            if (FQuit)
-                return;
-            lock.unlock();
-            bool ok = false;
-            try {
-                ok = FJob();
-            } catch (...) {
-                ok = false;
-            }
-            lock.lock();
-            FResult = ok;
-            FJob = nullptr;
-            FChanged.notify_all();
-        }
-    }
-
-    std::mutex FLock;
-    std::condition_variable FChanged;
-    std::function<bool()> FJob; // set while a job is posted and not ended
-    bool FResult = false;
-    bool FQuit = false;
-    bool FBusy = false;         // posted and not waited for; the caller's side only
-    bool FNoThread = false;
-    std::thread FThread;
+    platform::TJobThread FThread;
+    bool FResult = false; // written by the job, read after Wait
+    bool FBusy = false;   // posted and not waited for; the caller's side only
 };
 
 // One thread's window on the archive: the bytes at [Start, Start + Size).

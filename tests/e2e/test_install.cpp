@@ -1,9 +1,9 @@
 // Whole installations through the real wizard window, against nginx (the demo
 // download server), tinyproxy and a fault-injecting proxy.
 #include "uWizardDriver.h"
+#include "../ui/uInputKit.h"
 
 #include <shellapi.h>
-#include <oleacc.h>
 
 #include <gtest/gtest.h>
 
@@ -706,22 +706,7 @@ namespace {
 // A key as the keyboard sends it to whichever window has the focus.
 void Press(WORD key, std::initializer_list<WORD> modifiers = {})
 {
-    std::vector<INPUT> inputs;
-    auto add = [&](WORD vk, bool up) {
-        INPUT in{};
-        in.type = INPUT_KEYBOARD;
-        in.ki.wVk = vk;
-        in.ki.wScan = static_cast<WORD>(MapVirtualKeyA(vk, MAPVK_VK_TO_VSC));
-        in.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
-        inputs.push_back(in);
-    };
-    for (WORD m : modifiers)
-        add(m, false);
-    add(key, false);
-    add(key, true);
-    for (auto it = std::rbegin(modifiers); it != std::rend(modifiers); ++it)
-        add(*it, true);
-    SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+    SendKey(key, modifiers);
     std::this_thread::sleep_for(150ms);
 }
 
@@ -743,24 +728,7 @@ std::string AccessibleNameOf(HWND window)
         TCom() { CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED); }
         ~TCom() { CoUninitialize(); }
     } com;
-    IAccessible* acc = nullptr;
-    if (FAILED(AccessibleObjectFromWindow(window, static_cast<DWORD>(OBJID_CLIENT), __uuidof(IAccessible),
-            reinterpret_cast<void**>(&acc))) || !acc)
-        return "<no object>";
-    VARIANT self;
-    VariantInit(&self);
-    self.vt = VT_I4;
-    self.lVal = CHILDID_SELF;
-    BSTR name = nullptr;
-    std::string result = "<no name>";
-    if (SUCCEEDED(acc->get_accName(self, &name)) && name) {
-        result.clear();
-        for (UINT i = 0; i < SysStringLen(name); ++i)
-            result += static_cast<char>(name[i]);
-        SysFreeString(name);
-    }
-    acc->Release();
-    return result;
+    return AccessibleName(window);
 }
 
 } // namespace

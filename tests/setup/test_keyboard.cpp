@@ -3,10 +3,9 @@
 // names the accessibility interface gives the fields.
 #include "setup/ufrmMain.h"
 #include "tests/setup/uWizardPictures.h"
+#include "tests/ui/uInputKit.h"
 #include "tests/ui/uUiTestKit.h"
 #include "translation/uTranslator.h"
-
-#include <oleacc.h>
 
 #include <gtest/gtest.h>
 
@@ -182,41 +181,6 @@ TEST_F(Keyboard, TheFocusIsAlwaysShown)
     SendMessageA(form->Handle(), WM_UPDATEUISTATE, MAKEWPARAM(UIS_SET, UISF_HIDEFOCUS), 0);
     for (HWND h : {form->Handle(), form->btNEXT->Handle(), form->PROXY_SERVER->Handle()})
         EXPECT_FALSE(hidden(h));
-}
-
-// What a screen reader does: the window's client object, then its name.
-std::string AccessibleName(HWND window, LONG* role = nullptr, std::string* value = nullptr)
-{
-    IAccessible* acc = nullptr;
-    if (FAILED(AccessibleObjectFromWindow(window, static_cast<DWORD>(OBJID_CLIENT), __uuidof(IAccessible),
-            reinterpret_cast<void**>(&acc))) ||
-        !acc)
-        return "<no object>";
-    VARIANT self;
-    VariantInit(&self);
-    self.vt = VT_I4;
-    self.lVal = CHILDID_SELF;
-    BSTR name = nullptr;
-    std::string result = "<no name>";
-    if (SUCCEEDED(acc->get_accName(self, &name)) && name) {
-        const WideString wide(reinterpret_cast<const char16_t*>(name), SysStringLen(name));
-        result = WideToAnsi(wide);
-        SysFreeString(name);
-    }
-    if (role) {
-        VARIANT r;
-        VariantInit(&r);
-        *role = SUCCEEDED(acc->get_accRole(self, &r)) && r.vt == VT_I4 ? r.lVal : -1;
-    }
-    if (value) {
-        BSTR v = nullptr;
-        if (SUCCEEDED(acc->get_accValue(self, &v)) && v) {
-            *value = WideToAnsi(WideString(reinterpret_cast<const char16_t*>(v), SysStringLen(v)));
-            SysFreeString(v);
-        }
-    }
-    acc->Release();
-    return result;
 }
 
 TEST_F(Keyboard, EveryFieldAndListIsNamedByItsLabel)

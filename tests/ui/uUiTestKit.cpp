@@ -1,4 +1,5 @@
 #include "uUiTestKit.h"
+#include "uInputKit.h"
 
 #include "runtime/uSysUtils.h"
 
@@ -55,22 +56,7 @@ TModalScript::~TModalScript()
 
 void PressKey(WORD key, std::initializer_list<WORD> modifiers)
 {
-    std::vector<INPUT> inputs;
-    auto add = [&](WORD vk, bool up) {
-        INPUT in{};
-        in.type = INPUT_KEYBOARD;
-        in.ki.wVk = vk;
-        in.ki.wScan = static_cast<WORD>(MapVirtualKeyA(vk, MAPVK_VK_TO_VSC));
-        in.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
-        inputs.push_back(in);
-    };
-    for (WORD m : modifiers)
-        add(m, false);
-    add(key, false);
-    add(key, true);
-    for (auto it = std::rbegin(modifiers); it != std::rend(modifiers); ++it)
-        add(*it, true);
-    SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+    SendKey(key, modifiers);
     // The input reaches the queue a moment later.
     for (int i = 0; i < 5; ++i) {
         Sleep(10);

@@ -132,14 +132,19 @@ void TNetHTTPProtocol::BuildAndSendRequest(TNetURI& uri)
         if (!cookies.empty())
             Request.RawHeaders().SetValues("Cookie", cookies);
     }
+    AnsiString version = FHTTP.ProtocolVersion == TNetHTTPProtocolVersion::pv1_0 ? "1.0" : "1.1";
+    SendHead(MethodWord(Request.Method) + Request.URL + " HTTP/" + version, Request.RawHeaders());
+}
+
+void TNetHTTPProtocol::SendHead(const AnsiString& requestLine, const TNetHeaderList& headers)
+{
     TNetIOHandler& io = *FHTTP.IOHandler();
     // One send for the whole head: the server sees it in one piece.
     io.WriteBufferOpen();
     try {
-        AnsiString version = FHTTP.ProtocolVersion == TNetHTTPProtocolVersion::pv1_0 ? "1.0" : "1.1";
-        io.WriteLn(MethodWord(Request.Method) + Request.URL + " HTTP/" + version);
-        for (int i = 0; i < Request.RawHeaders().Count(); ++i) {
-            AnsiString line = Request.RawHeaders()[i];
+        io.WriteLn(requestLine);
+        for (int i = 0; i < headers.Count(); ++i) {
+            AnsiString line = headers[i];
             if (!line.empty())
                 io.WriteLn(line);
         }
@@ -554,23 +559,15 @@ void TNetCustomHTTP::OpenTunnel()
     auto* tls = dynamic_cast<TNetIOHandlerTls*>(IOHandler());
     if (!tls || tls->TlsActive())
         return;
-    const AnsiString target =
-        (FURI.IPVersion() == TNetIPVersion::Net_IPv6 ? "[" + FURI.Host() + "]" : FURI.Host()) + ":" + FURI.Port();
+    const AnsiString target = FURI.BracketedHost() + ":" + FURI.Port();
+    TNetHeaderList head;
+    head.Add("Host: " + target);
+    if (!Request().UserAgent.empty())
+        head.Add("User-Agent: " + Request().UserAgent);
+    head.Add("Proxy-Connection: keep-alive");
+    head.Add("Pragma: no-cache");
+    FHTTPProto->SendHead("CONNECT " + target + " HTTP/1.1", head);
     TNetIOHandler& io = *IOHandler();
-    io.WriteBufferOpen();
-    try {
-        io.WriteLn("CONNECT " + target + " HTTP/1.1");
-        io.WriteLn("Host: " + target);
-        if (!Request().UserAgent.empty())
-            io.WriteLn("User-Agent: " + Request().UserAgent);
-        io.WriteLn("Proxy-Connection: keep-alive");
-        io.WriteLn("Pragma: no-cache");
-        io.WriteLn();
-        io.WriteBufferClose();
-    } catch (...) {
-        io.WriteBufferCancel();
-        throw;
-    }
     // The proxy's answer is read as any response: a refusal raises with its
     // status line and body like any HTTP error.
     TNetHTTPResponse& response = Response();

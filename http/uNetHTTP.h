@@ -72,6 +72,8 @@ public:
     explicit TNetHTTPProtocol(TNetCustomHTTP& http) : Response(http), FHTTP(http) {}
 
     void BuildAndSendRequest(TNetURI& uri);
+    // A request line and its header lines (empty ones left out), sent in one piece.
+    void SendHead(const AnsiString& requestLine, const TNetHeaderList& headers);
     void RetrieveHeaders(int maxHeaderLines);
     TNetHTTPWhatsNext ProcessResponse(const std::set<int>& ignoreReplies);
 

@@ -140,9 +140,14 @@ AnsiString TNetURI::GetURI()
     return GetFullURI(0);
 }
 
+AnsiString TNetURI::BracketedHost() const
+{
+    return FIPVersion == TNetIPVersion::Net_IPv6 ? "[" + FHost + "]" : FHost;
+}
+
 AnsiString TNetURI::HostText() const
 {
-    AnsiString r = FIPVersion == TNetIPVersion::Net_IPv6 ? "[" + FHost + "]" : FHost;
+    AnsiString r = BracketedHost();
     // Only the literal "80" is left out: "080" and "443" are written.
     if (!FPort.empty() && FPort != "80")
         r += ":" + FPort;

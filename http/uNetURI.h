@@ -20,7 +20,9 @@ public:
     // without them, as sent to a proxy.
     AnsiString GetURI();
     AnsiString GetFullURI(TNetURIOptions options = uoAuthInfo | uoBookmark) const;
-    // The text of the Host header: host (IPv6 in brackets) and a port other than "80".
+    // The host as an authority writes it: an IPv6 address in brackets.
+    AnsiString BracketedHost() const;
+    // The text of the Host header: the bracketed host and a port other than "80".
     AnsiString HostText() const;
     // Path + Document + Params: the target on a direct connection.
     AnsiString PathAndQuery() const { return FPath + FDocument + FParams; }

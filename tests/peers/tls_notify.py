@@ -4,10 +4,10 @@
 appends to LOG how it ended: "close_notify" when the client said goodbye in
 TLS before closing, "cut" when the connection just went away.
    tls_notify.py PORT CERT KEY LOG"""
-import socket
 import ssl
 import sys
-import threading
+
+from peer_listener import serve_forever
 
 ANSWER = b"HTTP/1.1 200 OK\r\nContent-Length: 5\r\nConnection: close\r\n\r\nhello"
 
@@ -43,13 +43,7 @@ def main():
     context.load_cert_chain(cert, key)
     # An unclean end must raise, not read as empty.
     context.options &= ~getattr(ssl, "OP_IGNORE_UNEXPECTED_EOF", 0)
-    listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
-    listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-    listener.bind(("127.0.0.1", port))
-    listener.listen(16)
-    while True:
-        conn, _ = listener.accept()
-        threading.Thread(target=serve, args=(context, conn, log), daemon=True).start()
+    serve_forever(port, lambda conn: serve(context, conn, log))
 
 
 if __name__ == "__main__":

@@ -301,14 +301,7 @@ void TControl::SendToBack()
 
 void TControl::ChangeScale(int fromDpi, int toDpi)
 {
-    int* const figures[4] = {&FLeft, &FTop, &FWidth, &FHeight};
-    for (int i = 0; i < 4; ++i) {
-        if (!FHasDesign || *figures[i] != FScaledTo[i])
-            FDesign[i] = MulDiv(*figures[i], 96, fromDpi);
-        FScaledTo[i] = MulDiv(FDesign[i], toDpi, 96);
-        *figures[i] = FScaledTo[i];
-    }
-    FHasDesign = true;
+    FDesignBounds.Scale({&FLeft, &FTop, &FWidth, &FHeight}, fromDpi, toDpi);
     BoundsChanged();
     // The font follows the screen without ceasing to be the parent's.
     FChangingFont = true;

@@ -44,6 +44,28 @@ struct TCreateParams {
     TWindowHandle WndParent = nullptr;
 };
 
+// Figures laid out at 96 DPI and shown at another. Each scaling starts from
+// the 96-DPI figure, so scaling there and back loses nothing; a figure set
+// since the last scaling becomes the new 96-DPI one.
+template <int N> class TDesignFigures {
+public:
+    void Scale(int* const (&figures)[N], int fromDpi, int toDpi)
+    {
+        for (int i = 0; i < N; ++i) {
+            if (!FKnown || *figures[i] != FScaled[i])
+                FDesign[i] = MulDiv(*figures[i], 96, fromDpi);
+            FScaled[i] = MulDiv(FDesign[i], toDpi, 96);
+            *figures[i] = FScaled[i];
+        }
+        FKnown = true;
+    }
+
+private:
+    int FDesign[N] = {};
+    int FScaled[N] = {};
+    bool FKnown = false;
+};
+
 class TControl : public TComponent {
     RT_PUBLISHED(TControl, TComponent,
         StrProp<&TControl::Hint, &TControl::SetHint>("Hint"),
@@ -142,10 +164,7 @@ private:
     bool FChangingFont = false;
     TColor FColor = clBtnFace;
     bool FParentColor = true;
-    // Left, top, width, height at 96 DPI, and what they gave at the last scaling.
-    int FDesign[4] = {};
-    int FScaledTo[4] = {};
-    bool FHasDesign = false;
+    TDesignFigures<4> FDesignBounds; // left, top, width, height
 };
 
 // A control with a window. Standard window classes (BUTTON, EDIT, ...) are

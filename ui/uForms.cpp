@@ -114,14 +114,7 @@ void TForm::CreateWnd()
 void TForm::ChangeScale(int fromDpi, int toDpi)
 {
     // The form keeps its place on the screen: only what lies inside scales.
-    int* const figures[2] = {&FClientWidth, &FClientHeight};
-    for (int i = 0; i < 2; ++i) {
-        if (!FHasDesignClient || *figures[i] != FScaledClient[i])
-            FDesignClient[i] = MulDiv(*figures[i], 96, fromDpi);
-        FScaledClient[i] = MulDiv(FDesignClient[i], toDpi, 96);
-        *figures[i] = FScaledClient[i];
-    }
-    FHasDesignClient = true;
+    FDesignClient.Scale({&FClientWidth, &FClientHeight}, fromDpi, toDpi);
     Font()->SetPixelsPerInch(toDpi);
     ChangeChildrenScale(fromDpi, toDpi);
 }

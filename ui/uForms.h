@@ -105,9 +105,7 @@ private:
 
     int FClientWidth = 0, FClientHeight = 0;
     int FPixelsPerInch = 96;
-    // The client size at 96 DPI, and what it gave at the last scaling.
-    int FDesignClient[2] = {}, FScaledClient[2] = {};
-    bool FHasDesignClient = false;
+    TDesignFigures<2> FDesignClient; // client width, height
     TFormBorderStyle FBorderStyle = TFormBorderStyle::bsSizeable;
     TPosition FPosition = TPosition::poDesigned;
     TModalResult FModalResult = mrNone;

@@ -30,9 +30,11 @@ tls_log_line() { tail -n 1 "$peers/nginx-tls.log" 2>/dev/null; }
 check() { # URL, expected file, label, then fetch options
   local url=$1 expected=$2 label=$3 file="$out/download"
   shift 3
-  local started=$SECONDS
-  if ! run "$url" "$file" "$@" >"$out/stdout" 2>"$out/stderr"; then
-    fail "$label: $(cat "$out/stderr")"
+  local started=$SECONDS status=0
+  run "$url" "$file" "$@" >"$out/stdout" 2>"$out/stderr" || status=$?
+  if [ "$status" -ne 0 ]; then
+    # The exit status too: a run that printed nothing still says how it ended.
+    fail "$label: exit $status: $(cat "$out/stderr" "$out/stdout")"
   elif ! cmp -s "$file" "$expected"; then
     fail "$label: the download differs from the served file"
   else

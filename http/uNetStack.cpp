@@ -179,6 +179,12 @@ TNetStackSocketHandle TNetStackWindows::NewSocketHandle(TNetIPVersion version)
     TNetStackSocketHandle s = ws::Socket(FamilyOf(version));
     if (s == NetInvalidSocket)
         RaiseLastError();
+    // Wine gives a socket a small fixed receive queue, so every receive
+    // takes a few dozen kilobytes and costs a round trip to its server; a
+    // large queue lets each take up to a whole receive block. Set before
+    // connecting, so the window scale offered covers it. Only a hint: the
+    // system may cap it, and a refusal leaves the default.
+    ws::SetReceiveBufferSize(s, ReceiveQueueSize);
     return s;
 }
 

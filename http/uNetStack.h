@@ -64,6 +64,8 @@ class TNetStackWindows : public TNetStackBSDBase {
 public:
     TNetStackWindows();
 
+    static constexpr int ReceiveQueueSize = 8 << 20;
+
     TNetStackSocketHandle NewSocketHandle(TNetIPVersion version) override;
     void SetNoDelay(TNetStackSocketHandle s, bool noDelay) override;
     bool Bind(TNetStackSocketHandle s, const AnsiString& ip, int port, TNetIPVersion version) override;

@@ -146,6 +146,11 @@ int SetNoDelay(TSocket s, bool noDelay)
     return pSetSockOpt.Get()(static_cast<SOCKET>(s), IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&value), sizeof value);
 }
 
+int SetReceiveBufferSize(TSocket s, int bytes)
+{
+    return pSetSockOpt.Get()(static_cast<SOCKET>(s), SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char*>(&bytes), sizeof bytes);
+}
+
 int SetReceiveTimeout(TSocket s, int timeoutMs)
 {
     DWORD value = static_cast<DWORD>(timeoutMs > 0 ? timeoutMs : 0);

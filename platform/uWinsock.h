@@ -33,6 +33,9 @@ int LastError();
 
 TSocket Socket(TFamily family); // a TCP stream socket, InvalidSocket on error
 int SetNoDelay(TSocket s, bool noDelay);
+// The size of the socket's receive queue, and so of the window the peer may
+// fill between two receives.
+int SetReceiveBufferSize(TSocket s, int bytes);
 // A blocking receive that waits longer than timeoutMs (0: no limit) fails
 // with WSAETIMEDOUT.
 int SetReceiveTimeout(TSocket s, int timeoutMs);

@@ -20,6 +20,9 @@ started_server=
 if wineserver -p </dev/null >/dev/null 2>&1; then started_server=1; fi
 cleanup() { [ -n "$started_server" ] && wineserver -k >/dev/null 2>&1 || true; }
 trap cleanup EXIT
+# Wine's services are brought up once here, so no run times their check.
+"$root/scripts/wine-run" --services
+export KORVANT_WINE_SERVICES=up
 
 if [ ! -f "$work/bench.zip" ]; then
   echo "making the archive (once) ..." >&2

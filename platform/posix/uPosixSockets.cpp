@@ -147,6 +147,11 @@ int SetNoDelay(TSocket s, bool noDelay)
     return Checked(::setsockopt(Fd(s), IPPROTO_TCP, TCP_NODELAY, &value, sizeof value));
 }
 
+int SetReceiveBufferSize(TSocket s, int bytes)
+{
+    return Checked(::setsockopt(Fd(s), SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes));
+}
+
 int SetReceiveTimeout(TSocket s, int timeoutMs)
 {
     timeval value{};

@@ -228,6 +228,7 @@ bool TNetStackWindows::Readable(TNetStackSocketHandle s, int timeoutMs)
 }
 
 int TNetStackWindows::Receive(TNetStackSocketHandle s, void* buffer, int count) { return Check(ws::Recv(s, buffer, count)); }
+int TNetStackWindows::PendingBytes(TNetStackSocketHandle s) { return ws::PendingBytes(s); }
 void TNetStackWindows::SetReceiveTimeout(TNetStackSocketHandle s, int timeoutMs)
 {
     Check(ws::SetReceiveTimeout(s, timeoutMs == NetTimeoutInfinite ? 0 : std::max(timeoutMs, 1)));
@@ -401,10 +402,20 @@ bool TNetSocketHandle::Readable(int timeoutMs)
 {
     if (!HandleAllocated())
         throw ENetConnClosedGracefully(netmsg::ClosedGracefully);
-    FReadList.Clear();
-    FReadList.Add(Handle());
+    // Bytes already queued answer without a wait: under Wine asking the
+    // socket's queue is the thread's own call, while a select is a request
+    // its server holds, and one costs it milliseconds when the queue is full.
+    if (GStack().PendingBytes(Handle()) > 0)
+        return true;
+    // A select leaves only the ready sockets in the list: each wait starts
+    // from a list that holds this one.
+    auto select = [this](int ms) {
+        FReadList.Clear();
+        FReadList.Add(Handle());
+        return FReadList.SelectRead(ms);
+    };
     if (!GWaitHook || (timeoutMs != NetTimeoutInfinite && timeoutMs <= NetWaitHookIntervalMs))
-        return FReadList.SelectRead(timeoutMs);
+        return select(timeoutMs);
     // The same wait in slices, with the hook between them.
     const std::uint64_t started = platform::TickCountMs();
     for (;;) {
@@ -415,7 +426,7 @@ bool TNetSocketHandle::Readable(int timeoutMs)
                 return false;
             slice = static_cast<int>(std::min<std::uint64_t>(slice, static_cast<std::uint64_t>(timeoutMs) - waited));
         }
-        if (FReadList.SelectRead(slice))
+        if (select(slice))
             return true;
         GWaitHook();
         if (!HandleAllocated())

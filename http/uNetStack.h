@@ -32,6 +32,9 @@ public:
     // Readability within the time (NetTimeoutInfinite: no limit).
     virtual bool Readable(TNetStackSocketHandle s, int timeoutMs) = 0;
     virtual int Receive(TNetStackSocketHandle s, void* buffer, int count) = 0;
+    // Bytes a Receive would return at once; 0 when there are none or it
+    // cannot tell.
+    virtual int PendingBytes(TNetStackSocketHandle s) = 0;
     // How long a blocking Receive waits (NetTimeoutInfinite: no limit).
     virtual void SetReceiveTimeout(TNetStackSocketHandle s, int timeoutMs) = 0;
     virtual int Send(TNetStackSocketHandle s, const void* buffer, int count) = 0;
@@ -74,6 +77,7 @@ public:
     void GetPeerName(TNetStackSocketHandle s, AnsiString& ip, int& port) override;
     bool Readable(TNetStackSocketHandle s, int timeoutMs) override;
     int Receive(TNetStackSocketHandle s, void* buffer, int count) override;
+    int PendingBytes(TNetStackSocketHandle s) override;
     void SetReceiveTimeout(TNetStackSocketHandle s, int timeoutMs) override;
     int Send(TNetStackSocketHandle s, const void* buffer, int count) override;
     void ShutdownSend(TNetStackSocketHandle s) override;

@@ -4,6 +4,7 @@
 #include <ws2tcpip.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <stdexcept>
@@ -56,6 +57,7 @@ TProc<decltype(&::select)> pSelect{"select"};
 TProc<decltype(&::recv)> pRecv{"recv"};
 TProc<decltype(&::send)> pSend{"send"};
 TProc<decltype(&::shutdown)> pShutdown{"shutdown"};
+TProc<decltype(&::ioctlsocket)> pIoctlSocket{"ioctlsocket"};
 TProc<decltype(&::closesocket)> pCloseSocket{"closesocket"};
 TProc<decltype(&::gethostbyname)> pGetHostByName{"gethostbyname"};
 TProc<decltype(&::__WSAFDIsSet)> pFDIsSet{"__WSAFDIsSet"};
@@ -218,6 +220,14 @@ int SelectRead(const std::vector<TSocket>& sockets, int timeoutMs, std::vector<b
 int Recv(TSocket s, void* buffer, int count)
 {
     return pRecv.Get()(static_cast<SOCKET>(s), static_cast<char*>(buffer), count, 0);
+}
+
+int PendingBytes(TSocket s)
+{
+    u_long pending = 0;
+    if (pIoctlSocket.Get()(static_cast<SOCKET>(s), FIONREAD, &pending) != 0)
+        return 0;
+    return static_cast<int>(std::min<u_long>(pending, 0x7FFFFFFF));
 }
 
 int Send(TSocket s, const void* buffer, int count)

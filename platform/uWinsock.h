@@ -48,6 +48,8 @@ int PeerAddress(TSocket s, TAddress& address, int& port);
 // one flag per socket.
 int SelectRead(const std::vector<TSocket>& sockets, int timeoutMs, std::vector<bool>& readable);
 int Recv(TSocket s, void* buffer, int count);
+// Bytes a receive would return at once (0 also when unknown or on error).
+int PendingBytes(TSocket s);
 int Send(TSocket s, const void* buffer, int count);
 int ShutdownSend(TSocket s);
 int Close(TSocket s);

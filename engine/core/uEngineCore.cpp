@@ -38,6 +38,11 @@ constexpr std::uint64_t kMaxArchiveSize = 0xFFFFFFFFull;
 constexpr std::uint64_t kBadOffset = ~std::uint64_t{0};
 
 // Traditional PKWARE decryption: three keys stepped by every plain byte.
+// Each byte waits for the keys the byte before left, so the time is the
+// length of that chain, and the loop is written to keep it short: the
+// keystream's factors come straight from a table lookup (the "| 2" folded
+// into the table and the key before), and only the low byte of key 0 that
+// key 1 needs is looked up for it.
 class TDecrypter {
 public:
     explicit TDecrypter(const std::string& password)
@@ -47,20 +52,47 @@ public:
     }
     void Decrypt(std::uint8_t* data, std::size_t n)
     {
-        const z_crc_t* table = get_crc_table();
+        const TTables& tables = Tables();
+        const z_crc_t* crc = tables.Crc;
         std::uint32_t k0 = FKeys[0], k1 = FKeys[1], k2 = FKeys[2];
+        // The keystream byte is bits 8..15 of t * (t ^ 1), t = k2 | 2; only
+        // the low 16 bits of the factors reach those bits.
+        std::uint32_t t = k2 | 2;
         for (std::size_t i = 0; i < n; ++i) {
-            std::uint32_t t = (k2 & 0xFFFF) | 2;
-            std::uint8_t c = data[i] ^ static_cast<std::uint8_t>((t * (t ^ 1)) >> 8);
-            data[i] = c;
-            k0 = table[(k0 ^ c) & 0xFF] ^ (k0 >> 8);
-            k1 = (k1 + (k0 & 0xFF)) * 134775813 + 1;
-            k2 = table[(k2 ^ (k1 >> 24)) & 0xFF] ^ (k2 >> 8);
+            const std::uint32_t x = data[i];
+            const std::uint32_t stream = (t * (t ^ 1)) >> 8;
+            data[i] = static_cast<std::uint8_t>(stream ^ x);
+            const std::uint32_t i0 = (stream ^ x ^ k0) & 0xFF;
+            const std::uint32_t low0 = tables.CrcLow[i0] ^ ((k0 >> 8) & 0xFF);
+            k0 = crc[i0] ^ (k0 >> 8);
+            k1 = (k1 + low0) * 134775813 + 1;
+            const std::uint32_t i2 = (k2 ^ (k1 >> 24)) & 0xFF;
+            const std::uint32_t shifted = k2 >> 8;
+            k2 = crc[i2] ^ shifted;
+            t = tables.CrcNot2[i2] ^ (shifted | 2);
         }
         FKeys[0] = k0, FKeys[1] = k1, FKeys[2] = k2;
     }
 
 private:
+    struct TTables {
+        const z_crc_t* Crc;
+        std::uint32_t CrcNot2[256]; // with bit 1 clear: (a ^ b) | 2 == (a & ~2) ^ (b | 2)
+        std::uint8_t CrcLow[256];
+    };
+    static const TTables& Tables()
+    {
+        static const TTables tables = [] {
+            TTables t{};
+            t.Crc = get_crc_table();
+            for (int i = 0; i < 256; ++i) {
+                t.CrcNot2[i] = static_cast<std::uint32_t>(t.Crc[i]) & ~2u;
+                t.CrcLow[i] = static_cast<std::uint8_t>(t.Crc[i]);
+            }
+            return t;
+        }();
+        return tables;
+    }
     void Update(std::uint8_t c)
     {
         const z_crc_t* table = get_crc_table();

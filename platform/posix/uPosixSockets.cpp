@@ -11,6 +11,7 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -236,6 +237,12 @@ int Send(TSocket s, const void* buffer, int count)
         n = ::send(Fd(s), buffer, static_cast<size_t>(count), MSG_NOSIGNAL);
     while (n < 0 && errno == EINTR);
     return Checked(static_cast<int>(n));
+}
+
+int PendingBytes(TSocket s)
+{
+    int pending = 0;
+    return ::ioctl(Fd(s), FIONREAD, &pending) == 0 && pending > 0 ? pending : 0;
 }
 
 int ShutdownSend(TSocket s) { return Checked(::shutdown(Fd(s), SHUT_WR)); }

@@ -140,6 +140,21 @@ TEST(NetTransport, CountedReadReportsRisingTotals)
         EXPECT_TRUE(e.find("begin 1") == e.npos && e.find("work 1 ") == e.npos && e != "end 1") << e;
 }
 
+// A thread that keeps a window alive waits in slices with its hook between
+// them: a peer silent for several slices mid-body, and one that already
+// queued much more than one receive takes, both arrive whole.
+TEST(NetTransport, WaitsWithAHookOutlastSilencesAndTakeWhatIsQueued)
+{
+    const std::string head(1000, 'h'), tail(3 << 20, 't');
+    auto c = Connected(Raw({{head}, {tail, 450}}));
+    int hooks = 0;
+    TNetWaitHookScope hook([&] { ++hooks; });
+    TMemoryStream s;
+    c->IOHandler()->ReadStream(s, -1, true);
+    EXPECT_TRUE(s.DataString() == head + tail) << s.Size() << " bytes";
+    EXPECT_GE(hooks, 3);
+}
+
 TEST(NetTransport, NestedWorkFiresOnlyTheOutermostPair)
 {
     TNetTCPClient c(nullptr);

@@ -56,6 +56,19 @@ LRESULT Dispatch(TWinControl* control, UINT msg, WPARAM wParam, LPARAM lParam)
     return 0;
 }
 
+AnsiString ShownText(const AnsiString& caption)
+{
+    // "&&" stands for one ampersand; a single one only marks the character
+    // after it, and one at the very end marks nothing and is not drawn.
+    AnsiString shown;
+    for (size_t i = 0; i < caption.size(); ++i) {
+        if (caption[i] == '&' && ++i == caption.size())
+            break;
+        shown += caption[i];
+    }
+    return shown;
+}
+
 SIZE MeasureText(const AnsiString& text, const TFont& font, int width, UINT extraFlags)
 {
     HDC dc = GetDC(nullptr);
@@ -70,15 +83,9 @@ SIZE MeasureText(const AnsiString& text, const TFont& font, int width, UINT extr
     } else {
         // One line: the extent of the glyphs as drawn. DrawText's own
         // measure can come out a pixel short, clipping the last character.
-        AnsiString shown;
-        const bool prefix = (extraFlags & DT_NOPREFIX) == 0;
-        for (size_t i = 0; i < text.size(); ++i) {
-            if (prefix && text[i] == '&' && i + 1 < text.size())
-                ++i;
-            shown += text[i];
-        }
+        AnsiString shown = (extraFlags & DT_NOPREFIX) ? text : ShownText(text);
         if (shown.empty())
-            shown = " ";
+            shown.push_back(' ');
         GetTextExtentPoint32A(dc, shown.c_str(), static_cast<int>(shown.size()), &size);
         TEXTMETRICA tm;
         GetTextMetricsA(dc, &tm);
@@ -362,17 +369,7 @@ AnsiString TWinControl::AccessibleName() const
 {
     if (!FNameLabel)
         return AnsiString();
-    // "&&" stands for one ampersand; a single one only marks the shortcut.
-    const AnsiString text = FNameLabel->Caption();
-    AnsiString name;
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '&' && i + 1 < text.size())
-            ++i;
-        else if (text[i] == '&')
-            continue;
-        name += text[i];
-    }
-    return name;
+    return ShownText(FNameLabel->Caption());
 }
 
 bool TWinControl::ContainsControl(const TControl* control) const

@@ -35,5 +35,7 @@ inline int Scaled(int value, int dpi) { return MulDiv(value, dpi, 96); }
 // Answers WM_GETOBJECT for the client object of `window`: the system's own
 // accessible object, named `name`. 0 when none could be made.
 LRESULT AnswerAccessibleObject(HWND window, WPARAM wParam, const std::wstring& name);
+// A caption as a control with prefix processing draws it, without its marks.
+AnsiString ShownText(const AnsiString& caption);
 SIZE MeasureText(const AnsiString& text, const TFont& font, int width, UINT extraFlags = 0);
 } // namespace ui_detail

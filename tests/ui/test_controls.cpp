@@ -131,6 +131,11 @@ TEST(Controls, LabelsSizeThemselvesOrWrapInTheirBox)
     EXPECT_GE(r.right - r.left, size.cx);
     EXPECT_LE(r.right - r.left, size.cx + 4);
     EXPECT_EQ(r.bottom - r.top, tm.tmHeight);
+    const LONG plainWidth = r.right - r.left;
+    // Marks take no room: the shortcut's, and a lone one at the very end.
+    plain->SetCaption("&Adres&");
+    r = RectInParent(plain->Handle());
+    EXPECT_EQ(r.right - r.left, plainWidth);
     r = RectInParent(wrapped->Handle());
     EXPECT_EQ(r.right - r.left, 80);
     EXPECT_EQ(r.bottom - r.top, 40);
@@ -535,6 +540,8 @@ TEST(Accessibility, TheNameIsTheLabelsTextWithoutItsShortcutMark)
     EXPECT_EQ(edit->AccessibleName(), "");
     label->SetFocusControl(edit);
     EXPECT_EQ(edit->AccessibleName(), "Naam & adres");
+    label->SetCaption("Poort&");
+    EXPECT_EQ(edit->AccessibleName(), "Poort");
     EXPECT_EQ(edit->NameLabel(), label);
     // Either going first unties the two.
     delete label;

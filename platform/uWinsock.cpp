@@ -9,6 +9,8 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "platform/shared/uSocketAddress.h"
+
 namespace platform::winsock {
 
 namespace {
@@ -64,41 +66,8 @@ TProc<decltype(&::__WSAFDIsSet)> pFDIsSet{"__WSAFDIsSet"};
 TProc<decltype(&::getaddrinfo)> pGetAddrInfo{"getaddrinfo", true};
 TProc<decltype(&::freeaddrinfo)> pFreeAddrInfo{"freeaddrinfo", true};
 
-// Port numbers in network order, without linking the library's own helpers.
-u_short NetPort(int port) { return static_cast<u_short>(((port & 0xFF) << 8) | ((port >> 8) & 0xFF)); }
-int HostPort(u_short port) { return ((port & 0xFF) << 8) | ((port >> 8) & 0xFF); }
-
-int StorageOf(const TAddress& address, int port, sockaddr_storage& storage)
-{
-    std::memset(&storage, 0, sizeof storage);
-    if (address.Family == TFamily::IPv6) {
-        auto* a = reinterpret_cast<sockaddr_in6*>(&storage);
-        a->sin6_family = AF_INET6;
-        a->sin6_port = NetPort(port);
-        std::memcpy(&a->sin6_addr, address.Bytes, 16);
-        return sizeof(sockaddr_in6);
-    }
-    auto* a = reinterpret_cast<sockaddr_in*>(&storage);
-    a->sin_family = AF_INET;
-    a->sin_port = NetPort(port);
-    std::memcpy(&a->sin_addr, address.Bytes, 4);
-    return sizeof(sockaddr_in);
-}
-
-void AddressOf(const sockaddr_storage& storage, TAddress& address, int& port)
-{
-    address = TAddress{};
-    if (storage.ss_family == AF_INET6) {
-        const auto* a = reinterpret_cast<const sockaddr_in6*>(&storage);
-        address.Family = TFamily::IPv6;
-        std::memcpy(address.Bytes, &a->sin6_addr, 16);
-        port = HostPort(a->sin6_port);
-    } else {
-        const auto* a = reinterpret_cast<const sockaddr_in*>(&storage);
-        std::memcpy(address.Bytes, &a->sin_addr, 4);
-        port = HostPort(a->sin_port);
-    }
-}
+using detail::AddressOf;
+using detail::StorageOf;
 
 } // namespace
 

@@ -15,6 +15,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "platform/shared/uSocketAddress.h"
+
 namespace platform::winsock {
 
 namespace {
@@ -65,35 +67,10 @@ int Fd(TSocket s) { return static_cast<int>(s); }
 
 socklen_t StorageOf(const TAddress& address, int port, sockaddr_storage& storage)
 {
-    std::memset(&storage, 0, sizeof storage);
-    if (address.Family == TFamily::IPv6) {
-        auto* a = reinterpret_cast<sockaddr_in6*>(&storage);
-        a->sin6_family = AF_INET6;
-        a->sin6_port = htons(static_cast<std::uint16_t>(port));
-        std::memcpy(&a->sin6_addr, address.Bytes, 16);
-        return sizeof(sockaddr_in6);
-    }
-    auto* a = reinterpret_cast<sockaddr_in*>(&storage);
-    a->sin_family = AF_INET;
-    a->sin_port = htons(static_cast<std::uint16_t>(port));
-    std::memcpy(&a->sin_addr, address.Bytes, 4);
-    return sizeof(sockaddr_in);
+    return static_cast<socklen_t>(detail::StorageOf(address, port, storage));
 }
 
-void AddressOf(const sockaddr_storage& storage, TAddress& address, int& port)
-{
-    address = TAddress{};
-    if (storage.ss_family == AF_INET6) {
-        const auto* a = reinterpret_cast<const sockaddr_in6*>(&storage);
-        address.Family = TFamily::IPv6;
-        std::memcpy(address.Bytes, &a->sin6_addr, 16);
-        port = ntohs(a->sin6_port);
-    } else {
-        const auto* a = reinterpret_cast<const sockaddr_in*>(&storage);
-        std::memcpy(address.Bytes, &a->sin_addr, 4);
-        port = ntohs(a->sin_port);
-    }
-}
+using detail::AddressOf;
 
 bool Resolve(const std::string& name, int family, TAddress& address, int& error)
 {

@@ -252,13 +252,7 @@ TEST_F(Wizard, EveryControlSitsOnItsPageWithItsTextPositionSizeAndTabOrder)
             if (!wrapped && !label->Caption().empty()) {
                 // A label that sizes itself holds its whole text, with at most
                 // a glyph's overhang to spare.
-                HDC dc = GetDC(h);
-                HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(h, WM_GETFONT, 0, 0)));
-                SIZE size;
-                const std::string text = WindowText(h);
-                GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &size);
-                SelectObject(dc, old);
-                ReleaseDC(h, dc);
+                const SIZE size = TextExtent(h, WindowText(h));
                 EXPECT_GE(r.right - r.left, size.cx);
                 EXPECT_LE(r.right - r.left, size.cx + 4);
             }
@@ -326,13 +320,7 @@ void ExpectLayoutAt(TfrmMain& form, int dpi)
             EXPECT_TRUE(fontHeight == px(-11) || fontHeight == px(-13)) << fontHeight;
         }
         if (auto* label = dynamic_cast<TLabel*>(control); label && label->AutoSize() && !label->Caption().empty()) {
-            HDC dc = GetDC(h);
-            HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(h, WM_GETFONT, 0, 0)));
-            SIZE size;
-            const std::string text = WindowText(h);
-            GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &size);
-            SelectObject(dc, old);
-            ReleaseDC(h, dc);
+            const SIZE size = TextExtent(h, WindowText(h));
             EXPECT_GE(r.right - r.left, size.cx);
             EXPECT_GE(r.bottom - r.top, size.cy);
         }

@@ -87,6 +87,17 @@ LOGFONTA WindowFont(HWND window)
     return lf;
 }
 
+SIZE TextExtent(HWND window, const std::string& text)
+{
+    HDC dc = GetDC(window);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(window, WM_GETFONT, 0, 0)));
+    SIZE size{};
+    GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &size);
+    SelectObject(dc, old);
+    ReleaseDC(window, dc);
+    return size;
+}
+
 std::string ScreenshotFolder()
 {
     const char* bin = std::getenv("KORVANT_BINARY_DIR");

@@ -44,6 +44,8 @@ RECT RectInParent(HWND window);
 std::string WindowText(HWND window);
 // The font a window draws with.
 LOGFONTA WindowFont(HWND window);
+// The extent of `text` on one line in that font.
+SIZE TextExtent(HWND window, const std::string& text);
 // Lets the window paint, then writes its picture (frame included) as PNG.
 bool SaveWindowPng(HWND window, const std::string& path);
 // Folder for pictures the test run leaves behind.

@@ -21,9 +21,11 @@ failures=0
 check() { # name, then fetch arguments after URL OUTFILE
   local name=$1 via=$2 file="$out/$1"
   shift 2
-  local started=$SECONDS
-  if ! run "$server/files/$name" "$file" "$@" >"$out/stdout" 2>"$out/stderr"; then
-    echo "FAIL $name ($via): $(cat "$out/stderr")"
+  local started=$SECONDS status=0
+  run "$server/files/$name" "$file" "$@" >"$out/stdout" 2>"$out/stderr" || status=$?
+  if [ "$status" -ne 0 ]; then
+    # The exit status too: a run that printed nothing still says how it ended.
+    echo "FAIL $name ($via): exit $status: $(cat "$out/stderr" "$out/stdout")"
     failures=$((failures + 1))
   elif ! cmp -s "$file" "$www/$name"; then
     echo "FAIL $name ($via): the download differs from the served file"

@@ -65,12 +65,8 @@ int Checked(int result)
 
 int Fd(TSocket s) { return static_cast<int>(s); }
 
-socklen_t StorageOf(const TAddress& address, int port, sockaddr_storage& storage)
-{
-    return static_cast<socklen_t>(detail::StorageOf(address, port, storage));
-}
-
 using detail::AddressOf;
+using detail::StorageOf;
 
 bool Resolve(const std::string& name, int family, TAddress& address, int& error)
 {
@@ -144,14 +140,14 @@ int Bind(TSocket s, const TAddress* address, int port)
 {
     sockaddr_storage storage;
     TAddress any;
-    socklen_t length = StorageOf(address ? *address : any, port, storage);
+    const auto length = static_cast<socklen_t>(StorageOf(address ? *address : any, port, storage));
     return Checked(::bind(Fd(s), reinterpret_cast<sockaddr*>(&storage), length));
 }
 
 int Connect(TSocket s, const TAddress& address, int port)
 {
     sockaddr_storage storage;
-    socklen_t length = StorageOf(address, port, storage);
+    const auto length = static_cast<socklen_t>(StorageOf(address, port, storage));
     return Checked(::connect(Fd(s), reinterpret_cast<sockaddr*>(&storage), length));
 }
 

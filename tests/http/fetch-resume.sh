@@ -24,11 +24,7 @@ for _ in $(seq 50); do
   sleep 0.1
 done
 url="http://127.0.0.1:$port/files/body.bin"
-failures=0
-fail() {
-  echo "FAIL $*"
-  failures=$((failures + 1))
-}
+source "$(dirname "$0")/fetch-checks.sh"
 run_no=0
 faults() { # the proxy's mode for the file; a fresh run and an empty request log
   run_no=$((run_no + 1))

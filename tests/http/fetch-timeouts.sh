@@ -10,11 +10,7 @@ run() { "$KORVANT_ROOT/scripts/wine-run" "$fetch" "$@"; }
 read -r data control blackhole _ <"$ports"
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
-failures=0
-fail() {
-  echo "FAIL $*"
-  failures=$((failures + 1))
-}
+source "$(dirname "$0")/fetch-checks.sh"
 
 # The next data connection gets the head of a 10-byte body, three bytes of
 # it, and then silence for eight seconds.

@@ -17,48 +17,28 @@ fi
 
 mkdir -p "$out"
 trap 'rm -rf "$out"' EXIT
-failures=0
-check() { # name, then fetch arguments after URL OUTFILE
-  local name=$1 via=$2 file="$out/$1"
-  shift 2
-  local started=$SECONDS status=0
-  run "$server/files/$name" "$file" "$@" >"$out/stdout" 2>"$out/stderr" || status=$?
-  if [ "$status" -ne 0 ]; then
-    # The exit status too: a run that printed nothing still says how it ended.
-    echo "FAIL $name ($via): exit $status: $(cat "$out/stderr" "$out/stdout")"
-    failures=$((failures + 1))
-  elif ! cmp -s "$file" "$www/$name"; then
-    echo "FAIL $name ($via): the download differs from the served file"
-    failures=$((failures + 1))
-  else
-    echo "ok   $name ($via, $(stat -c %s "$file") bytes, $((SECONDS - started)) s)"
-  fi
-  rm -f "$file"
-}
+source "$(dirname "$0")/fetch-checks.sh"
 
 for f in "$www"/*.bin; do
   name=$(basename "$f")
-  check "$name" direct
-  check "$name" tinyproxy --proxy "$proxy"
+  check "$server/files/$name" "$f" "$name (direct)"
+  check "$server/files/$name" "$f" "$name (tinyproxy)" --proxy "$proxy"
 done
 
 # A port with nobody listening: pick a free one and leave it closed.
 closed=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
 # One try: the retries after a refusal have their own test.
 if run "http://127.0.0.1:$closed/x" "$out/refused" --tries 1 >/dev/null 2>"$out/stderr"; then
-  echo "FAIL refused connection: fetch succeeded"
-  failures=$((failures + 1))
+  fail "refused connection: fetch succeeded"
 elif [ "$(tr -d '\r' <"$out/stderr")" != "$(printf 'ENetSocketError: Socket Error # 10061\nConnection refused.')" ]; then
-  echo "FAIL refused connection: $(cat "$out/stderr")"
-  failures=$((failures + 1))
+  fail "refused connection: $(cat "$out/stderr")"
 else
   echo "ok   refused connection: $(tr -d '\r' <"$out/stderr" | tr '\n' ' ')"
 fi
 
 if run "$server/files/missing.bin" "$out/missing" >/dev/null 2>"$out/stderr" ||
   [ "$(tr -d '\r' <"$out/stderr")" != "ENetHTTPProtocolException: HTTP/1.1 404 Not Found" ]; then
-  echo "FAIL missing file: $(cat "$out/stderr")"
-  failures=$((failures + 1))
+  fail "missing file: $(cat "$out/stderr")"
 else
   echo "ok   missing file: $(cat "$out/stderr")"
 fi

@@ -20,28 +20,8 @@ fi
 
 mkdir -p "$out"
 trap 'rm -rf "$out"' EXIT
-failures=0
-fail() {
-  echo "FAIL $*"
-  failures=$((failures + 1))
-}
 tls_log_line() { tail -n 1 "$peers/nginx-tls.log" 2>/dev/null; }
-
-check() { # URL, expected file, label, then fetch options
-  local url=$1 expected=$2 label=$3 file="$out/download"
-  shift 3
-  local started=$SECONDS status=0
-  run "$url" "$file" "$@" >"$out/stdout" 2>"$out/stderr" || status=$?
-  if [ "$status" -ne 0 ]; then
-    # The exit status too: a run that printed nothing still says how it ended.
-    fail "$label: exit $status: $(cat "$out/stderr" "$out/stdout")"
-  elif ! cmp -s "$file" "$expected"; then
-    fail "$label: the download differs from the served file"
-  else
-    echo "ok   $label ($(stat -c %s "$file") bytes, $((SECONDS - started)) s)"
-  fi
-  rm -f "$file"
-}
+source "$(dirname "$0")/fetch-checks.sh"
 
 # The protocol the server agreed on and the name the client sent.
 check_log() { # label, expected port + protocol + sni prefix

@@ -4,7 +4,9 @@
 // the proxy page, then in the middle of a download, of an extraction and of
 // the installed program's run. Prints the median time of one full read in
 // each state and its ratio to the idle one (target: at most 2).
-//   ui_reader.exe FAULT_PROXY_PORT CONTROL_FILE MANY_FILES_DIR
+//   ui_reader.exe FAULT_PROXY_PORT CONTROL_FILE MANY_FILES_DIR FILE_COUNT
+// MANY_FILES_DIR (a path the fault proxy reads) holds many-files.zip, an
+// archive of FILE_COUNT files MANY\\00000.TXT..., with its list and signature.
 #include "uWizardDriver.h"
 
 #include <algorithm>
@@ -118,12 +120,13 @@ bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) !
 
 int main(int argc, char** argv)
 {
-    if (argc < 4) {
-        std::fprintf(stderr, "usage: ui_reader FAULT_PROXY_PORT CONTROL_FILE MANY_FILES_DIR\n");
+    if (argc < 5) {
+        std::fprintf(stderr, "usage: ui_reader FAULT_PROXY_PORT CONTROL_FILE MANY_FILES_DIR FILE_COUNT\n");
         return 2;
     }
     const int proxyPort = std::atoi(argv[1]);
     const std::string control = argv[2], many = argv[3];
+    const int files = std::atoi(argv[4]);
     try {
         int controls = 0;
         // Idle and mid-download: main.zip drips at 3 MB/s.
@@ -139,14 +142,16 @@ int main(int argc, char** argv)
                 throw std::runtime_error("no download progress:\n" + w.Describe());
             download = ReadWhile(w.Form(), [&] { return ProgressLineShows(w, "main.zip: "); }, controls);
         }
-        // Mid-extraction: main.zip is an archive of 3000 small files.
+        // Mid-extraction: main.zip is an archive of many small files.
         SetFaults(control, "main.zip from=" + many + "/many-files.zip\nmanifest.txt from=" + many +
                                "/many-files.txt\nmanifest.sig from=" + many + "/many-files.sig\n");
         {
             TWizard w;
             ToProxyPage(w, proxyPort);
             w.ClickButton(Next);
-            const std::string first = "C:\\KORVANT07\\MANY\\0000.TXT", last = "C:\\KORVANT07\\MANY\\2999.TXT";
+            char last[64];
+            std::snprintf(last, sizeof last, "C:\\KORVANT07\\MANY\\%05d.TXT", files - 1);
+            const std::string first = "C:\\KORVANT07\\MANY\\00000.TXT";
             if (!WaitUntil([&] { return Exists(first); }, 120s))
                 throw std::runtime_error("no extraction:\n" + w.Describe());
             extraction = ReadWhile(w.Form(), [&] { return !Exists(last); }, controls);

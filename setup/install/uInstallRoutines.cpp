@@ -5,6 +5,8 @@
 #include "platform/uCrypto.h"
 #include "platform/uNetPlatform.h"
 #include "platform/uProcess.h"
+#include "platform/uSystem.h"
+#include "runtime/uResStrings.h"
 #include "runtime/uStreams.h"
 #include "runtime/uSysUtils.h"
 #include "trust/uResumingGet.h"
@@ -22,21 +24,14 @@ Exception TInstallSteps::HttpError() const
 
 std::vector<std::uint8_t> TInstallSteps::FetchSmall(const char* name, std::uint64_t limit)
 {
-    auto notGenuine = [name] {
-        return Exception(Format(Translated(u"Controle mislukt: %s is niet echt.").c_str(), name));
-    };
-    // Both are small: more than their limits, or a refusal, is no list of ours.
+    // Both are small: more than their limits is no list of ours. A refusal
+    // or a broken line fails as for any other file: nobody forged anything.
     TMemoryStream bytes;
     TVerifyingStream limited(bytes, limit);
     try {
         DownloadWithRetries(name, limited);
     } catch (const EWriteError&) {
-        throw notGenuine();
-    } catch (const Exception&) {
-        // The server answered, but not with the file.
-        if (NetHTTP->ResponseCode() >= 300)
-            throw notGenuine();
-        throw;
+        throw Exception(Format(Translated(u"Controle mislukt: %s is niet echt.").c_str(), name));
     }
     return bytes.Data();
 }
@@ -60,6 +55,48 @@ void TInstallSteps::LoadComponentList()
         throw notGenuine();
 }
 
+namespace {
+
+// A download's file "NAME.part" beside its target: what arrives is written
+// there and checked there, and only a file that passed takes the target's
+// name. On every other way out it is removed and the target stays as it was.
+class TPartFile {
+public:
+    explicit TPartFile(const AnsiString& target) : FTarget(target), FPath(target + ".part") {}
+    ~TPartFile()
+    {
+        if (!FPlaced)
+            DeleteFile(FPath);
+    }
+    TPartFile(const TPartFile&) = delete;
+    TPartFile& operator=(const TPartFile&) = delete;
+
+    const AnsiString& Path() const { return FPath; }
+    // Renames it over the target, on the disk before this returns.
+    void Place()
+    {
+        if (!platform::ReplaceFileWith(FPath, FTarget))
+            throw EFCreateError(Format(LoadResString(rs::SFCreateError).c_str(), FTarget.c_str()));
+        FPlaced = true;
+    }
+
+private:
+    AnsiString FTarget, FPath;
+    bool FPlaced = false;
+};
+
+// Opens the part file; a failure names the target, the file the user knows.
+TFileStream CreatePartStream(const TPartFile& part, const AnsiString& target)
+{
+    try {
+        return TFileStream(part.Path(), fmCreate);
+    } catch (const EFCreateError&) {
+        throw EFCreateError(Format(LoadResString(rs::SFCreateError).c_str(), target.c_str()));
+    }
+}
+
+} // namespace
+
 void TInstallSteps::FetchFile(const AnsiString& remoteName, const AnsiString& localPath)
 {
     const TManifestEntry* line = nullptr;
@@ -70,12 +107,13 @@ void TInstallSteps::FetchFile(const AnsiString& remoteName, const AnsiString& lo
             throw Exception(Format(Translated(u"Controle mislukt: %s staat niet in de lijst van onderdelen.").c_str(),
                                    remoteName.c_str()));
     }
+    TPartFile part(localPath);
     bool genuine = false;
     {
-        // Truncated first: a failed fetch leaves an empty or partial file.
-        TFileStream file(localPath, fmCreate);
+        TFileStream file = CreatePartStream(part, localPath);
         TVerifyingStream checked(file, line ? line->Size : ~std::uint64_t(0));
         try {
+            // Tries after a drop resume this same file.
             DownloadWithRetries(remoteName, checked);
         } catch (const EWriteError&) {
             if (!line)
@@ -84,12 +122,10 @@ void TInstallSteps::FetchFile(const AnsiString& remoteName, const AnsiString& lo
         }
         genuine = !line || (!checked.Spoiled() && checked.Count() == line->Size && checked.Digest() == line->Sha256);
     }
-    if (!genuine) {
-        // Nothing of an unverified file stays to be loaded, unpacked or run.
-        DeleteFile(localPath);
+    if (!genuine)
         throw Exception(Format(Translated(u"Controle mislukt: %s is beschadigd of gewijzigd.").c_str(),
                                remoteName.c_str()));
-    }
+    part.Place();
 }
 
 void TInstallSteps::DownloadWithRetries(const AnsiString& remoteName, TVerifyingStream& destination)

@@ -29,6 +29,9 @@ public:
 };
 TNullSink NullSink;
 
+// A data step failed before its data set was made.
+struct EDataSetMissing {};
+
 // The sink of one step, and the step's cancel checks inside every socket
 // wait of this thread; both end with the step.
 class TStepScope {
@@ -249,25 +252,37 @@ TStepResult TInstallSteps::InstallProgram(const TInstallChoices& choices, TInsta
     return TStepResult::Done;
 }
 
-void TInstallSteps::InstallDataSet(const AnsiString& installFolder, const AnsiString& dataFolder,
-                                   const AnsiString& variant)
+bool TInstallSteps::InstallDataSet(const AnsiString& installFolder, const AnsiString& dataFolder,
+                                   const AnsiString& variant, TInstallSink& sink)
 {
     constexpr std::uint16_t HiddenWindow = 0; // SW_HIDE
-    for (const char* folder : {"", "GLOBAL", "MESSAGES", "LEVLIST"})
-        if (!DirectoryExists(dataFolder + folder))
-            ForceDirectories(dataFolder + folder);
-    const AnsiString program = installFolder + "KORVANT07.EXE";
-    const AnsiString archive = dataFolder + "GLOBAL\\global.zip";
-    FetchFile("global" + variant + ".zip", archive);
-    UnpackArchive(archive);
-    // The program is creating a database: it is waited for, even after a
-    // cancel, and only then does the step stop.
-    RunAndWait(program, " \"/action=CreateAdministratieDB\" \"" + dataFolder + "GLOBAL\"", HiddenWindow);
-    CheckCancelled();
-    RunAndWait(program, " \"/action=CreateMessagesDB\" \"" + dataFolder + "MESSAGES\"", HiddenWindow);
-    CheckCancelled();
-    FetchFile("upgrade.txt", dataFolder + "upgrade.txt");
-    FetchFile("upgrade.zip", dataFolder + "upgrade.zip");
+    bool made = false;
+    try {
+        for (const char* folder : {"", "GLOBAL", "MESSAGES", "LEVLIST"})
+            if (!DirectoryExists(dataFolder + folder))
+                ForceDirectories(dataFolder + folder);
+        const AnsiString program = installFolder + "KORVANT07.EXE";
+        const AnsiString archive = dataFolder + "GLOBAL\\global.zip";
+        FetchFile("global" + variant + ".zip", archive);
+        UnpackArchive(archive);
+        // The program is creating a database: it is waited for, even after
+        // a cancel, and only then does the step stop.
+        RunAndWait(program, " \"/action=CreateAdministratieDB\" \"" + dataFolder + "GLOBAL\"", HiddenWindow);
+        CheckCancelled();
+        RunAndWait(program, " \"/action=CreateMessagesDB\" \"" + dataFolder + "MESSAGES\"", HiddenWindow);
+        CheckCancelled();
+        made = true;
+        FetchFile("upgrade.txt", dataFolder + "upgrade.txt");
+        FetchFile("upgrade.zip", dataFolder + "upgrade.zip");
+    } catch (const Exception& error) {
+        sink.StepFailed(error.Message());
+        // A verified data set stands: the configuration may point at it. The
+        // upgrade files that failed were left as they were.
+        if (!made)
+            throw EDataSetMissing();
+        return false;
+    }
+    return true;
 }
 
 TStepResult TInstallSteps::InstallData(const TInstallChoices& choices, TInstallSink& sink)
@@ -279,13 +294,15 @@ TStepResult TInstallSteps::InstallData(const TInstallChoices& choices, TInstallS
     TStepResult result = TStepResult::Done;
     if (choices.InstallDataSet) {
         try {
-            InstallDataSet(installFolder, dataFolder, choices.VariantCode);
+            if (!InstallDataSet(installFolder, dataFolder, choices.VariantCode, sink))
+                result = TStepResult::Failed;
         } catch (const EStepCancelled&) {
             // Nothing after a cancel runs: no configuration, no shortcut.
             return TStepResult::Cancelled;
-        } catch (const Exception& error) {
-            sink.StepFailed(error.Message());
-            result = TStepResult::Failed;
+        } catch (const EDataSetMissing&) {
+            // No data set was made: a configuration would point the program
+            // at a folder without one, so none is written, nor a shortcut.
+            return TStepResult::Failed;
         }
     } else if (!FileExists(dataFolder + "GLOBAL\\WINKEL.DAT")) {
         sink.DataFolderRejected(Translated(u"De opgegeven locatie bevat geen geldige gegevens."));

@@ -84,7 +84,11 @@ private:
     void WaitWhileHeld();
     void ApplySettings();
     void ApplyProxy(const TInstallChoices& choices);
-    void InstallDataSet(const AnsiString& installFolder, const AnsiString& dataFolder, const AnsiString& variant);
+    // The data set and the upgrade files; reports a failure to the sink.
+    // True when all went well, false when only the upgrade files failed;
+    // raises when no data set was made.
+    bool InstallDataSet(const AnsiString& installFolder, const AnsiString& dataFolder, const AnsiString& variant,
+                        TInstallSink& sink);
     static AnsiString Translated(const char16_t* text);
     Exception HttpError() const;
     // Download that survives a drop: more tries after a pause, each asking

@@ -19,8 +19,8 @@ halfway, so the resumed request no longer matches and gets the whole file
 with 200; ignore-range-once cuts the first and then answers 200 with the
 whole file whatever was asked; wrong-range-once cuts the first and then
 answers 206 for a range that starts a byte later than asked. bad-chunk
-sends the file chunked, its second chunk without the line end that must
-follow it. Every request line and its Range and If-Range
+sends the file chunked, its second chunk followed by other bytes where
+its line end must be. Every request line and its Range and If-Range
 headers are appended to CONTROLFILE.log.
 """
 import os
@@ -83,8 +83,9 @@ class Handler(socketserver.StreamRequestHandler):
             third = max(1, len(data) // 3)
             self.wfile.write(b"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\nConnection: close\r\n\r\n")
             self.wfile.write(b"%x\r\n%s\r\n" % (third, data[:third]))
-            self.wfile.write(b"%x\r\n%sXX" % (third, data[third:2 * third]))
+            self.wfile.write(b"%x\r\n%sXX\r\n0\r\n\r\n" % (third, data[third:2 * third]))
             self.wfile.flush()
+            self.connection.shutdown(socket.SHUT_WR)
             self.wait_for_client_close(30)
             return
         if mode == "flip-byte" and data:

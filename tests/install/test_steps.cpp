@@ -1,6 +1,7 @@
 // The installation steps with no window at all: a recording sink stands in
 // for the wizard, nginx serves the demo content, the fault proxy misbehaves.
 #include "setup/install/uInstallSteps.h"
+#include "http/uNetStack.h"
 #include "tests/install/uRecordingSink.h"
 #include "tests/support/uTestPaths.h"
 
@@ -11,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -217,6 +219,125 @@ TEST_F(Steps, AHeldStepStandsStillUntilReleased)
     };
     EXPECT_EQ(steps.InstallProgram(ThroughFaultProxy(), sink), TStepResult::Cancelled);
     holder.join();
+}
+
+// --- nothing unverified under a real name --------------------------------------
+
+// A download that fails or is cancelled leaves no file of its name and keeps
+// what lay at the target before; a good one replaces it.
+struct TBrokenDownload {
+    const char* Name;
+    const char* Faults;
+    bool Cancel;
+};
+
+class BrokenDownload : public Steps, public ::testing::WithParamInterface<TBrokenDownload> {};
+
+TEST_P(BrokenDownload, LeavesNoPartFileAndTheEarlierFileUntouched)
+{
+    const TBrokenDownload& broken = GetParam();
+    SetFaults(broken.Faults);
+    CreateDirectoryA("C:\\KORVANT07", nullptr);
+    const std::string earlier = "an earlier good main.zip";
+    WriteFileText(InstallFolder + "main.zip", earlier);
+    std::thread canceller;
+    if (broken.Cancel)
+        sink.OnProgress = [&](std::int32_t done) {
+            if (done > 100000 && !canceller.joinable())
+                canceller = std::thread([this] { steps.RequestCancel(); });
+        };
+    steps.SetSink(&sink);
+    TNetWaitHookScope checks([this] { steps.CheckCancelled(); });
+    steps.NetHTTP->ProxyParams().SetProxyServer("127.0.0.1");
+    steps.NetHTTP->ProxyParams().SetProxyPort(FaultProxyPort());
+    bool failed = false, cancelled = false;
+    try {
+        steps.FetchFile("main.zip", InstallFolder + "main.zip");
+    } catch (const Exception& e) {
+        failed = true;
+        std::printf("%s: %s\n", broken.Name, e.Message().c_str());
+    } catch (const EStepCancelled&) {
+        cancelled = true;
+    }
+    if (canceller.joinable())
+        canceller.join();
+    EXPECT_EQ(failed, !broken.Cancel);
+    EXPECT_EQ(cancelled, broken.Cancel);
+    EXPECT_FALSE(Exists(InstallFolder + "main.zip.part"));
+    EXPECT_EQ(ReadFileText(InstallFolder + "main.zip"), earlier);
+
+    // The same fetch that succeeds replaces the earlier file whole.
+    SetFaults("");
+    steps.ClearCancel();
+    sink.OnProgress = nullptr;
+    steps.FetchFile("main.zip", InstallFolder + "main.zip");
+    EXPECT_EQ(ReadFileText(InstallFolder + "main.zip"), ReadFileText(WwwFile("main.zip")));
+    EXPECT_FALSE(Exists(InstallFolder + "main.zip.part"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, BrokenDownload,
+    ::testing::Values(TBrokenDownload{"Cut", "main.zip close-mid-body\n", false},
+                      TBrokenDownload{"WrongRange", "main.zip wrong-range-once\n", false},
+                      TBrokenDownload{"BadChunk", "main.zip bad-chunk\n", false},
+                      TBrokenDownload{"Changed", "main.zip flip-byte\n", false},
+                      TBrokenDownload{"Cancel", "main.zip slow=2000000\n", true}),
+    [](const ::testing::TestParamInfo<TBrokenDownload>& info) { return std::string(info.param.Name); });
+
+TEST_F(Steps, AResumedDownloadContinuesItsPartFile)
+{
+    SetFaults("main.zip close-mid-body-once\n");
+    TInstallChoices choices = ThroughFaultProxy();
+    ASSERT_EQ(steps.InstallProgram(choices, sink), TStepResult::Done);
+    EXPECT_TRUE(sink.Saw("reconnecting 2/4"));
+    EXPECT_TRUE(Exists(InstallFolder + "KORVANT07.EXE"));
+    EXPECT_FALSE(Exists(InstallFolder + "main.zip.part"));
+    EXPECT_FALSE(Exists(InstallFolder + "main.zip"));
+}
+
+// A list the server refuses is an HTTP error like any other; "not genuine"
+// is kept for a list that arrived and fails its checks.
+TEST_F(Steps, ARefusedListIsAnHttpErrorAndAnEditedOneIsNotGenuine)
+{
+    SetFaults("manifest.sig 404\n");
+    EXPECT_EQ(steps.InstallProgram(ThroughFaultProxy(), sink), TStepResult::Failed);
+    ASSERT_EQ(sink.Failures.size(), 1u);
+    EXPECT_EQ(sink.Failures[0], "HTTP/1.1 404 Not Found");
+
+    TInstallSteps second(nullptr, BaseUrl, ManifestPublicKey);
+    TRecordingSink edited;
+    SetFaults("manifest.txt flip-byte\n");
+    EXPECT_EQ(second.InstallProgram(ThroughFaultProxy(), edited), TStepResult::Failed);
+    ASSERT_EQ(edited.Failures.size(), 1u);
+    EXPECT_EQ(edited.Failures[0], "Controle mislukt: manifest.txt is niet echt.");
+    EXPECT_FALSE(Exists(InstallFolder + "ZipEng179.dll"));
+}
+
+// A data step that failed before its data set was made writes neither
+// configuration nor shortcut; one whose data set stands writes both.
+TEST_F(Steps, AFailedDataStepConfiguresOnlyAMadeDataSet)
+{
+    ASSERT_EQ(steps.InstallProgram(TInstallChoices{}, sink), TStepResult::Done);
+    TInstallChoices choices = ThroughFaultProxy();
+    choices.DataFolder = "C:\\KORVANT07\\DATA07";
+    SetFaults("globalbenl.zip flip-byte\n");
+    TRecordingSink early;
+    EXPECT_EQ(steps.InstallData(choices, early), TStepResult::Failed);
+    EXPECT_EQ(early.Failures, std::vector<std::string>{"Controle mislukt: globalbenl.zip is beschadigd of gewijzigd."});
+    EXPECT_FALSE(Exists(DataFolder + "GLOBAL\\global.zip"));
+    EXPECT_FALSE(Exists(DataFolder + "GLOBAL\\global.zip.part"));
+    EXPECT_FALSE(Exists(InstallFolder + "CONFIG07.INI"));
+    EXPECT_FALSE(Exists(DesktopLink()));
+
+    SetFaults("upgrade.zip close-mid-body\n");
+    TRecordingSink late;
+    EXPECT_EQ(steps.InstallData(choices, late), TStepResult::Failed);
+    EXPECT_EQ(late.Failures, std::vector<std::string>{"Connection Closed Gracefully."});
+    EXPECT_TRUE(Exists(DataFolder + "upgrade.txt"));
+    EXPECT_FALSE(Exists(DataFolder + "upgrade.zip"));
+    EXPECT_FALSE(Exists(DataFolder + "upgrade.zip.part"));
+    EXPECT_TRUE(Exists(InstallFolder + "CONFIG07.INI"));
+    EXPECT_TRUE(Exists(DesktopLink()));
 }
 
 } // namespace

@@ -1,7 +1,7 @@
 #include "uZipDir.h"
 
 #include "uZipMsg.h"
-#include "uZipRecords.h"
+#include "ziprecords/uZipRecords.h"
 
 #include <algorithm>
 

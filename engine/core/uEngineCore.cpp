@@ -1,8 +1,8 @@
 #include "uEngineCore.h"
 
 #include "platform/uJobThread.h"
-#include "zip/uZipPaths.h"
-#include "zip/uZipRecords.h"
+#include "ziprecords/uZipPaths.h"
+#include "ziprecords/uZipRecords.h"
 
 #include <zlib.h>
 

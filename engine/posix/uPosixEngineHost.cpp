@@ -6,6 +6,7 @@
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
+#include <sched.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -107,6 +108,16 @@ std::string TPosixEngineHost::NativePath(const std::u16string& path)
     return s;
 }
 
+unsigned TPosixEngineHost::Cores()
+{
+    if (Threads)
+        return Threads;
+    cpu_set_t set;
+    if (::sched_getaffinity(0, sizeof set, &set) != 0)
+        return 1;
+    return static_cast<unsigned>(CPU_COUNT(&set));
+}
+
 std::unique_ptr<IArchiveFile> TPosixEngineHost::OpenArchive(const std::u16string& path)
 {
     int fd = ::open(NativePath(path).c_str(), O_RDONLY | O_CLOEXEC);
@@ -144,6 +155,8 @@ TFolderResult TPosixEngineHost::MakeFolder(const std::u16string& path)
         return TFolderResult::Exists;
     return errno == ENOENT ? TFolderResult::NoParent : TFolderResult::Failed;
 }
+
+bool TPosixEngineHost::RemoveFolder(const std::u16string& path) { return ::rmdir(NativePath(path).c_str()) == 0; }
 
 TTargetInfo TPosixEngineHost::Probe(const std::u16string& path, std::uint16_t dosDate, std::uint16_t dosTime)
 {

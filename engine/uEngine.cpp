@@ -3,6 +3,7 @@
 // an export: each one answers with the contract's result instead.
 #include "core/uEngineCore.h"
 #include "zip/uZipContract.h"
+#include "platform/uWinOwners.h"
 
 #include <windows.h>
 
@@ -12,6 +13,7 @@
 #include <string>
 
 using namespace zipeng;
+using platform::win::TKernelHandle;
 
 namespace {
 
@@ -23,27 +25,6 @@ char gPath[MAX_PATH + 1] = "ZipEng179.dll";
 // Win32 wants wchar_t; the core speaks UTF-16 in char16_t, the same units.
 const wchar_t* W(const std::u16string& s) { return reinterpret_cast<const wchar_t*>(s.c_str()); }
 
-class THandle {
-public:
-    explicit THandle(HANDLE h = INVALID_HANDLE_VALUE) : F(h) {}
-    THandle(const THandle&) = delete;
-    THandle& operator=(const THandle&) = delete;
-    ~THandle() { Close(); }
-    bool Close()
-    {
-        bool ok = true;
-        if (F != INVALID_HANDLE_VALUE)
-            ok = CloseHandle(F) != 0;
-        F = INVALID_HANDLE_VALUE;
-        return ok;
-    }
-    HANDLE Get() const { return F; }
-    bool Valid() const { return F != INVALID_HANDLE_VALUE; }
-
-private:
-    HANDLE F;
-};
-
 FILETIME DosToFileTime(std::uint16_t date, std::uint16_t time)
 {
     FILETIME local{}, utc{};
@@ -54,7 +35,7 @@ FILETIME DosToFileTime(std::uint16_t date, std::uint16_t time)
 
 class TWinArchive : public zipcore::IArchiveFile {
 public:
-    TWinArchive(HANDLE h, std::uint64_t size) : FFile(h), FSize(size) {}
+    TWinArchive(TKernelHandle file, std::uint64_t size) : FFile(std::move(file)), FSize(size) {}
     std::uint64_t Size() const override { return FSize; }
     bool ReadAt(std::uint64_t offset, void* buffer, std::size_t count) override
     {
@@ -73,13 +54,13 @@ public:
     }
 
 private:
-    THandle FFile;
+    TKernelHandle FFile;
     std::uint64_t FSize;
 };
 
 class TWinOutput : public zipcore::IOutputFile {
 public:
-    explicit TWinOutput(HANDLE h) : FFile(h) {}
+    explicit TWinOutput(TKernelHandle file) : FFile(std::move(file)) {}
     bool Write(const void* data, std::size_t count) override
     {
         auto p = static_cast<const std::uint8_t*>(data);
@@ -96,10 +77,11 @@ public:
         FILETIME stamp = DosToFileTime(dosDate, dosTime);
         return SetFileTime(FFile.Get(), nullptr, nullptr, &stamp) != 0;
     }
-    bool Close() override { return FFile.Close(); }
+    // Closed here for the result: the last of the data may fail only now.
+    bool Close() override { return CloseHandle(FFile.Release()) != 0; }
 
 private:
-    THandle FFile;
+    TKernelHandle FFile;
 };
 
 class TWinHost : public zipcore::IEngineHost {
@@ -122,25 +104,21 @@ public:
 
     std::unique_ptr<zipcore::IArchiveFile> OpenArchive(const std::u16string& path) override
     {
-        HANDLE h = CreateFileW(W(path), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                               FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-        if (h == INVALID_HANDLE_VALUE)
-            return nullptr;
+        TKernelHandle file(CreateFileW(W(path), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                       FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
         LARGE_INTEGER size;
-        if (!GetFileSizeEx(h, &size) || size.QuadPart < 0) {
-            CloseHandle(h);
+        if (!file || !GetFileSizeEx(file.Get(), &size) || size.QuadPart < 0)
             return nullptr;
-        }
-        return std::make_unique<TWinArchive>(h, static_cast<std::uint64_t>(size.QuadPart));
+        return std::make_unique<TWinArchive>(std::move(file), static_cast<std::uint64_t>(size.QuadPart));
     }
 
     std::unique_ptr<zipcore::IOutputFile> CreateOutput(const std::u16string& path, bool mustBeNew) override
     {
-        HANDLE h = CreateFileW(W(path), GENERIC_WRITE, 0, nullptr, mustBeNew ? CREATE_NEW : CREATE_ALWAYS,
-                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-        if (h == INVALID_HANDLE_VALUE)
+        TKernelHandle file(CreateFileW(W(path), GENERIC_WRITE, 0, nullptr, mustBeNew ? CREATE_NEW : CREATE_ALWAYS,
+                                       FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+        if (!file)
             return nullptr;
-        return std::make_unique<TWinOutput>(h);
+        return std::make_unique<TWinOutput>(std::move(file));
     }
 
     bool Replace(const std::u16string& from, const std::u16string& to) override

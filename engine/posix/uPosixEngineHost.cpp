@@ -1,5 +1,6 @@
 #include "uPosixEngineHost.h"
 
+#include "platform/uPosixFd.h"
 #include "platform/uSystem.h"
 
 #include <cerrno>
@@ -14,25 +15,9 @@ namespace zipcore {
 
 namespace {
 
+using platform::posix::TFd;
+
 constexpr unsigned kOem = 1; // the OEM code page, as Windows names it
-
-class TFd {
-public:
-    explicit TFd(int fd = -1) : F(fd) {}
-    TFd(const TFd&) = delete;
-    TFd& operator=(const TFd&) = delete;
-    ~TFd() { Close(); }
-    bool Close()
-    {
-        bool ok = F < 0 || ::close(F) == 0;
-        F = -1;
-        return ok;
-    }
-    int Get() const { return F; }
-
-private:
-    int F;
-};
 
 std::time_t DosToTime(std::uint16_t date, std::uint16_t time)
 {
@@ -49,7 +34,7 @@ std::time_t DosToTime(std::uint16_t date, std::uint16_t time)
 
 class TPosixArchive : public IArchiveFile {
 public:
-    TPosixArchive(int fd, std::uint64_t size) : FFd(fd), FSize(size) {}
+    TPosixArchive(TFd fd, std::uint64_t size) : FFd(std::move(fd)), FSize(size) {}
     std::uint64_t Size() const override { return FSize; }
     bool ReadAt(std::uint64_t offset, void* buffer, std::size_t count) override
     {
@@ -72,7 +57,7 @@ private:
 
 class TPosixOutput : public IOutputFile {
 public:
-    explicit TPosixOutput(int fd) : FFd(fd) {}
+    explicit TPosixOutput(TFd fd) : FFd(std::move(fd)) {}
     bool Write(const void* data, std::size_t count) override
     {
         auto p = static_cast<const std::uint8_t*>(data);
@@ -91,7 +76,8 @@ public:
         timespec times[2] = {{0, UTIME_OMIT}, {DosToTime(dosDate, dosTime), 0}};
         return ::futimens(FFd.Get(), times) == 0;
     }
-    bool Close() override { return FFd.Close(); }
+    // Closed here for the result: the last of the data may fail only now.
+    bool Close() override { return ::close(FFd.Release()) == 0; }
 
 private:
     TFd FFd;
@@ -120,24 +106,20 @@ unsigned TPosixEngineHost::Cores()
 
 std::unique_ptr<IArchiveFile> TPosixEngineHost::OpenArchive(const std::u16string& path)
 {
-    int fd = ::open(NativePath(path).c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return nullptr;
+    TFd fd(::open(NativePath(path).c_str(), O_RDONLY | O_CLOEXEC));
     struct stat st;
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
+    if (!fd || ::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode))
         return nullptr;
-    }
-    return std::make_unique<TPosixArchive>(fd, static_cast<std::uint64_t>(st.st_size));
+    return std::make_unique<TPosixArchive>(std::move(fd), static_cast<std::uint64_t>(st.st_size));
 }
 
 std::unique_ptr<IOutputFile> TPosixEngineHost::CreateOutput(const std::u16string& path, bool mustBeNew)
 {
     int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (mustBeNew ? O_EXCL : O_TRUNC);
-    int fd = ::open(NativePath(path).c_str(), flags, 0644);
-    if (fd < 0)
+    TFd fd(::open(NativePath(path).c_str(), flags, 0644));
+    if (!fd)
         return nullptr;
-    return std::make_unique<TPosixOutput>(fd);
+    return std::make_unique<TPosixOutput>(std::move(fd));
 }
 
 bool TPosixEngineHost::Replace(const std::u16string& from, const std::u16string& to)

@@ -253,7 +253,7 @@ void TSession::Dispatch(TSlot& s)
             slot->Done = true;
         }
         FChanged.notify_all();
-    });
+    }, s.Entry->CompSize);
 }
 
 void TSession::RunHere(TSlot& s)

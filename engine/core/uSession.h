@@ -29,10 +29,11 @@ namespace zipcore {
 // has its own buffers (at most 1 MiB read, 4 MiB written and a 256 KiB read
 // window): the workers' memory stays below 45 MiB.
 inline constexpr unsigned kMaxWorkers = 8;
-// The most entries prepared and not yet seen through by the caller. What a
-// finished one holds until then is its list of callbacks, one per 4 MiB of
-// its data at most.
-inline constexpr std::size_t kMaxAhead = 64;
+// The most entries prepared and not yet seen through by the caller: far
+// enough for the workers to find the large entries behind a run of small
+// ones. What a finished one holds until then is its list of callbacks, one
+// per 4 MiB of its data at most, and its file.
+inline constexpr std::size_t kMaxAhead = 1024;
 
 // A callback the caller is still to see.
 struct TEvent {

@@ -1,5 +1,6 @@
 #include "uWorkers.h"
 
+#include <algorithm>
 #include <new>
 #include <system_error>
 
@@ -10,7 +11,7 @@ TWorkers::TWorkers(unsigned count, std::uint64_t largest)
     for (unsigned i = 0; i < count; ++i) {
         try {
             FTools.push_back(std::make_unique<TChainTools>(largest));
-            FThreads.emplace_back([this, &tools = *FTools.back()] { Loop(tools); });
+            FThreads.emplace_back([this, &tools = *FTools.back(), oldestFirst = i == 0] { Loop(tools, oldestFirst); });
         } catch (const std::bad_alloc&) {
             break;
         } catch (const std::system_error&) {
@@ -31,24 +32,28 @@ TWorkers::~TWorkers()
         t.join();
 }
 
-void TWorkers::Post(TJob job)
+void TWorkers::Post(TJob job, std::uint64_t weight)
 {
     {
         std::lock_guard lock(FLock);
-        FQueue.push_back(std::move(job));
+        FQueue.push_back(TQueued{weight, std::move(job)});
     }
     FWake.notify_one();
 }
 
-void TWorkers::Loop(TChainTools& tools)
+void TWorkers::Loop(TChainTools& tools, bool oldestFirst)
 {
     std::unique_lock lock(FLock);
     for (;;) {
         FWake.wait(lock, [this] { return FQuit || !FQueue.empty(); });
         if (FQuit)
             return;
-        TJob job = std::move(FQueue.front());
-        FQueue.pop_front();
+        auto next = FQueue.begin();
+        if (!oldestFirst)
+            next = std::max_element(FQueue.begin(), FQueue.end(),
+                                    [](const TQueued& a, const TQueued& b) { return a.Weight < b.Weight; });
+        TJob job = std::move(next->Job);
+        FQueue.erase(next);
         lock.unlock();
         job(tools);
         lock.lock();

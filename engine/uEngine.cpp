@@ -3,9 +3,9 @@
 // an export: each one answers with the contract's result instead.
 #include "core/uEngineCore.h"
 #include "zip/uZipContract.h"
+#include "platform/uWinOwners.h"
 
 #include <windows.h>
-#include <winternl.h>
 
 #include <algorithm>
 #include <cstring>
@@ -13,6 +13,7 @@
 #include <string>
 
 using namespace zipeng;
+using platform::win::TKernelHandle;
 
 namespace {
 
@@ -24,27 +25,6 @@ char gPath[MAX_PATH + 1] = "ZipEng179.dll";
 // Win32 wants wchar_t; the core speaks UTF-16 in char16_t, the same units.
 const wchar_t* W(const std::u16string& s) { return reinterpret_cast<const wchar_t*>(s.c_str()); }
 
-class THandle {
-public:
-    explicit THandle(HANDLE h = INVALID_HANDLE_VALUE) : F(h) {}
-    THandle(const THandle&) = delete;
-    THandle& operator=(const THandle&) = delete;
-    ~THandle() { Close(); }
-    bool Close()
-    {
-        bool ok = true;
-        if (F != INVALID_HANDLE_VALUE)
-            ok = CloseHandle(F) != 0;
-        F = INVALID_HANDLE_VALUE;
-        return ok;
-    }
-    HANDLE Get() const { return F; }
-    bool Valid() const { return F != INVALID_HANDLE_VALUE; }
-
-private:
-    HANDLE F;
-};
-
 FILETIME DosToFileTime(std::uint16_t date, std::uint16_t time)
 {
     FILETIME local{}, utc{};
@@ -55,7 +35,7 @@ FILETIME DosToFileTime(std::uint16_t date, std::uint16_t time)
 
 class TWinArchive : public zipcore::IArchiveFile {
 public:
-    TWinArchive(HANDLE h, std::uint64_t size) : FFile(h), FSize(size) {}
+    TWinArchive(TKernelHandle file, std::uint64_t size) : FFile(std::move(file)), FSize(size) {}
     std::uint64_t Size() const override { return FSize; }
     bool ReadAt(std::uint64_t offset, void* buffer, std::size_t count) override
     {
@@ -74,13 +54,13 @@ public:
     }
 
 private:
-    THandle FFile;
+    TKernelHandle FFile;
     std::uint64_t FSize;
 };
 
 class TWinOutput : public zipcore::IOutputFile {
 public:
-    explicit TWinOutput(HANDLE h) : FFile(h) {}
+    explicit TWinOutput(TKernelHandle file) : FFile(std::move(file)) {}
     bool Write(const void* data, std::size_t count) override
     {
         auto p = static_cast<const std::uint8_t*>(data);
@@ -97,110 +77,48 @@ public:
         FILETIME stamp = DosToFileTime(dosDate, dosTime);
         return SetFileTime(FFile.Get(), nullptr, nullptr, &stamp) != 0;
     }
-    bool Close() override { return FFile.Close(); }
+    // Closed here for the result: the last of the data may fail only now.
+    bool Close() override { return CloseHandle(FFile.Release()) != 0; }
 
 private:
-    THandle FFile;
+    TKernelHandle FFile;
 };
-
-// A name Windows takes as it is: no device name (with or without an
-// extension), stream, wildcard, separator, control character, or trailing
-// dot or blank it would drop. Others go the ordinary way.
-bool PlainName(std::u16string_view name)
-{
-    if (name.empty() || name.back() == u'.' || name.back() == u' ')
-        return false;
-    for (char16_t c : name)
-        if (c < 0x20 || c >= 0x7F || std::u16string_view(u"\"*/:<>?\\|").find(c) != std::u16string_view::npos)
-            return false;
-    std::u16string stem(name.substr(0, name.find(u'.')));
-    while (!stem.empty() && stem.back() == u' ')
-        stem.pop_back();
-    for (char16_t& c : stem)
-        if (c >= u'a' && c <= u'z')
-            c = static_cast<char16_t>(c - 32);
-    for (const char16_t* device : {u"CON", u"PRN", u"AUX", u"NUL", u"CONIN$", u"CONOUT$"})
-        if (stem == device)
-            return false;
-    return !(stem.size() == 4 && (stem.rfind(u"COM", 0) == 0 || stem.rfind(u"LPT", 0) == 0) &&
-             ((stem[3] >= u'0' && stem[3] <= u'9') || stem[3] == u'\u00B9' || stem[3] == u'\u00B2' || stem[3] == u'\u00B3'));
-}
 
 class TWinHost : public zipcore::IEngineHost {
 public:
+    // A process held to fewer processors (a job, an affinity) gets fewer
+    // threads than the machine has.
+    unsigned Cores() override
+    {
+        DWORD_PTR process = 0, system = 0;
+        if (!GetProcessAffinityMask(GetCurrentProcess(), &process, &system) || process == 0) {
+            SYSTEM_INFO info;
+            GetSystemInfo(&info);
+            return info.dwNumberOfProcessors;
+        }
+        unsigned count = 0;
+        for (; process; process &= process - 1)
+            ++count;
+        return count;
+    }
+
     std::unique_ptr<zipcore::IArchiveFile> OpenArchive(const std::u16string& path) override
     {
-        HANDLE h = CreateFileW(W(path), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                               FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-        if (h == INVALID_HANDLE_VALUE)
-            return nullptr;
+        TKernelHandle file(CreateFileW(W(path), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                       FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
         LARGE_INTEGER size;
-        if (!GetFileSizeEx(h, &size) || size.QuadPart < 0) {
-            CloseHandle(h);
+        if (!file || !GetFileSizeEx(file.Get(), &size) || size.QuadPart < 0)
             return nullptr;
-        }
-        return std::make_unique<TWinArchive>(h, static_cast<std::uint64_t>(size.QuadPart));
+        return std::make_unique<TWinArchive>(std::move(file), static_cast<std::uint64_t>(size.QuadPart));
     }
 
     std::unique_ptr<zipcore::IOutputFile> CreateOutput(const std::u16string& path, bool mustBeNew) override
     {
-        HANDLE h = CreateFileW(W(path), GENERIC_WRITE, 0, nullptr, mustBeNew ? CREATE_NEW : CREATE_ALWAYS,
-                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-        if (h == INVALID_HANDLE_VALUE)
+        TKernelHandle file(CreateFileW(W(path), GENERIC_WRITE, 0, nullptr, mustBeNew ? CREATE_NEW : CREATE_ALWAYS,
+                                       FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+        if (!file)
             return nullptr;
-        return std::make_unique<TWinOutput>(h);
-    }
-
-    // Under Wine, a new name makes the system read the whole folder for one
-    // that differs only in case, which made many small files cost quadratic
-    // time. The caller vouches there is none, so Wine is given the file by
-    // its Unix name, looked up as it is. Windows has neither call: null.
-    std::unique_ptr<zipcore::IOutputFile> CreateFreshOutput(const std::u16string& path) override
-    {
-        using TNtCreateFile = NTSTATUS(NTAPI*)(PHANDLE, ACCESS_MASK, POBJECT_ATTRIBUTES, PIO_STATUS_BLOCK,
-                                               PLARGE_INTEGER, ULONG, ULONG, ULONG, ULONG, PVOID, ULONG);
-        using TUnixName = char*(CDECL*)(LPCWSTR);
-        static const auto create = reinterpret_cast<TNtCreateFile>(
-            reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtCreateFile")));
-        static const auto unixName = reinterpret_cast<TUnixName>(
-            reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
-        std::size_t cut = path.find_last_of(u'\\');
-        if (!create || !unixName || path.size() >= MAX_PATH || cut == std::u16string::npos ||
-            !PlainName(std::u16string_view(path).substr(cut + 1)))
-            return nullptr;
-        std::u16string folder = path.substr(0, cut);
-        if (folder != FFreshFolder) {
-            FFreshFolder.clear();
-            FFreshUnix.clear();
-            char* unix = unixName(W(folder));
-            if (!unix)
-                return nullptr;
-            int n = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, unix, -1, nullptr, 0);
-            std::u16string text(static_cast<std::size_t>(std::max(n, 1)), u'\0');
-            if (n > 0)
-                MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, unix, -1, reinterpret_cast<wchar_t*>(text.data()), n);
-            HeapFree(GetProcessHeap(), 0, unix);
-            text.resize(static_cast<std::size_t>(std::max(n - 1, 0)));
-            if (text.empty() || text[0] != u'/')
-                return nullptr;
-            FFreshFolder = folder;
-            FFreshUnix = u"\\??\\unix" + text + u"/";
-        }
-        std::u16string nt = FFreshUnix + path.substr(cut + 1);
-        UNICODE_STRING name;
-        name.Buffer = reinterpret_cast<PWSTR>(nt.data());
-        name.Length = static_cast<USHORT>(nt.size() * sizeof(char16_t));
-        name.MaximumLength = name.Length;
-        OBJECT_ATTRIBUTES attributes;
-        InitializeObjectAttributes(&attributes, &name, 0, nullptr, nullptr);
-        IO_STATUS_BLOCK io{};
-        HANDLE h = nullptr;
-        NTSTATUS status = create(&h, GENERIC_WRITE | SYNCHRONIZE | FILE_READ_ATTRIBUTES, &attributes, &io, nullptr,
-                                 FILE_ATTRIBUTE_NORMAL, 0, FILE_CREATE,
-                                 FILE_NON_DIRECTORY_FILE | FILE_SYNCHRONOUS_IO_NONALERT | FILE_SEQUENTIAL_ONLY, nullptr, 0);
-        if (status < 0 || !h)
-            return nullptr;
-        return std::make_unique<TWinOutput>(h);
+        return std::make_unique<TWinOutput>(std::move(file));
     }
 
     bool Replace(const std::u16string& from, const std::u16string& to) override
@@ -220,6 +138,8 @@ public:
         default: return zipcore::TFolderResult::Failed;
         }
     }
+
+    bool RemoveFolder(const std::u16string& path) override { return RemoveDirectoryW(W(path)) != 0; }
 
     zipcore::TTargetInfo Probe(const std::u16string& path, std::uint16_t dosDate, std::uint16_t dosTime) override
     {
@@ -260,9 +180,6 @@ public:
         return s;
     }
 
-private:
-    // The last folder given to CreateFreshOutput, and its Unix name there.
-    std::u16string FFreshFolder, FFreshUnix;
 };
 
 } // namespace

@@ -4,13 +4,7 @@
 
 namespace platform {
 
-void TMappedFile::Unmap()
-{
-    if (FView)
-        ::UnmapViewOfFile(FView);
-    FView = nullptr;
-    FSize = 0;
-}
+void TMappedFile::TViewTraits::Close(const std::uint8_t* view) const noexcept { ::UnmapViewOfFile(view); }
 
 TMappedFile TMappedFile::Open(const std::string& path, TStage& failedStage, unsigned& osError)
 {
@@ -39,8 +33,7 @@ TMappedFile TMappedFile::Open(const std::string& path, TStage& failedStage, unsi
         failedStage = TStage::View;
         return {};
     }
-    result.FView = static_cast<const std::uint8_t*>(view);
-    result.FSize = static_cast<std::uint64_t>(size.QuadPart);
+    result.FView.Reset(static_cast<const std::uint8_t*>(view), TViewTraits{static_cast<std::uint64_t>(size.QuadPart)});
     return result;
 }
 

@@ -1,38 +1,20 @@
 #pragma once
-// Move-only owners for the kernel objects the layers above use. Copying is
-// deleted: a copyable wrapper closes twice.
-#include <cstdint>
-#include <utility>
+// The owner of a kernel object (file, process, thread, mapping) as the layers
+// above see it: an opaque value, closed by the platform's implementation (a
+// Win32 handle in the product, a descriptor in the native build).
+#include "uOwner.h"
 
 namespace platform {
 
-// A kernel handle (file, process, thread, mapping). Invalid is either null or
-// INVALID_HANDLE_VALUE, as the Win32 calls return one or the other.
-class TOwnedHandle {
-public:
-    TOwnedHandle() = default;
-    explicit TOwnedHandle(void* handle) : FHandle(handle) {}
-    TOwnedHandle(TOwnedHandle&& other) noexcept : FHandle(std::exchange(other.FHandle, nullptr)) {}
-    TOwnedHandle& operator=(TOwnedHandle&& other) noexcept
-    {
-        if (this != &other) {
-            Close();
-            FHandle = std::exchange(other.FHandle, nullptr);
-        }
-        return *this;
-    }
-    TOwnedHandle(const TOwnedHandle&) = delete;
-    TOwnedHandle& operator=(const TOwnedHandle&) = delete;
-    ~TOwnedHandle() { Close(); }
-
-    void* Get() const { return FHandle; }
-    bool Valid() const;
-    explicit operator bool() const { return Valid(); }
-    void* Release() { return std::exchange(FHandle, nullptr); }
-    void Close();
-
-private:
-    void* FHandle = nullptr;
+// Invalid is either null or INVALID_HANDLE_VALUE, as the Win32 calls return
+// one or the other.
+struct THandleTraits {
+    using TValue = void*;
+    static constexpr void* Invalid() noexcept { return nullptr; }
+    static bool IsValid(void* handle) noexcept;
+    static void Close(void* handle) noexcept;
 };
+
+using TOwnedHandle = TOwner<THandleTraits>;
 
 } // namespace platform

@@ -4,28 +4,13 @@
 
 namespace platform {
 
-TModule& TModule::operator=(TModule&& other) noexcept
-{
-    if (this != &other) {
-        Free();
-        FModule = other.FModule;
-        other.FModule = nullptr;
-    }
-    return *this;
-}
-
-void TModule::Free()
-{
-    if (FModule)
-        ::FreeLibrary(static_cast<HMODULE>(FModule));
-    FModule = nullptr;
-}
+void TModuleTraits::Close(void* module) noexcept { ::FreeLibrary(static_cast<HMODULE>(module)); }
 
 void* TModule::Proc(const char* name) const
 {
-    if (!FModule)
+    if (!Get())
         return nullptr;
-    return reinterpret_cast<void*>(::GetProcAddress(static_cast<HMODULE>(FModule), name));
+    return reinterpret_cast<void*>(::GetProcAddress(static_cast<HMODULE>(Get()), name));
 }
 
 TModule LoadLibraryQuiet(const std::string& path, unsigned& error)

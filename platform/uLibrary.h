@@ -1,28 +1,23 @@
 #pragma once
 // Run-time loading of libraries, with the system's error pop-ups kept away.
+#include "uOwner.h"
+
 #include <string>
 
 namespace platform {
 
-// Owns one loaded module; FreeLibrary on destruction.
-class TModule {
-public:
-    TModule() = default;
-    explicit TModule(void* module) : FModule(module) {}
-    TModule(TModule&& other) noexcept : FModule(other.FModule) { other.FModule = nullptr; }
-    TModule& operator=(TModule&& other) noexcept;
-    TModule(const TModule&) = delete;
-    TModule& operator=(const TModule&) = delete;
-    ~TModule() { Free(); }
+struct TModuleTraits {
+    using TValue = void*;
+    static constexpr void* Invalid() noexcept { return nullptr; }
+    static void Close(void* module) noexcept;
+};
 
-    void* Get() const { return FModule; }
-    explicit operator bool() const { return FModule != nullptr; }
-    void Free();
+// Owns one loaded module; freed on destruction.
+class TModule : public TOwner<TModuleTraits> {
+public:
+    using TOwner::TOwner;
     // Address of an export, or null.
     void* Proc(const char* name) const;
-
-private:
-    void* FModule = nullptr;
 };
 
 // LoadLibraryA with critical-error and open-file pop-ups suppressed (the

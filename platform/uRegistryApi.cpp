@@ -17,11 +17,10 @@ void* RootKeyHandle(TRegRoot root)
     return reinterpret_cast<void*>(root);
 }
 
-void TRegKey::Close()
+void TRegKeyTraits::Close(void* key) noexcept
 {
-    if (FKey && !IsPredefined(FKey))
-        ::RegCloseKey(static_cast<HKEY>(FKey));
-    FKey = nullptr;
+    if (!IsPredefined(key))
+        ::RegCloseKey(static_cast<HKEY>(key));
 }
 
 long CreateRegKey(void* parent, const std::string& subKey, unsigned access, TRegKey& key)

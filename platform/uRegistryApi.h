@@ -2,6 +2,8 @@
 // The registry calls the runtime's TRegistry needs, with a move-only key owner.
 // Results are Win32 error codes (0 = success), so the caller decides what is a
 // failure worth reporting.
+#include "uOwner.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -41,36 +43,12 @@ inline constexpr long RegErrorAccessDenied = 5;
 void* RootKeyHandle(TRegRoot root);
 
 // An opened registry key; closing a predefined root key is a no-op.
-class TRegKey {
-public:
-    TRegKey() = default;
-    explicit TRegKey(void* key) : FKey(key) {}
-    TRegKey(TRegKey&& other) noexcept : FKey(other.Release()) {}
-    TRegKey& operator=(TRegKey&& other) noexcept
-    {
-        if (this != &other) {
-            Close();
-            FKey = other.Release();
-        }
-        return *this;
-    }
-    TRegKey(const TRegKey&) = delete;
-    TRegKey& operator=(const TRegKey&) = delete;
-    ~TRegKey() { Close(); }
-
-    void* Get() const { return FKey; }
-    explicit operator bool() const { return FKey != nullptr; }
-    void* Release()
-    {
-        void* key = FKey;
-        FKey = nullptr;
-        return key;
-    }
-    void Close();
-
-private:
-    void* FKey = nullptr;
+struct TRegKeyTraits {
+    using TValue = void*;
+    static constexpr void* Invalid() noexcept { return nullptr; }
+    static void Close(void* key) noexcept;
 };
+using TRegKey = TOwner<TRegKeyTraits>;
 
 // RegCreateKeyExA, non-volatile: opens the key, creating it with any missing
 // parents when it does not exist.

@@ -8,17 +8,9 @@
 
 namespace platform {
 
-bool TOwnedHandle::Valid() const
-{
-    return FHandle != nullptr && FHandle != INVALID_HANDLE_VALUE;
-}
+bool THandleTraits::IsValid(void* handle) noexcept { return handle != nullptr && handle != INVALID_HANDLE_VALUE; }
 
-void TOwnedHandle::Close()
-{
-    if (Valid())
-        ::CloseHandle(FHandle);
-    FHandle = nullptr;
-}
+void THandleTraits::Close(void* handle) noexcept { ::CloseHandle(handle); }
 
 std::u16string MultiByteToWide(std::string_view text, unsigned codePage)
 {

@@ -9,6 +9,8 @@
 #include <schannel.h>
 #include <sspi.h>
 
+#include "uOwner.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -86,24 +88,33 @@ void MoveToken(SecBuffer& buffer, TBytes& out)
     buffer.cbBuffer = 0;
 }
 
+// The security package's handles are two-word records released through a
+// pointer; a record is owned once the call that filled it succeeded.
+struct TCredentialsTraits {
+    using TValue = CredHandle*;
+    static constexpr CredHandle* Invalid() noexcept { return nullptr; }
+    static void Close(CredHandle* handle) noexcept { ::FreeCredentialsHandle(handle); }
+};
+struct TContextTraits {
+    using TValue = CtxtHandle*;
+    static constexpr CtxtHandle* Invalid() noexcept { return nullptr; }
+    static void Close(CtxtHandle* handle) noexcept { ::DeleteSecurityContext(handle); }
+};
+
+using TCertificate = TOwner<TCloseWith<PCCERT_CONTEXT, &::CertFreeCertificateContext>>;
+using TChain = TOwner<TCloseWith<PCCERT_CHAIN_CONTEXT, &::CertFreeCertificateChain>>;
+
 } // namespace
 
 struct TClientSession::TImpl {
     CredHandle Credentials{};
     CtxtHandle Context{};
-    bool HaveCredentials = false;
-    bool HaveContext = false;
     bool Ready = false;
     std::wstring ServerName;
     SecPkgContext_StreamSizes Sizes{};
-
-    ~TImpl()
-    {
-        if (HaveContext)
-            ::DeleteSecurityContext(&Context);
-        if (HaveCredentials)
-            ::FreeCredentialsHandle(&Credentials);
-    }
+    // Declared after the records they release, so they end first.
+    TOwner<TCredentialsTraits> OwnedCredentials;
+    TOwner<TContextTraits> OwnedContext;
 
     SECURITY_STATUS Acquire()
     {
@@ -128,7 +139,8 @@ struct TClientSession::TImpl {
             s = ::AcquireCredentialsHandleW(nullptr, const_cast<SEC_WCHAR*>(UNISP_NAME_W), SECPKG_CRED_OUTBOUND, nullptr,
                                             &classic, nullptr, nullptr, &Credentials, &expiry);
         }
-        HaveCredentials = s == SEC_E_OK;
+        if (s == SEC_E_OK)
+            OwnedCredentials.Reset(&Credentials);
         return s;
     }
 
@@ -161,7 +173,7 @@ THandshakeStep TClientSession::Start(const std::string& serverName, TBytes& out,
     SECURITY_STATUS s = ::InitializeSecurityContextW(&F->Credentials, nullptr, F->ServerName.data(), ContextRequest, 0, 0,
                                                      nullptr, 0, &F->Context, &outDesc, &attributes, &expiry);
     if (s == SEC_I_CONTINUE_NEEDED || s == SEC_E_OK)
-        F->HaveContext = true;
+        F->OwnedContext.Reset(&F->Context);
     MoveToken(outBuffer, out);
     status = s;
     if (s == SEC_I_CONTINUE_NEEDED)
@@ -208,8 +220,8 @@ THandshakeStep TClientSession::Step(const std::uint8_t* in, int count, int& cons
 TCertificateCheck TClientSession::CheckServerCertificate(const std::string& hostName)
 {
     TCertificateCheck check;
-    PCCERT_CONTEXT certificate = nullptr;
-    SECURITY_STATUS s = ::QueryContextAttributesW(&F->Context, SECPKG_ATTR_REMOTE_CERT_CONTEXT, &certificate);
+    TCertificate certificate;
+    SECURITY_STATUS s = ::QueryContextAttributesW(&F->Context, SECPKG_ATTR_REMOTE_CERT_CONTEXT, certificate.Receive());
     if (s != SEC_E_OK || !certificate) {
         check.Problem = TCertificateProblem::Other;
         check.Status = s != SEC_E_OK ? s : static_cast<TStatus>(SEC_E_NO_CREDENTIALS);
@@ -221,12 +233,11 @@ TCertificateCheck TClientSession::CheckServerCertificate(const std::string& host
     chainPara.RequestedUsage.dwType = USAGE_MATCH_TYPE_OR;
     chainPara.RequestedUsage.Usage.cUsageIdentifier = 1;
     chainPara.RequestedUsage.Usage.rgpszUsageIdentifier = usages;
-    PCCERT_CHAIN_CONTEXT chain = nullptr;
-    if (!::CertGetCertificateChain(HCCE_CURRENT_USER, certificate, nullptr, certificate->hCertStore, &chainPara,
-                                   CERT_CHAIN_REVOCATION_CHECK_CHAIN_EXCLUDE_ROOT, nullptr, &chain)) {
+    TChain chain;
+    if (!::CertGetCertificateChain(HCCE_CURRENT_USER, certificate.Get(), nullptr, certificate->hCertStore, &chainPara,
+                                   CERT_CHAIN_REVOCATION_CHECK_CHAIN_EXCLUDE_ROOT, nullptr, chain.Receive())) {
         check.Problem = TCertificateProblem::Other;
         check.Status = static_cast<TStatus>(HRESULT_FROM_WIN32(::GetLastError()));
-        ::CertFreeCertificateContext(certificate);
         return check;
     }
     std::wstring host = Widen(hostName);
@@ -240,7 +251,7 @@ TCertificateCheck TClientSession::CheckServerCertificate(const std::string& host
     CERT_CHAIN_POLICY_STATUS result{};
     result.cbSize = sizeof result;
     DWORD error = static_cast<DWORD>(CERT_E_CHAINING);
-    if (::CertVerifyCertificateChainPolicy(CERT_CHAIN_POLICY_SSL, chain, &policy, &result))
+    if (::CertVerifyCertificateChainPolicy(CERT_CHAIN_POLICY_SSL, chain.Get(), &policy, &result))
         error = result.dwError;
     // Revocation is best effort: a list or responder that cannot be reached,
     // or a chain that names none, does not stop the download when it is the
@@ -254,7 +265,7 @@ TCertificateCheck TClientSession::CheckServerCertificate(const std::string& host
             ssl.fdwChecks = 0x00000080; // SECURITY_FLAG_IGNORE_REVOCATION
             result = CERT_CHAIN_POLICY_STATUS{};
             result.cbSize = sizeof result;
-            error = ::CertVerifyCertificateChainPolicy(CERT_CHAIN_POLICY_SSL, chain, &policy, &result) ? result.dwError
+            error = ::CertVerifyCertificateChainPolicy(CERT_CHAIN_POLICY_SSL, chain.Get(), &policy, &result) ? result.dwError
                                                                                                         : static_cast<DWORD>(CERT_E_CHAINING);
         }
     }
@@ -265,8 +276,6 @@ TCertificateCheck TClientSession::CheckServerCertificate(const std::string& host
         error = ChainError(trust & ~revocationUnknown);
     check.Status = static_cast<TStatus>(error);
     check.Problem = ProblemOf(error);
-    ::CertFreeCertificateChain(chain);
-    ::CertFreeCertificateContext(certificate);
     return check;
 }
 
@@ -335,7 +344,7 @@ TDecryptStep TClientSession::Decrypt(std::uint8_t* data, int count, const std::u
 TBytes TClientSession::Shutdown()
 {
     TBytes out;
-    if (!F->HaveContext)
+    if (!F->OwnedContext)
         return out;
     DWORD type = SCHANNEL_SHUTDOWN;
     SecBuffer control{sizeof type, SECBUFFER_TOKEN, &type};

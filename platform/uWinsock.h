@@ -2,6 +2,8 @@
 // Windows Sockets 2, bound at run time by name, as the download client needs
 // it. Nothing of <winsock2.h> leaks out: a socket is an integer, an address is
 // a family and 16 bytes. Failures return -1 (or false); LastError() tells why.
+#include "platform/uOwner.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -53,6 +55,22 @@ int PendingBytes(TSocket s);
 int Send(TSocket s, const void* buffer, int count);
 int ShutdownSend(TSocket s);
 int Close(TSocket s);
+
+// A socket's owner, closed through the loaded library.
+struct TSocketTraits {
+    using TValue = TSocket;
+    static constexpr TSocket Invalid() noexcept { return InvalidSocket; }
+    static void Close(TSocket s) noexcept
+    {
+        // A socket exists only once the library is loaded, so this cannot
+        // fail for want of the function.
+        try {
+            winsock::Close(s);
+        } catch (...) {
+        }
+    }
+};
+using TOwnedSocket = TOwner<TSocketTraits>;
 
 // First IPv4 address of a name through the classic resolver.
 bool ResolveIPv4(const std::string& name, TAddress& address);

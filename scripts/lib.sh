@@ -8,7 +8,7 @@ export KORVANT_ROOT KORVANT_BUILD
 KORVANT_PACKAGES=(
   cmake ninja-build g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64
   googletest g++ wine wine64 xvfb x11-utils xdotool libz-mingw-w64-dev gettext
-  nginx-light tinyproxy zip unzip liblnk-utils curl imagemagick python3 time
+  nginx-light tinyproxy zip unzip p7zip-full liblnk-utils curl imagemagick python3 time
   clang libclang-rt-14-dev zlib1g-dev openssl libgnutls30
 )
 

@@ -2,12 +2,7 @@
 
 #include <windows.h>
 
-void TGdiObject::Reset(void* handle)
-{
-    if (FHandle && FHandle != handle)
-        DeleteObject(static_cast<HGDIOBJ>(FHandle));
-    FHandle = handle;
-}
+void TGdiObjectTraits::Close(void* object) noexcept { DeleteObject(static_cast<HGDIOBJ>(object)); }
 
 std::uint32_t ColorToRGB(TColor color)
 {

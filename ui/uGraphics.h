@@ -1,39 +1,18 @@
 #pragma once
 // Colours and fonts of the UI framework.
 #include "runtime/uClasses.h"
-#include "platform/uHandle.h"
+#include "platform/uOwner.h"
 
 #include <cstdint>
 #include <functional>
 
-// Owner of one GDI object (font, brush, bitmap, icon is separate).
-class TGdiObject {
-public:
-    TGdiObject() = default;
-    explicit TGdiObject(void* handle) : FHandle(handle) {}
-    TGdiObject(TGdiObject&& other) noexcept : FHandle(other.Release()) {}
-    TGdiObject& operator=(TGdiObject&& other) noexcept
-    {
-        if (this != &other)
-            Reset(other.Release());
-        return *this;
-    }
-    TGdiObject(const TGdiObject&) = delete;
-    TGdiObject& operator=(const TGdiObject&) = delete;
-    ~TGdiObject() { Reset(); }
-
-    void* Get() const { return FHandle; }
-    void* Release()
-    {
-        void* h = FHandle;
-        FHandle = nullptr;
-        return h;
-    }
-    void Reset(void* handle = nullptr);
-
-private:
-    void* FHandle = nullptr;
+// Owner of one GDI object (font, brush, bitmap; icons have their own kind).
+struct TGdiObjectTraits {
+    using TValue = void*;
+    static constexpr void* Invalid() noexcept { return nullptr; }
+    static void Close(void* object) noexcept;
 };
+using TGdiObject = platform::TOwner<TGdiObjectTraits>;
 
 // A colour is an RGB value (0x00BBGGRR) or, with the high bit set, a system
 // colour index, so that "button face" follows the user's scheme.

@@ -1,6 +1,7 @@
 #include "uZipWorker.h"
 
 #include "platform/uMessages.h"
+#include "platform/uOwner.h"
 #include "platform/uSystem.h"
 #include "runtime/uSysUtils.h"
 
@@ -291,10 +292,7 @@ void TZipEngineBinding::Hold(unsigned bits)
     if (FModule)
         return;
     BeginWait();
-    struct TEnd {
-        TZipEngineBinding* Self;
-        ~TEnd() { Self->EndWait(); }
-    } endWait{this};
+    platform::TScopeGuard endWait([this] { EndWait(); });
     // Only the engine in the folder we were given: a bare name or a relative
     // folder would let the system's library search pick up a planted copy
     // from the current folder or PATH. Without the file there the load fails
@@ -352,7 +350,7 @@ void TZipEngineBinding::Release(unsigned bits)
 
 void TZipEngineBinding::Unload()
 {
-    FModule.Free();
+    FModule.Reset();
     FUnzExec = nullptr;
     FAbort = nullptr;
     FVersion = FBuild = 0;

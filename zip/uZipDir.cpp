@@ -1,7 +1,7 @@
 #include "uZipDir.h"
 
 #include "uZipMsg.h"
-#include "uZipRecords.h"
+#include "ziprecords/uZipRecords.h"
 
 #include <algorithm>
 
@@ -76,6 +76,62 @@ AnsiString ConvertZipText(const std::string& raw, std::uint8_t host, std::uint8_
     return WideToAnsi(wide);
 }
 
+namespace {
+
+// One central header with its name, extra field and comment, the name
+// resolved as the engine will extract it.
+std::unique_ptr<ZipDirEntry> ReadCentralEntry(TStream& file, TZipCodePage codePage, TCentralDirectory& dir)
+{
+    using namespace zipmsg;
+    std::uint8_t h[kCentralHeaderSize];
+    if (!ReadExactly(file, h, kCentralHeaderSize))
+        throw EZipArchive(DS_CEHBadRead, true);
+    ziprec::TCentralFields f;
+    if (!ziprec::ParseCentralHeader(h, f))
+        throw EZipArchive(DS_CEHWrongSig, true);
+    auto entry = std::make_unique<ZipDirEntry>();
+    ZipDirEntry& z = *entry;
+    z.MadeBy = f.MadeBy;
+    z.VersionNeeded = f.VersionNeeded;
+    z.Flag = f.Flags;
+    z.ComprMethod = f.Method;
+    z.ModifTime = f.Time;
+    z.ModifDate = f.Date;
+    z.CRC32 = f.Crc;
+    z.ComprSize = f.CompSize;
+    z.UncomprSize = f.Size;
+    z.FileNameLength = f.NameLength;
+    z.ExtraFieldLength = f.ExtraLength;
+    z.FileCommentLen = f.CommentLength;
+    z.DiskStart = f.DiskStart;
+    z.IntFileAttrib = f.IntAttrib;
+    z.ExtFileAttrib = f.ExtAttrib;
+    z.RelOffLocalHdr = f.LocalOffset;
+    z.Encrypted = (z.Flag & ziprec::kFlagEncrypted) != 0;
+
+    std::string raw(z.FileNameLength, '\0');
+    if (!ReadExactly(file, raw.data(), z.FileNameLength))
+        throw EZipArchive(DS_CENameLen, true);
+    if (z.HostSystem() != 0) {
+        dir.LastHost = z.HostSystem();
+        dir.LastVersion = z.HostVersion();
+    }
+    z.ExtraData.assign(z.ExtraFieldLength, '\0');
+    if (!ReadExactly(file, z.ExtraData.data(), z.ExtraFieldLength))
+        throw EZipArchive(LI_ReadZipError, true);
+    std::string comment(z.FileCommentLen, '\0');
+    if (!ReadExactly(file, comment.data(), z.FileCommentLen))
+        throw EZipArchive(DS_CECommentLen, true);
+    // The same name the engine will extract under.
+    ziprec::TEntryName name = ziprec::ResolveName(raw, z.Flag, z.ExtraData);
+    z.FileName = ConvertZipText(name.Bytes, z.HostSystem(), z.HostVersion(), codePage, true, name.Utf8);
+    z.FileComment = ConvertZipText(comment, z.HostSystem(), z.HostVersion(), codePage, false,
+                                   (z.Flag & ziprec::kFlagUtf8) != 0);
+    return entry;
+}
+
+} // namespace
+
 void ReadCentralDirectory(TStream& file, const TEndRecord& end, TZipCodePage codePage, bool useDirOnlyEntries,
                           const TCentralReadEvents& events, TCentralDirectory& dir)
 {
@@ -101,51 +157,8 @@ void ReadCentralDirectory(TStream& file, const TEndRecord& end, TZipCodePage cod
         events.Start(end.TotalEntries);
     dir.Entries.reserve(end.TotalEntries);
     for (int i = 0; i < end.TotalEntries; ++i) {
-        std::uint8_t h[kCentralHeaderSize];
-        if (!ReadExactly(file, h, kCentralHeaderSize))
-            throw EZipArchive(DS_CEHBadRead, true);
-        ziprec::TCentralFields f;
-        if (!ziprec::ParseCentralHeader(h, f))
-            throw EZipArchive(DS_CEHWrongSig, true);
-        auto entry = std::make_unique<ZipDirEntry>();
-        ZipDirEntry& z = *entry;
-        z.MadeBy = f.MadeBy;
-        z.VersionNeeded = f.VersionNeeded;
-        z.Flag = f.Flags;
-        z.ComprMethod = f.Method;
-        z.ModifTime = f.Time;
-        z.ModifDate = f.Date;
-        z.CRC32 = f.Crc;
-        z.ComprSize = f.CompSize;
-        z.UncomprSize = f.Size;
-        z.FileNameLength = f.NameLength;
-        z.ExtraFieldLength = f.ExtraLength;
-        z.FileCommentLen = f.CommentLength;
-        z.DiskStart = f.DiskStart;
-        z.IntFileAttrib = f.IntAttrib;
-        z.ExtFileAttrib = f.ExtAttrib;
-        z.RelOffLocalHdr = f.LocalOffset;
-        z.Encrypted = (z.Flag & ziprec::kFlagEncrypted) != 0;
-
-        std::string raw(z.FileNameLength, '\0');
-        if (!ReadExactly(file, raw.data(), z.FileNameLength))
-            throw EZipArchive(DS_CENameLen, true);
-        if (z.HostSystem() != 0) {
-            dir.LastHost = z.HostSystem();
-            dir.LastVersion = z.HostVersion();
-        }
-        z.ExtraData.assign(z.ExtraFieldLength, '\0');
-        if (!ReadExactly(file, z.ExtraData.data(), z.ExtraFieldLength))
-            throw EZipArchive(LI_ReadZipError, true);
-        std::string comment(z.FileCommentLen, '\0');
-        if (!ReadExactly(file, comment.data(), z.FileCommentLen))
-            throw EZipArchive(DS_CECommentLen, true);
-        // The same name the engine will extract under.
-        ziprec::TEntryName name = ziprec::ResolveName(raw, z.Flag, z.ExtraData);
-        z.FileName = ConvertZipText(name.Bytes, z.HostSystem(), z.HostVersion(), codePage, true, name.Utf8);
-        z.FileComment = ConvertZipText(comment, z.HostSystem(), z.HostVersion(), codePage, false,
-                                       (z.Flag & ziprec::kFlagUtf8) != 0);
-
+        std::unique_ptr<ZipDirEntry> entry = ReadCentralEntry(file, codePage, dir);
+        const ZipDirEntry& z = *entry;
         bool hasFilePart = !z.FileName.empty() && z.FileName.back() != '\\';
         if (useDirOnlyEntries || hasFilePart) {
             dir.Entries.push_back(std::move(entry));

@@ -3,7 +3,7 @@
 // single-file archives, no Zip64). Works on any TStream, so it can be fed
 // bytes from memory; it makes no OS or UI calls.
 #include "runtime/uStreams.h"
-#include "uZipRecords.h"
+#include "ziprecords/uZipRecords.h"
 
 #include <cstdint>
 #include <functional>

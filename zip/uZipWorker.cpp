@@ -80,29 +80,37 @@ int TZipWorker::List()
     FStructureWarning = false;
     FEndFound = false;
     FErrorId = 0;
-    auto finish = [this] {
-        if (Events.OnDirUpdate)
-            Events.OnDirUpdate(FSender);
-        return FErrorId;
-    };
-    if (FZipFileName.empty())
-        return finish();
+    if (!FZipFileName.empty())
+        ListArchive();
+    if (Events.OnDirUpdate)
+        Events.OnDirUpdate(FSender);
+    return FErrorId;
+}
 
+// Whether the archive's drive is there, and whether it is a hard disk: a
+// file without an end record is an error there, while elsewhere the disk
+// in the drive may be one of a set.
+bool TZipWorker::ArchiveDriveReady(const AnsiString& full, bool& hardDisk)
+{
+    hardDisk = true;
+    if (full.rfind("\\\\", 0) == 0)
+        return true;
+    char drive = static_cast<char>(full.empty() ? 0 : (full[0] & ~0x20));
+    if (full.size() < 2 || full[1] != ':' || drive < 'A' || drive > 'Z')
+        return false;
+    AnsiString root = full.substr(0, 2) + "\\";
+    if (!platform::DriveExists(root))
+        return false;
+    hardDisk = platform::IsHardDrive(root);
+    return true;
+}
+
+void TZipWorker::ListArchive()
+{
     AnsiString path = IsDetachedStub(FZipFileName) ? ChangeExtToZip(FZipFileName) : FZipFileName;
-    AnsiString full = platform::FullPathName(path);
     bool hardDisk = true;
-    if (full.rfind("\\\\", 0) != 0) {
-        char drive = static_cast<char>(full.empty() ? 0 : (full[0] & ~0x20));
-        if (full.size() < 2 || full[1] != ':' || drive < 'A' || drive > 'Z')
-            return finish();
-        AnsiString root = full.substr(0, 2) + "\\";
-        if (!platform::DriveExists(root))
-            return finish();
-        hardDisk = platform::IsHardDrive(root);
-    }
-    if (!FileExists(path))
-        return finish();
-
+    if (!ArchiveDriveReady(platform::FullPathName(path), hardDisk) || !FileExists(path))
+        return;
     std::unique_ptr<TFileStream> file;
     TEndRecord end;
     try {
@@ -117,13 +125,23 @@ int TZipWorker::List()
     if (!end.Found) {
         if (hardDisk)
             RecordException(EZipArchive(DS_NoValidZip, true));
-        return finish();
+        return;
     }
     FEndFound = true;
     if (end.GarbageAtEnd)
         RecordMessage(LI_GarbageAtEOF);
     FSpanned = end.StartsSpanned || end.DiskNumber > 0;
+    bool ok = ReadDirectory(*file, end);
+    file.reset();
+    if (ok)
+        FZipComment = ConvertZipText(end.Comment, FLastHost, FLastVersion, Settings.CodePage, false);
+    else
+        FZipFileName.clear();
+}
 
+// The central directory into the entry list, with its progress reports.
+bool TZipWorker::ReadDirectory(TFileStream& file, const TEndRecord& end)
+{
     BeginWait();
     TCentralDirectory dir;
     TCentralReadEvents events;
@@ -137,7 +155,7 @@ int TZipWorker::List()
     events.Warning = [this](int id) { RecordMessage(id); };
     bool ok = false;
     try {
-        ReadCentralDirectory(*file, end, Settings.CodePage, Settings.UseDirOnlyEntries, events, dir);
+        ReadCentralDirectory(file, end, Settings.CodePage, Settings.UseDirOnlyEntries, events, dir);
         ok = true;
     } catch (const EZipArchive& e) {
         RecordException(e);
@@ -149,14 +167,11 @@ int TZipWorker::List()
     FEntries = std::move(dir.Entries);
     FDropped = dir.Dropped;
     FStructureWarning = dir.StructureWarning;
+    FLastHost = dir.LastHost;
+    FLastVersion = dir.LastVersion;
     ReportEndOfBatch();
     EndWait();
-    file.reset();
-    if (ok)
-        FZipComment = ConvertZipText(end.Comment, dir.LastHost, dir.LastVersion, Settings.CodePage, false);
-    else
-        FZipFileName.clear();
-    return finish();
+    return ok;
 }
 
 AnsiString TZipWorker::CheckExtractDir()

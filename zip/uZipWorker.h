@@ -174,6 +174,9 @@ private:
     void HandleSkipped(zipeng::TCallbackRec& rec, const AnsiString& name);
     void HandleQuery(zipeng::TCallbackRec& rec, int action, const AnsiString& text);
     AnsiString CheckExtractDir();
+    static bool ArchiveDriveReady(const AnsiString& full, bool& hardDisk);
+    void ListArchive();
+    bool ReadDirectory(TFileStream& file, const TEndRecord& end);
 
     AnsiString FZipFileName;
     std::vector<std::unique_ptr<ZipDirEntry>> FEntries;
@@ -183,6 +186,7 @@ private:
     bool FSpanned = false, FStructureWarning = false;
     bool FEndFound = false; // the last listing found an end record
     int FDropped = 0;
+    std::uint8_t FLastHost = 0, FLastVersion = 20; // the maker of the last listed entry
     int FSuccessCnt = 0;
     AnsiString FHandlerException; // the noted event-handler failure of a run
     std::unique_ptr<TMemoryStream> FMemory;

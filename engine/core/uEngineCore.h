@@ -2,7 +2,9 @@
 // The unzip engine's archive logic: reads a single-file zip archive, checks
 // each entry's password, decrypts (traditional PKWARE encryption), inflates,
 // checks CRC-32 and writes the files through an IEngineHost, reporting every
-// step through the caller's callback as the engine contract says.
+// step through the caller's callback as the engine contract says. Entries
+// are extracted on several threads at once; the callbacks come on the
+// caller's thread, in the archive's order (uSession.h).
 #include "uEngineHost.h"
 #include "zip/uZipContract.h"
 

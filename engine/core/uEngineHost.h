@@ -18,15 +18,16 @@ class IArchiveFile {
 public:
     virtual ~IArchiveFile() = default;
     virtual std::uint64_t Size() const = 0;
-    // Exactly `count` bytes at `offset`, or false. Two threads may read at
-    // once: the core reads ahead on a second one.
+    // Exactly `count` bytes at `offset`, or false. Several threads read at
+    // once: each entry's chain runs on a worker of its own.
     virtual bool ReadAt(std::uint64_t offset, void* buffer, std::size_t count) = 0;
 };
 
 class IOutputFile {
 public:
     virtual ~IOutputFile() = default;
-    // All of it, or false.
+    // All of it, or false. One file is written by one thread at a time, but
+    // files of several entries are written at once.
     virtual bool Write(const void* data, std::size_t count) = 0;
     // The stored MS-DOS date and time (local time) as the modification time.
     virtual bool SetTime(std::uint16_t dosDate, std::uint16_t dosTime) = 0;
@@ -45,25 +46,27 @@ struct TTargetInfo {
 // How stored bytes are to be read.
 enum class TTextCode { Ansi, Oem, Utf8 };
 
+// Every call but Decode and ToAnsi may come from several threads at once.
 class IEngineHost {
 public:
     virtual ~IEngineHost() = default;
+
+    // The processors this process may run on: how many entries are worth
+    // extracting at once.
+    virtual unsigned Cores() = 0;
 
     // Null when the archive cannot be opened or its size not be told.
     virtual std::unique_ptr<IArchiveFile> OpenArchive(const std::u16string& path) = 0;
 
     // A new file (`mustBeNew`: fail when one exists), or one created afresh.
     virtual std::unique_ptr<IOutputFile> CreateOutput(const std::u16string& path, bool mustBeNew) = 0;
-    // A new file the caller knows no other name in its folder matches, not
-    // even in another case (the folder is this run's own): the system may
-    // skip its search for such a name. Null when that cannot be done here;
-    // the caller then uses CreateOutput.
-    virtual std::unique_ptr<IOutputFile> CreateFreshOutput(const std::u16string&) { return nullptr; }
     // Moves `from` over `to`, replacing it.
     virtual bool Replace(const std::u16string& from, const std::u16string& to) = 0;
     virtual bool Remove(const std::u16string& path) = 0;
     // One folder; its parent must exist.
     virtual TFolderResult MakeFolder(const std::u16string& path) = 0;
+    // An empty folder; one that holds anything stays.
+    virtual bool RemoveFolder(const std::u16string& path) = 0;
     virtual TTargetInfo Probe(const std::u16string& path, std::uint16_t dosDate, std::uint16_t dosTime) = 0;
 
     virtual std::u16string Decode(std::string_view bytes, TTextCode code) = 0;

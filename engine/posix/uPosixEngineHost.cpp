@@ -1,11 +1,14 @@
 #include "uPosixEngineHost.h"
 
+#include "platform/uPosixFd.h"
 #include "platform/uSystem.h"
 
 #include <cerrno>
 #include <cstring>
 #include <ctime>
+#include <mutex>
 #include <fcntl.h>
+#include <sched.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -13,25 +16,9 @@ namespace zipcore {
 
 namespace {
 
+using platform::posix::TFd;
+
 constexpr unsigned kOem = 1; // the OEM code page, as Windows names it
-
-class TFd {
-public:
-    explicit TFd(int fd = -1) : F(fd) {}
-    TFd(const TFd&) = delete;
-    TFd& operator=(const TFd&) = delete;
-    ~TFd() { Close(); }
-    bool Close()
-    {
-        bool ok = F < 0 || ::close(F) == 0;
-        F = -1;
-        return ok;
-    }
-    int Get() const { return F; }
-
-private:
-    int F;
-};
 
 std::time_t DosToTime(std::uint16_t date, std::uint16_t time)
 {
@@ -43,12 +30,16 @@ std::time_t DosToTime(std::uint16_t date, std::uint16_t time)
     t.tm_min = (time >> 5) & 0x3F;
     t.tm_sec = (time & 0x1F) * 2;
     t.tm_isdst = -1;
+    // glibc guards its time zone with a lock the thread checker cannot see:
+    // one conversion at a time keeps the workers' calls plainly ordered.
+    static std::mutex lock;
+    std::lock_guard guard(lock);
     return std::mktime(&t);
 }
 
 class TPosixArchive : public IArchiveFile {
 public:
-    TPosixArchive(int fd, std::uint64_t size) : FFd(fd), FSize(size) {}
+    TPosixArchive(TFd fd, std::uint64_t size) : FFd(std::move(fd)), FSize(size) {}
     std::uint64_t Size() const override { return FSize; }
     bool ReadAt(std::uint64_t offset, void* buffer, std::size_t count) override
     {
@@ -71,7 +62,7 @@ private:
 
 class TPosixOutput : public IOutputFile {
 public:
-    explicit TPosixOutput(int fd) : FFd(fd) {}
+    explicit TPosixOutput(TFd fd) : FFd(std::move(fd)) {}
     bool Write(const void* data, std::size_t count) override
     {
         auto p = static_cast<const std::uint8_t*>(data);
@@ -90,7 +81,8 @@ public:
         timespec times[2] = {{0, UTIME_OMIT}, {DosToTime(dosDate, dosTime), 0}};
         return ::futimens(FFd.Get(), times) == 0;
     }
-    bool Close() override { return FFd.Close(); }
+    // Closed here for the result: the last of the data may fail only now.
+    bool Close() override { return ::close(FFd.Release()) == 0; }
 
 private:
     TFd FFd;
@@ -107,26 +99,32 @@ std::string TPosixEngineHost::NativePath(const std::u16string& path)
     return s;
 }
 
+unsigned TPosixEngineHost::Cores()
+{
+    if (Threads)
+        return Threads;
+    cpu_set_t set;
+    if (::sched_getaffinity(0, sizeof set, &set) != 0)
+        return 1;
+    return static_cast<unsigned>(CPU_COUNT(&set));
+}
+
 std::unique_ptr<IArchiveFile> TPosixEngineHost::OpenArchive(const std::u16string& path)
 {
-    int fd = ::open(NativePath(path).c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return nullptr;
+    TFd fd(::open(NativePath(path).c_str(), O_RDONLY | O_CLOEXEC));
     struct stat st;
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
+    if (!fd || ::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode))
         return nullptr;
-    }
-    return std::make_unique<TPosixArchive>(fd, static_cast<std::uint64_t>(st.st_size));
+    return std::make_unique<TPosixArchive>(std::move(fd), static_cast<std::uint64_t>(st.st_size));
 }
 
 std::unique_ptr<IOutputFile> TPosixEngineHost::CreateOutput(const std::u16string& path, bool mustBeNew)
 {
     int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (mustBeNew ? O_EXCL : O_TRUNC);
-    int fd = ::open(NativePath(path).c_str(), flags, 0644);
-    if (fd < 0)
+    TFd fd(::open(NativePath(path).c_str(), flags, 0644));
+    if (!fd)
         return nullptr;
-    return std::make_unique<TPosixOutput>(fd);
+    return std::make_unique<TPosixOutput>(std::move(fd));
 }
 
 bool TPosixEngineHost::Replace(const std::u16string& from, const std::u16string& to)
@@ -144,6 +142,8 @@ TFolderResult TPosixEngineHost::MakeFolder(const std::u16string& path)
         return TFolderResult::Exists;
     return errno == ENOENT ? TFolderResult::NoParent : TFolderResult::Failed;
 }
+
+bool TPosixEngineHost::RemoveFolder(const std::u16string& path) { return ::rmdir(NativePath(path).c_str()) == 0; }
 
 TTargetInfo TPosixEngineHost::Probe(const std::u16string& path, std::uint16_t dosDate, std::uint16_t dosTime)
 {

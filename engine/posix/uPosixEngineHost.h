@@ -11,16 +11,22 @@ namespace zipcore {
 
 class TPosixEngineHost : public IEngineHost {
 public:
+    // The processors this process may run on, unless `Threads` says.
+    unsigned Cores() override;
     std::unique_ptr<IArchiveFile> OpenArchive(const std::u16string& path) override;
     std::unique_ptr<IOutputFile> CreateOutput(const std::u16string& path, bool mustBeNew) override;
     bool Replace(const std::u16string& from, const std::u16string& to) override;
     bool Remove(const std::u16string& path) override;
     TFolderResult MakeFolder(const std::u16string& path) override;
+    bool RemoveFolder(const std::u16string& path) override;
     TTargetInfo Probe(const std::u16string& path, std::uint16_t dosDate, std::uint16_t dosTime) override;
     std::u16string Decode(std::string_view bytes, TTextCode code) override;
     std::string ToAnsi(std::u16string_view text) override;
 
     static std::string NativePath(const std::u16string& path);
+
+    // How many entries at once, for the tests; 0: as many as Cores finds.
+    unsigned Threads = 0;
 };
 
 // An archive held in memory; reads past its end fail.

@@ -27,12 +27,9 @@ namespace platform {
 
 // ---- file mapping
 
-void TMappedFile::Unmap()
+void TMappedFile::TViewTraits::Close(const std::uint8_t* view) const noexcept
 {
-    if (FView)
-        ::munmap(const_cast<std::uint8_t*>(FView), FSize);
-    FView = nullptr;
-    FSize = 0;
+    ::munmap(const_cast<std::uint8_t*>(view), static_cast<size_t>(Size));
 }
 
 TMappedFile TMappedFile::Open(const std::string& path, TStage& failedStage, unsigned& osError)
@@ -43,9 +40,9 @@ TMappedFile TMappedFile::Open(const std::string& path, TStage& failedStage, unsi
     osError = 0;
     TMappedFile result;
     result.FFile = TOwnedHandle(posix::HandleOf(::open(posix::NativePath(path).c_str(), O_RDONLY | O_CLOEXEC)));
-    struct stat st;
+    struct stat st {};
     if (!result.FFile || ::fstat(posix::Descriptor(result.FFile.Get()), &st) != 0 || S_ISDIR(st.st_mode)) {
-        osError = S_ISDIR(st.st_mode) ? EISDIR : static_cast<unsigned>(errno);
+        osError = result.FFile && S_ISDIR(st.st_mode) ? EISDIR : static_cast<unsigned>(errno);
         failedStage = TStage::Open;
         return {};
     }
@@ -61,8 +58,7 @@ TMappedFile TMappedFile::Open(const std::string& path, TStage& failedStage, unsi
         failedStage = TStage::View;
         return {};
     }
-    result.FView = static_cast<const std::uint8_t*>(view);
-    result.FSize = static_cast<std::uint64_t>(st.st_size);
+    result.FView.Reset(static_cast<const std::uint8_t*>(view), TViewTraits{static_cast<std::uint64_t>(st.st_size)});
     return result;
 }
 
@@ -164,23 +160,9 @@ bool LoadStringA(int, std::string&) { return false; }
 bool LoadStringW(int, std::u16string&) { return false; }
 bool FindModuleResource(int, int, const void*&, unsigned&) { return false; }
 
-TModule& TModule::operator=(TModule&& other) noexcept
-{
-    if (this != &other) {
-        Free();
-        FModule = std::exchange(other.FModule, nullptr);
-    }
-    return *this;
-}
+void TModuleTraits::Close(void* module) noexcept { ::dlclose(module); }
 
-void TModule::Free()
-{
-    if (FModule)
-        ::dlclose(FModule);
-    FModule = nullptr;
-}
-
-void* TModule::Proc(const char* name) const { return FModule ? ::dlsym(FModule, name) : nullptr; }
+void* TModule::Proc(const char* name) const { return Get() ? ::dlsym(Get(), name) : nullptr; }
 
 TModule LoadLibraryQuiet(const std::string& path, unsigned& error)
 {

@@ -32,14 +32,9 @@ std::string NativePath(const std::string& path)
 }
 } // namespace posix
 
-bool TOwnedHandle::Valid() const { return FHandle != nullptr; }
+bool THandleTraits::IsValid(void* handle) noexcept { return handle != nullptr; }
 
-void TOwnedHandle::Close()
-{
-    if (Valid())
-        ::close(posix::Descriptor(FHandle));
-    FHandle = nullptr;
-}
+void THandleTraits::Close(void* handle) noexcept { ::close(posix::Descriptor(handle)); }
 
 std::u16string MultiByteToWide(std::string_view text, unsigned codePage)
 {

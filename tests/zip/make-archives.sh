@@ -75,6 +75,23 @@ mkdir -p cases/new
 for f in cases/top.txt cases/new/a.txt cases/new/A.TXT cases/new/b.txt; do printf '%s\n' "$f" > "$f"; done
 zip -q -X ../cases.zip cases/top.txt cases/new/a.txt cases/new/A.TXT cases/new/b.txt
 
+# Many small files, a few large ones and some between, made by Info-ZIP and
+# by 7-Zip, stored and deflated: what parallel extraction is compared on.
+mkdir -p parallel/small/sub parallel/large parallel/mid
+for i in $(seq 1 240); do head -c $(( (i * 37) % 3000 )) /dev/urandom | base64 > "parallel/small/f$i.txt"; done
+for i in $(seq 1 40); do printf 'sub %d\n' "$i" > "parallel/small/sub/s$i.txt"; done
+: > parallel/small/empty.txt
+seq 1 400000 > parallel/large/numbers.txt
+head -c 1500000 /dev/urandom > parallel/large/random.bin
+head -c 3000000 /dev/zero > parallel/large/zeros.bin
+for i in 1 2 3 4 5 6; do head -c 150000 /dev/urandom | base64 > "parallel/mid/m$i.txt"; done
+zip -q -r -X -P "mirabel " ../izip-deflated.zip parallel
+zip -q -r -X -0 -P "mirabel " ../izip-stored.zip parallel
+zip -q -r -X -P "mirabel " ../izip-small.zip parallel/small
+zip -q -r -X -P "mirabel " ../izip-large.zip parallel/large
+7z a -bd -bso0 -tzip -mem=ZipCrypto -p"mirabel " -mx=5 ../7z-deflated.zip parallel
+7z a -bd -bso0 -tzip -mem=ZipCrypto -p"mirabel " -mx=0 ../7z-stored.zip parallel
+
 printf 'This is just a text file, not an archive.\n' > ../notzip.txt
 cd "$out"
 # The files as they went in, for comparing what comes out.

@@ -1,7 +1,6 @@
 // The engine core on archives made by Info-ZIP zip, extracting through its
 // POSIX host into scratch folders, and on hostile archives held in memory.
-#include "engine/core/uEngineCore.h"
-#include "engine/posix/uPosixEngineHost.h"
+#include "engineTestKit.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -17,158 +16,9 @@
 #include <set>
 #include <sstream>
 
-namespace fs = std::filesystem;
 using namespace zipeng;
+using namespace enginetest;
 using ::testing::HasSubstr;
-
-namespace {
-
-fs::path Data() { return fs::path(std::getenv("ZIP_TEST_DATA")); }
-
-std::string ReadAll(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-std::vector<std::uint8_t> Bytes(const fs::path& path)
-{
-    std::string s = ReadAll(path);
-    return {s.begin(), s.end()};
-}
-
-fs::path Scratch(const std::string& name)
-{
-    fs::path dir = fs::path(std::getenv("KORVANT_BINARY_DIR")) / "zip-work" / name;
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-    return dir;
-}
-
-// One run as the archive component starts it, with what came back.
-struct TRun {
-    std::string Password = "mirabel ";
-    bool DirNames = true, Overwrite = true, Test = false;
-    int PwdReqCount = 1;
-    std::vector<std::string> Patterns;
-    std::function<void(TCallbackRec&)> OnPassword;
-    std::function<std::int32_t(int action)> Answer; // what the callback returns
-
-    std::int32_t Result = 0;
-    std::vector<int> Actions;
-    std::vector<std::pair<int, std::string>> Messages;       // code, text
-    std::vector<std::tuple<std::string, int, int>> Skips;    // name, code, type
-    std::int32_t AbortHandle = 0;
-
-    static std::int32_t Callback(void* caller, TCallbackRec* rec)
-    {
-        auto& self = *static_cast<TRun*>(caller);
-        int action = rec->Action & 0x3F;
-        self.Actions.push_back(action);
-        std::string text = rec->Text ? rec->Text : "";
-        if (action == acMessage)
-            self.Messages.push_back({rec->Arg, text});
-        else if (action == acSkipped)
-            self.Skips.push_back({text, rec->Arg, rec->SkipType});
-        else if (action == acAbortHandle)
-            self.AbortHandle = rec->Arg;
-        else if (action == acPassword && self.OnPassword)
-            self.OnPassword(*rec);
-        return self.Answer ? self.Answer(action) : kGoOn;
-    }
-
-    std::int32_t Go(zipcore::IEngineHost& host, const std::string& archive, const fs::path& dir)
-    {
-        std::string dirText = dir.string();
-        std::vector<TFileSpec> specs;
-        for (const std::string& p : Patterns)
-            specs.push_back(TFileSpec{p.c_str(), {}});
-        TCommandBlock b{};
-        b.Caller = this;
-        b.Version = kInterfaceVersion;
-        b.Callback = &TRun::Callback;
-        b.Password = Password.c_str();
-        b.Test = Test ? -1 : 0;
-        b.Always = -1;
-        b.DirNames = DirNames ? -1 : 0;
-        b.Overwrite = Overwrite ? -1 : 0;
-        b.ZipName = archive.c_str();
-        b.SpecCount = static_cast<std::int32_t>(specs.size());
-        b.Specs = specs.empty() ? nullptr : specs.data();
-        b.PwdReqCount = PwdReqCount;
-        b.ExtractDir = dir.empty() ? nullptr : dirText.c_str();
-        b.Check = kBlockCheck;
-        Result = zipcore::UnzExec(b, host);
-        return Result;
-    }
-    std::int32_t Go(const std::string& archive, const fs::path& dir)
-    {
-        zipcore::TPosixEngineHost host;
-        return Go(host, (Data() / archive).string(), dir);
-    }
-    std::int32_t GoMemory(std::vector<std::uint8_t> bytes, const fs::path& dir)
-    {
-        zipcore::TMemoryArchiveHost host(std::move(bytes));
-        return Go(host, "memory.zip", dir);
-    }
-    std::set<int> Codes() const
-    {
-        std::set<int> c;
-        for (auto& m : Messages)
-            c.insert(m.first);
-        for (auto& s : Skips)
-            c.insert(std::get<1>(s));
-        return c;
-    }
-};
-
-// Every file below `dir`, relative, with its contents.
-std::map<std::string, std::string> Tree(const fs::path& dir)
-{
-    std::map<std::string, std::string> files;
-    for (auto& e : fs::recursive_directory_iterator(dir))
-        if (e.is_regular_file())
-            files[fs::relative(e.path(), dir).string()] = ReadAll(e.path());
-    return files;
-}
-
-// The central directory of an archive: where each header starts.
-struct TLayout {
-    std::size_t End = 0, DirStart = 0;
-    std::vector<std::size_t> Headers;
-    std::vector<std::uint32_t> Locals;
-};
-
-TLayout Layout(const std::vector<std::uint8_t>& z)
-{
-    auto get16 = [&](std::size_t p) { return unsigned(z[p] | z[p + 1] << 8); };
-    auto get32 = [&](std::size_t p) { return std::uint32_t(get16(p) | get16(p + 2) << 16); };
-    TLayout l;
-    for (l.End = z.size() - 22; get32(l.End) != 0x06054B50; --l.End) {
-    }
-    l.DirStart = get32(l.End + 16);
-    std::size_t p = l.DirStart;
-    for (unsigned i = 0; i < get16(l.End + 10); ++i) {
-        l.Headers.push_back(p);
-        l.Locals.push_back(get32(p + 42));
-        p += 46 + get16(p + 28) + get16(p + 30) + get16(p + 32);
-    }
-    return l;
-}
-
-void Put32(std::vector<std::uint8_t>& z, std::size_t at, std::uint32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        z[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
-void Put16(std::vector<std::uint8_t>& z, std::size_t at, unsigned v)
-{
-    z[at] = static_cast<std::uint8_t>(v), z[at + 1] = static_cast<std::uint8_t>(v >> 8);
-}
-
-} // namespace
 
 TEST(EngineCore, ExtractsInfoZipArchivesByteForByte)
 {
@@ -403,32 +253,58 @@ TEST(EngineCore, LargeEntriesAndTheirNeighboursArriveWholeOrNotAtAll)
 
 namespace {
 
-// Records the files the core offers as certainly new, then lets the
-// ordinary creation follow.
-class TFreshHost : public zipcore::TPosixEngineHost {
+// A disk that knows names in one case only, as Windows does: every path is
+// lower-cased on the way to the POSIX host.
+class TFoldingHost : public zipcore::TPosixEngineHost {
 public:
-    std::unique_ptr<zipcore::IOutputFile> CreateFreshOutput(const std::u16string& path) override
+    static std::u16string Lower(std::u16string path)
     {
-        Offered.push_back(NativePath(path));
-        return nullptr;
+        for (char16_t& c : path)
+            if (c >= u'A' && c <= u'Z')
+                c = static_cast<char16_t>(c + 32);
+        return path;
     }
-    std::vector<std::string> Offered;
+    std::unique_ptr<zipcore::IOutputFile> CreateOutput(const std::u16string& path, bool mustBeNew) override
+    {
+        return TPosixEngineHost::CreateOutput(Lower(path), mustBeNew);
+    }
+    bool Replace(const std::u16string& from, const std::u16string& to) override
+    {
+        return TPosixEngineHost::Replace(Lower(from), Lower(to));
+    }
+    bool Remove(const std::u16string& path) override { return TPosixEngineHost::Remove(Lower(path)); }
+    zipcore::TFolderResult MakeFolder(const std::u16string& path) override
+    {
+        return TPosixEngineHost::MakeFolder(Lower(path));
+    }
+    bool RemoveFolder(const std::u16string& path) override { return TPosixEngineHost::RemoveFolder(Lower(path)); }
+    zipcore::TTargetInfo Probe(const std::u16string& path, std::uint16_t date, std::uint16_t time) override
+    {
+        return TPosixEngineHost::Probe(Lower(path), date, time);
+    }
 };
 
 } // namespace
 
-TEST(EngineCore, OnlyNamesNoneMatchInAFolderOfTheRunAreOfferedAsNew)
+TEST(EngineCore, NamesDifferingOnlyInCaseAreOneFileAndTheLastWins)
 {
-    fs::path dir = Scratch("cases");
-    fs::create_directories(dir / "cases");
-    TFreshHost host;
-    TRun run;
-    run.Password = "";
-    EXPECT_EQ(run.Go(host, (Data() / "cases.zip").string(), dir), 4);
-    // Not the file in the folder that was there; not the second "a.txt".
-    EXPECT_EQ(host.Offered, (std::vector<std::string>{(dir / "cases/new/a.txt").string(),
-                                                      (dir / "cases/new/b.txt").string()}));
-    EXPECT_EQ(ReadAll(dir / "cases/new/A.TXT"), "cases/new/A.TXT\n");
+    // However many entries are extracted at once, "A.TXT" after "a.txt"
+    // replaces it, as one thread would.
+    for (unsigned threads : {1u, 4u}) {
+        SCOPED_TRACE(threads);
+        fs::path dir = Scratch("cases");
+        fs::create_directories(dir / "cases");
+        TFoldingHost host;
+        host.Threads = threads;
+        TRun run;
+        run.Password = "";
+        EXPECT_EQ(run.Go(host, (Data() / "cases.zip").string(), dir), 4);
+        EXPECT_TRUE(run.Messages.empty());
+        std::map<std::string, std::string> expected = {{"cases/top.txt", "cases/top.txt\n"},
+                                                       {"cases/new/a.txt", "cases/new/A.TXT\n"},
+                                                       {"cases/new/b.txt", "cases/new/b.txt\n"}};
+        EXPECT_EQ(Tree(dir), expected);
+    }
 }
 
 TEST(EngineCore, NamesWindowsWouldMisreadAreSkippedAndTheOthersExtracted)

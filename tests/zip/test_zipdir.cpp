@@ -1,7 +1,7 @@
 // The directory reader on archives built in memory.
 #include "zip/uZipDir.h"
 #include "zip/uZipMsg.h"
-#include "zip/uZipRecords.h"
+#include "ziprecords/uZipRecords.h"
 
 #include <gtest/gtest.h>
 

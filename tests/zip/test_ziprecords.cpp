@@ -1,7 +1,7 @@
 // The record reader and the path check that the directory reader and the
 // engine share.
-#include "zip/uZipPaths.h"
-#include "zip/uZipRecords.h"
+#include "ziprecords/uZipPaths.h"
+#include "ziprecords/uZipRecords.h"
 
 #include <gtest/gtest.h>
 

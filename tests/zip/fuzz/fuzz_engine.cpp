@@ -1,5 +1,5 @@
 // The engine core extracting a whole archive from memory into a scratch
-// folder, once with the right password and once without one (answering the
+// folder on two workers, once with the right password and once without one (answering the
 // password request with a guess), emptying the folder after each.
 #include "engine/core/uEngineCore.h"
 #include "engine/posix/uPosixEngineHost.h"
@@ -49,6 +49,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string dirText = dir.string() + "/";
     for (const char* password : {"mirabel ", ""}) {
         zipcore::TMemoryArchiveHost host(std::vector<std::uint8_t>(data, data + size));
+        // Two workers however many cores: the parallel path, the same way each time.
+        host.Threads = 2;
         zipeng::TCommandBlock b{};
         b.Version = zipeng::kInterfaceVersion;
         b.Callback = &Answer;

@@ -71,8 +71,9 @@ AnsiString ShownText(const AnsiString& caption)
 
 SIZE MeasureText(const AnsiString& text, const TFont& font, int width, UINT extraFlags)
 {
-    HDC dc = GetDC(nullptr);
-    HGDIOBJ old = SelectObject(dc, font.Handle());
+    const platform::win::TWindowDc screen = platform::win::GetWindowDc(nullptr);
+    const HDC dc = screen.Get();
+    const platform::win::TSelection selected = platform::win::Select(dc, font.Handle());
     SIZE size{0, 0};
     if (width > 0) {
         RECT r{0, 0, width, 0};
@@ -94,8 +95,6 @@ SIZE MeasureText(const AnsiString& text, const TFont& font, int width, UINT extr
         // final full stop that ends exactly on the edge.
         size.cx += tm.tmOverhang + 2;
     }
-    SelectObject(dc, old);
-    ReleaseDC(nullptr, dc);
     return size;
 }
 

@@ -25,11 +25,7 @@ public:
         FWidth = 32;
         FHeight = 32;
     }
-    ~TMessageIcon() override
-    {
-        DestroyHandle();
-        FreeImage();
-    }
+    ~TMessageIcon() override { DestroyHandle(); }
 
 protected:
     void CreateParams(TCreateParams& p) override
@@ -49,22 +45,15 @@ protected:
 private:
     void ShowImage()
     {
-        HICON image = static_cast<HICON>(LoadImageA(nullptr, FIcon, IMAGE_ICON, FWidth, FHeight, LR_DEFAULTCOLOR));
-        SendMessageA(FHandle, STM_SETICON, reinterpret_cast<WPARAM>(image ? image : LoadIconA(nullptr, FIcon)), 0);
-        FreeImage();
-        FImage = image;
+        TIconObject image(LoadImageA(nullptr, FIcon, IMAGE_ICON, FWidth, FHeight, LR_DEFAULTCOLOR));
+        SendMessageA(FHandle, STM_SETICON, reinterpret_cast<WPARAM>(image ? image.Get() : LoadIconA(nullptr, FIcon)), 0);
+        // The control shows the new icon now: the old one may go.
+        FImage = std::move(image);
         FImageSize = FWidth;
         SetWindowPos(FHandle, nullptr, FLeft, FTop, FWidth, FHeight, SWP_NOZORDER | SWP_NOACTIVATE);
     }
-    void FreeImage()
-    {
-        if (FImage)
-            DestroyIcon(FImage);
-        FImage = nullptr;
-    }
-
     LPCSTR FIcon;
-    HICON FImage = nullptr; // owned; the shared system icon when null
+    TIconObject FImage; // the shared system icon when empty
     int FImageSize = 0;
 };
 } // namespace
@@ -209,11 +198,6 @@ int CALLBACK BrowseCallback(HWND hwnd, UINT msg, LPARAM, LPARAM data)
         SendMessageA(hwnd, BFFM_SETSELECTIONA, TRUE, data);
     return 0;
 }
-
-struct TPidl {
-    LPITEMIDLIST Value = nullptr;
-    ~TPidl() { CoTaskMemFree(Value); }
-};
 } // namespace
 
 bool BrowseForFolder(TWindowHandle owner, const AnsiString& title, AnsiString& folder)
@@ -236,11 +220,11 @@ bool BrowseForFolder(TWindowHandle owner, const AnsiString& title, AnsiString& f
     info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
     info.lpfn = BrowseCallback;
     info.lParam = reinterpret_cast<LPARAM>(folder.c_str());
-    TPidl pidl{SHBrowseForFolderA(&info)};
-    if (!pidl.Value)
+    const platform::win::TPidl pidl(SHBrowseForFolderA(&info));
+    if (!pidl)
         return false;
     char path[MAX_PATH] = {};
-    if (!SHGetPathFromIDListA(pidl.Value, path))
+    if (!SHGetPathFromIDListA(pidl.Get(), path))
         return false;
     folder = path;
     return true;

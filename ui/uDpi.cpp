@@ -12,10 +12,8 @@ template <class F> F User32(const char* name)
 
 int ScreenDpi()
 {
-    HDC dc = GetDC(nullptr);
-    const int dpi = dc ? GetDeviceCaps(dc, LOGPIXELSY) : 96;
-    if (dc)
-        ReleaseDC(nullptr, dc);
+    const platform::win::TWindowDc dc = platform::win::GetWindowDc(nullptr);
+    const int dpi = dc ? GetDeviceCaps(dc.Get(), LOGPIXELSY) : 96;
     return dpi > 0 ? dpi : 96;
 }
 } // namespace

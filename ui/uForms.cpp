@@ -475,8 +475,6 @@ TApplication::~TApplication()
     // Forms go while COM is still up: their controls may hold interfaces.
     while (ComponentCount() > 0)
         delete Components(ComponentCount() - 1);
-    if (FComInitialized)
-        CoUninitialize();
 }
 
 void TApplication::Initialize()
@@ -485,13 +483,7 @@ void TApplication::Initialize()
         return;
     FInitialized = true;
     EnsureClasses();
-    ComInit();
-}
-
-void TApplication::ComInit()
-{
-    HRESULT hr = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    FComInitialized = SUCCEEDED(hr);
+    FComApartment = std::make_unique<platform::TComApartment>();
 }
 
 void TApplication::Run()

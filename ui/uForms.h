@@ -1,6 +1,7 @@
 #pragma once
 // Forms, the application object and the screen.
 #include "uControls.h"
+#include "platform/uCom.h"
 
 #include <memory>
 
@@ -161,13 +162,13 @@ public:
 
 private:
     bool ProcessMessage();
-    void ComInit();
 
     AnsiString FTitle;
     TForm* FMainForm = nullptr;
     bool FTerminated = false;
     bool FInitialized = false;
-    bool FComInitialized = false;
+    // Ends after the forms, which the destructor deletes first.
+    std::unique_ptr<platform::TComApartment> FComApartment;
 };
 
 class TScreen : public TComponent {

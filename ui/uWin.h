@@ -13,6 +13,7 @@
 #endif
 
 #include "uControls.h"
+#include "platform/uWinOwners.h"
 
 #include <string>
 

@@ -12,7 +12,6 @@
 using namespace ui_detail;
 
 namespace {
-TModalResponder GResponder;
 
 // The dialog's icon: a STATIC showing one of the system icons, loaded at the
 // size the dialog gives it (32 pixels at 96 DPI, more on finer screens).
@@ -57,20 +56,6 @@ private:
     int FImageSize = 0;
 };
 } // namespace
-
-TModalResponder SetModalResponder(TModalResponder responder)
-{
-    TModalResponder previous = std::move(GResponder);
-    GResponder = std::move(responder);
-    return previous;
-}
-
-std::optional<int> AskModalResponder(TModalRequest& request)
-{
-    if (!GResponder)
-        return std::nullopt;
-    return GResponder(request);
-}
 
 namespace {
 // The message dialog lays itself out from its text, at whatever DPI it shows.

@@ -334,10 +334,8 @@ int ExpectedDpi()
 {
     if (const char* env = std::getenv("KORVANT_EXPECT_DPI"))
         return std::atoi(env);
-    HDC dc = GetDC(nullptr);
-    const int dpi = GetDeviceCaps(dc, LOGPIXELSY);
-    ReleaseDC(nullptr, dc);
-    return dpi;
+    const platform::win::TWindowDc screen = platform::win::GetWindowDc(nullptr);
+    return GetDeviceCaps(screen.Get(), LOGPIXELSY);
 }
 
 TEST(WizardDpi, EveryPageAndTheCancelQuestionAreLaidOutForTheScreensDpi)
@@ -369,11 +367,7 @@ TEST(WizardDpi, EveryPageAndTheCancelQuestionAreLaidOutForTheScreensDpi)
         EXPECT_EQ(dialog->PixelsPerInch(), dpi);
         HWND message = dynamic_cast<TWinControl*>(dialog->FindComponent("Message"))->Handle();
         HWND yes = dynamic_cast<TWinControl*>(dialog->FindComponent("Yes"))->Handle();
-        HDC dc = GetDC(message);
-        SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(message, WM_GETFONT, 0, 0)));
-        TEXTMETRICA tm;
-        GetTextMetricsA(dc, &tm);
-        ReleaseDC(message, dc);
+        const TEXTMETRICA tm = TextMetrics(message);
         EXPECT_EQ(WindowFont(message).lfHeight, MulDiv(-11, dpi, 96));
         const RECT label = RectInParent(message), button = RectInParent(yes);
         EXPECT_EQ(label.bottom - label.top, 2 * tm.tmHeight) << "two lines, no more";

@@ -74,9 +74,7 @@ TEST(Dpi, WithoutThePerMonitorCallsTheScreensDpiAndTheClassicFrameServe)
     EXPECT_NE(std::find(GMissingAsked.begin(), GMissingAsked.end(), "GetDpiForSystem"), GMissingAsked.end());
     EXPECT_NE(std::find(GMissingAsked.begin(), GMissingAsked.end(), "GetDpiForWindow"), GMissingAsked.end());
     EXPECT_NE(std::find(GMissingAsked.begin(), GMissingAsked.end(), "AdjustWindowRectExForDpi"), GMissingAsked.end());
-    HDC screen = GetDC(nullptr);
-    const int screenDpi = GetDeviceCaps(screen, LOGPIXELSY);
-    ReleaseDC(nullptr, screen);
+    const int screenDpi = GetDeviceCaps(platform::win::GetWindowDc(nullptr).Get(), LOGPIXELSY);
     EXPECT_EQ(fallbackDpi, screenDpi);
     EXPECT_EQ(fallbackDpi, systemDpi) << "one DPI for everything on such a system";
     RECT classic{0, 0, 100, 50};

@@ -1,5 +1,7 @@
 #include "uLibrary.h"
 
+#include "uSystemProc.h"
+
 #include <windows.h>
 
 namespace platform {
@@ -25,9 +27,7 @@ TModule LoadLibraryQuiet(const std::string& path, unsigned& error)
 bool RestrictDllSearch()
 {
     // Looked up at run time: a Windows 7 without KB2533623 lacks it.
-    using TSetDefault = BOOL(WINAPI*)(DWORD);
-    auto setDefault = reinterpret_cast<TSetDefault>(
-        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleA("kernel32.dll"), "SetDefaultDllDirectories")));
+    const auto setDefault = SystemFunction<BOOL(WINAPI*)(DWORD)>("kernel32.dll", "SetDefaultDllDirectories");
     // The current folder leaves the search order even where the call is missing.
     ::SetDllDirectoryA("");
     constexpr DWORD kSystem32 = 0x00000800;  // LOAD_LIBRARY_SEARCH_SYSTEM32

@@ -1,7 +1,8 @@
 #pragma once
 // Traits of the Win32 handle kinds for TOwner. Header-only, for the code that
 // already speaks <windows.h> (platform/, ui/, the engine DLL); the layers
-// above hold these through the platform's own types.
+// above hold these through the platform's own types (TOwnedHandle, TModule,
+// TRegKey, and ui's TGdiObject and TIconObject for fonts, brushes and icons).
 #include "uOwner.h"
 
 #include <windows.h>
@@ -42,21 +43,6 @@ struct TRegKeyTraits {
             ::RegCloseKey(key);
     }
 };
-
-// Font, brush, pen, bitmap, region.
-struct TGdiTraits {
-    using TValue = HGDIOBJ;
-    static constexpr HGDIOBJ Invalid() noexcept { return nullptr; }
-    static void Close(HGDIOBJ object) noexcept { ::DeleteObject(object); }
-};
-using TGdiHandle = TOwner<TGdiTraits>;
-
-struct TIconTraits {
-    using TValue = HICON;
-    static constexpr HICON Invalid() noexcept { return nullptr; }
-    static void Close(HICON icon) noexcept { ::DestroyIcon(icon); }
-};
-using TIcon = TOwner<TIconTraits>;
 
 // A device context taken with GetDC/GetWindowDC, given back to its window
 // (null: the screen).

@@ -10,13 +10,16 @@
 #include <stdexcept>
 
 #include "platform/shared/uSocketAddress.h"
+#include "platform/uSystemProc.h"
 
 namespace platform::winsock {
 
 namespace {
 
 std::atomic<HMODULE> GLibrary{nullptr};
-std::atomic<HMODULE> GAddrInfoLibrary{nullptr};
+// The IPv6 address functions of a system that has them in a helper library.
+std::atomic<bool> GAddrInfoHelper{false};
+constexpr const char* kAddrInfoHelper = "Wship6.dll";
 std::atomic<TStubErrorHandler> GStubHandler{nullptr};
 
 [[noreturn]] void StubError(const char* function, unsigned error)
@@ -36,10 +39,12 @@ template <class F> struct TProc {
     {
         if (F f = Address.load(std::memory_order_acquire))
             return f;
-        HMODULE module = FromAddrInfoLibrary ? GAddrInfoLibrary.load() : GLibrary.load();
+        HMODULE module = GLibrary.load();
         if (!module)
             StubError(Name, ErrNotInitialised);
-        auto f = reinterpret_cast<F>(reinterpret_cast<void*>(::GetProcAddress(module, Name)));
+        auto f = FromAddrInfoLibrary && GAddrInfoHelper.load()
+                     ? reinterpret_cast<F>(SystemProc(kAddrInfoHelper, Name))
+                     : reinterpret_cast<F>(reinterpret_cast<void*>(::GetProcAddress(module, Name)));
         if (!f)
             StubError(Name, ::GetLastError());
         Address.store(f, std::memory_order_release);
@@ -85,12 +90,7 @@ bool LoadSocketLibrary(const char* name, unsigned& systemError)
     }
     // Old systems carry the IPv6 address functions in a helper library;
     // neither current Windows nor Wine has it, and both export them here.
-    HMODULE helper = ::LoadLibraryA("Wship6.dll");
-    if (helper && !::GetProcAddress(helper, "getaddrinfo")) {
-        ::FreeLibrary(helper);
-        helper = nullptr;
-    }
-    GAddrInfoLibrary.store(helper ? helper : module);
+    GAddrInfoHelper.store(SystemProc(kAddrInfoHelper, "getaddrinfo") != nullptr);
     GLibrary.store(module);
     return true;
 }
@@ -219,8 +219,12 @@ bool ResolveIPv4(const std::string& name, TAddress& address)
 
 bool AddressInfoAvailable()
 {
-    HMODULE module = GAddrInfoLibrary.load();
-    return module && ::GetProcAddress(module, "getaddrinfo") && ::GetProcAddress(module, "freeaddrinfo");
+    HMODULE module = GLibrary.load();
+    if (!module)
+        return false;
+    if (GAddrInfoHelper.load())
+        return SystemProc(kAddrInfoHelper, "getaddrinfo") && SystemProc(kAddrInfoHelper, "freeaddrinfo");
+    return ::GetProcAddress(module, "getaddrinfo") && ::GetProcAddress(module, "freeaddrinfo");
 }
 
 bool ResolveIPv6(const std::string& name, TAddress& address, int& error)

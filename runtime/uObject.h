@@ -66,8 +66,10 @@ public:                                                                         
 class TObject {
 public:
     TObject() = default;
-    TObject(const TObject&) = default;
-    TObject& operator=(const TObject&) = default;
+    // Objects have identity (owners, parents, events point at them): a copy
+    // would be a second object claiming the first one's place.
+    TObject(const TObject&) = delete;
+    TObject& operator=(const TObject&) = delete;
     virtual ~TObject() = default;
 
     static const TClassInfo& ClassInfo();

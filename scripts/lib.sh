@@ -44,16 +44,38 @@ start_xvfb() {
   log "started virtual display $DISPLAY"
 }
 
+# Every script that runs programs in the prefix registers itself, and only
+# the last one to end stops the Wine server: stopping it kills every Wine
+# program of the prefix, and a second run in the same build tree (a test
+# started beside a longer one) saw its programs die at once, printing nothing.
+korvant_wine_users="$KORVANT_BUILD/.wine-users"
+
 start_wineserver() {
   "$KORVANT_ROOT/scripts/wine-run" --prepare
   export WINEPREFIX="$KORVANT_BUILD/wineprefix"
+  mkdir -p "$korvant_wine_users"
+  flock "$KORVANT_BUILD/.wine-users.lock" touch "$korvant_wine_users/$$"
   wineserver -p </dev/null >/dev/null 2>&1 || true
   KORVANT_WINESERVER=1
 }
 
+# Stops the server unless another live script still uses it (checked and
+# done under a lock, so that none registers in between).
+stop_wineserver_if_last() {
+  rm -f "$korvant_wine_users/$$"
+  flock "$KORVANT_BUILD/.wine-users.lock" bash -c '
+    for user in "$1"/*; do
+      [ -e "$user" ] || continue
+      if kill -0 "$(basename "$user")" 2>/dev/null; then exit 0; fi
+      rm -f "$user"
+    done
+    WINEPREFIX="$2" wineserver -k >/dev/null 2>&1 || true' _ "$korvant_wine_users" "$KORVANT_BUILD/wineprefix" \
+    </dev/null >/dev/null 2>&1 || true
+}
+
 stop_services() {
   if [ -n "${KORVANT_WINESERVER:-}" ]; then
-    WINEPREFIX="$KORVANT_BUILD/wineprefix" wineserver -k >/dev/null 2>&1 || true
+    stop_wineserver_if_last
   fi
   for pid in "${KORVANT_PIDS[@]}"; do
     kill "$pid" >/dev/null 2>&1 || true

@@ -159,13 +159,20 @@ void TfrmMain::CreateControls()
 
     page = Notebook1->Page(1);
     Label2 = AddHeading(page, "Label2", "Welkom bij het installatie programma voor KORVANT");
+    // Wrapped within the page: bold text grows faster than the page on finer
+    // screens, and the last word would be cut off.
+    Label2->SetAutoSize(false);
+    Label2->SetWordWrap(true);
+    Label2->SetBounds(16, 16, 390, 41);
     Label3 = AddWrappedLabel(page, "Label3", 16, 64, 377, 33,
         "Deze routine zal KORVANT op uw computer installeren. Kies voor Volgende om door te gaan.");
     Label4 = AddWrappedLabel(page, "Label4", 16, 304, 377, 33, "");
 
     page = Notebook1->Page(2);
     Label5 = AddHeading(page, "Label5", "Locatie");
-    Label6 = AddLabel(page, "Label6", 16, 64, "Selecteer een schijf waarop u het programma wenst te installeren");
+    // Wrapped: the French text is wider than the page.
+    Label6 = AddWrappedLabel(page, "Label6", 16, 64, 377, 30,
+        "Selecteer een schijf waarop u het programma wenst te installeren");
     InstallDrive = Place(new TDriveCombo(this), "InstallDrive", page, 16, 96, 313, 22);
     InstallDrive->SetTextOffset(4);
     InstallDrive->SetItemHeight(16);
@@ -183,10 +190,11 @@ void TfrmMain::CreateControls()
     PROXY_USE = Place(new TCheckBox(this), "PROXY_USE", page, 16, 200, 217, 17);
     PROXY_USE->SetCaption("Een proxyserver gebruiken");
     Label20 = AddLabel(page, "Label20", 16, 232, "Adres");
-    PROXY_SERVER = Place(new TEdit(this), "PROXY_SERVER", page, 56, 232, 321, 21);
+    // The edits start where the longer French labels ("Adresse") end.
+    PROXY_SERVER = Place(new TEdit(this), "PROXY_SERVER", page, 72, 232, 305, 21);
     Label20->SetFocusControl(PROXY_SERVER);
     Label21 = AddLabel(page, "Label21", 16, 256, "Poort");
-    PROXY_POORT = Place(new TValidateEdit(this), "PROXY_POORT", page, 56, 256, 49, 21);
+    PROXY_POORT = Place(new TValidateEdit(this), "PROXY_POORT", page, 72, 256, 49, 21);
     Label21->SetFocusControl(PROXY_POORT);
     PROXY_POORT->SetCheckChars("01234567890");
     PROXY_POORT->SetDisplayFormat(TDisplayFormat::dfInteger);
@@ -243,7 +251,8 @@ void TfrmMain::CreateControls()
         Geinstalleerd("Het programma is niet succesvol ",
             " op uw PC. Het progamma zal mogelijk niet correct werken."));
     Label30 = AddLabel(page, "Label30", 16, 112, "Voer de installatie later opnieuw uit.");
-    Label29 = AddLabel(page, "Label29", 16, 184,
+    // Wrapped: on one line it runs past the page's edge.
+    Label29 = AddWrappedLabel(page, "Label29", 16, 184, 377, 33,
         "Neem contact op met Tolvek BVBA indien het probleem zich blijft voordoen.");
 }
 

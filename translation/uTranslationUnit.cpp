@@ -6,20 +6,47 @@
 #include "platform/uThreads.h"
 #include "runtime/uResStrings.h"
 
+#include <atomic>
+#include <memory>
 #include <mutex>
 #include <shared_mutex>
 
-// Plain pointers only: they must still be valid while static objects are
-// destroyed at exit, whatever the order.
+// Views of the state below, for the calls that only look: they are cleared
+// before the state goes, so a text loaded while static objects are destroyed
+// at exit finds them empty and stays untranslated, whatever the order.
 TFileLocator* FileLocator = nullptr;
 TTranslator* DefaultTranslator = nullptr;
 
 namespace {
 
-// Domains searched for the runtime's texts; fixed after start-up, so only
-// the reader side of the lock is ever taken.
-std::vector<AnsiString>* ResourceStringDomains = nullptr;
-std::shared_mutex* ResourceStringLock = nullptr;
+struct TTranslationState {
+    std::unique_ptr<TFileLocator> Locator;
+    // Domains searched for the runtime's texts; fixed after start-up, so only
+    // the reader side of the lock is ever taken.
+    std::vector<AnsiString> ResourceStringDomains{"default"};
+    std::shared_mutex ResourceStringLock;
+    std::unique_ptr<TTranslator> Translator;
+};
+
+std::atomic<TTranslationState*> GStateView{nullptr};
+
+// Takes the views down before the state goes, whether finalised by the
+// program or destroyed at exit.
+struct TStateOwner {
+    std::unique_ptr<TTranslationState> State;
+
+    void Clear()
+    {
+        SetResStringHook(nullptr);
+        GStateView.store(nullptr);
+        DefaultTranslator = nullptr;
+        FileLocator = nullptr;
+        State.reset();
+    }
+    ~TStateOwner() { Clear(); }
+};
+// Constant-initialised: no start-up order to depend on.
+constinit TStateOwner GState;
 
 AnsiString ResStringHook(const TResString& res, const AnsiString& loaded)
 {
@@ -44,15 +71,14 @@ TTranslator& Translator()
 
 AnsiString TranslateResourceString(const AnsiString& text)
 {
-    std::shared_mutex* lock = ResourceStringLock;
-    TTranslator* translator = DefaultTranslator;
-    if (text.empty() || !lock || !translator)
+    TTranslationState* state = GStateView.load();
+    if (text.empty() || !state || !state->Translator)
         return text;
-    std::shared_lock guard(*lock);
+    std::shared_lock guard(state->ResourceStringLock);
     WideString original = AnsiToWide(text);
     WideString result = original;
-    for (const AnsiString& domain : *ResourceStringDomains) {
-        result = translator->TranslateInDomain(domain, original);
+    for (const AnsiString& domain : state->ResourceStringDomains) {
+        result = state->Translator->TranslateInDomain(domain, original);
         if (result != original)
             break;
     }
@@ -68,28 +94,18 @@ void InitializeTranslation(const AnsiString& executableFileName, std::uint64_t t
 {
     if (DefaultTranslator)
         FinalizeTranslation();
-    auto locator = std::make_unique<TFileLocator>(executableFileName);
-    locator->ScanEmbeddedTable(tableOffset);
-    ResourceStringDomains = new std::vector<AnsiString>{"default"};
-    ResourceStringLock = new std::shared_mutex;
-    try {
-        DefaultTranslator = new TTranslator(*locator);
-    } catch (...) {
-        FinalizeTranslation();
-        throw;
-    }
-    FileLocator = locator.release();
+    auto state = std::make_unique<TTranslationState>();
+    state->Locator = std::make_unique<TFileLocator>(executableFileName);
+    state->Locator->ScanEmbeddedTable(tableOffset);
+    state->Translator = std::make_unique<TTranslator>(*state->Locator);
+    GState.State = std::move(state);
+    FileLocator = GState.State->Locator.get();
+    DefaultTranslator = GState.State->Translator.get();
+    GStateView.store(GState.State.get());
     SetResStringHook(ResStringHook);
 }
 
-void FinalizeTranslation()
-{
-    delete std::exchange(DefaultTranslator, nullptr);
-    delete std::exchange(ResourceStringLock, nullptr);
-    delete std::exchange(ResourceStringDomains, nullptr);
-    SetResStringHook(nullptr);
-    delete std::exchange(FileLocator, nullptr);
-}
+void FinalizeTranslation() { GState.Clear(); }
 
 AnsiString ExecutableFileName() { return FileLocator ? FileLocator->ExecutableFileName() : AnsiString(); }
 

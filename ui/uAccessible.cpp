@@ -1,5 +1,7 @@
 #include "uWin.h"
 
+#include "platform/uCom.h"
+
 #include <oleacc.h>
 
 // A control's accessible object as the system makes it, with one change: its
@@ -9,8 +11,8 @@
 namespace {
 class TNamedAccessible final : public IAccessible, public IOleWindow {
 public:
-    TNamedAccessible(IAccessible* inner, HWND window, std::wstring name)
-        : FInner(inner), FWindow(window), FName(std::move(name))
+    TNamedAccessible(platform::TComPtr<IAccessible> inner, HWND window, std::wstring name)
+        : FInner(std::move(inner)), FWindow(window), FName(std::move(name))
     {
     }
     TNamedAccessible(const TNamedAccessible&) = delete;
@@ -118,9 +120,9 @@ public:
     HRESULT STDMETHODCALLTYPE put_accValue(VARIANT c, BSTR v) override { return FInner->put_accValue(c, v); }
 
 private:
-    ~TNamedAccessible() { FInner->Release(); }
+    ~TNamedAccessible() = default; // only through Release
 
-    IAccessible* FInner;
+    platform::TComPtr<IAccessible> FInner;
     HWND FWindow;
     std::wstring FName;
     LONG FRefs = 1;
@@ -131,14 +133,13 @@ namespace ui_detail {
 
 LRESULT AnswerAccessibleObject(HWND window, WPARAM wParam, const std::wstring& name)
 {
-    IAccessible* inner = nullptr;
-    if (FAILED(CreateStdAccessibleObject(window, OBJID_CLIENT, __uuidof(IAccessible), reinterpret_cast<void**>(&inner))) ||
-        !inner)
+    platform::TComPtr<IAccessible> inner;
+    if (FAILED(CreateStdAccessibleObject(window, OBJID_CLIENT, __uuidof(IAccessible), inner.ReceiveVoid())) || !inner)
         return 0;
-    auto* named = new TNamedAccessible(inner, window, name);
-    // The result holds its own reference (or a marshalled one for another process).
-    const LRESULT result = LresultFromObject(__uuidof(IAccessible), wParam, static_cast<IAccessible*>(named));
-    named->Release();
+    // Born with one reference, which this owner gives back; the result holds
+    // its own (or a marshalled one for another process).
+    const platform::TComPtr<TNamedAccessible> named(new TNamedAccessible(std::move(inner), window, name));
+    const LRESULT result = LresultFromObject(__uuidof(IAccessible), wParam, static_cast<IAccessible*>(named.Get()));
     return result > 0 ? result : 0;
 }
 

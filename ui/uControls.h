@@ -6,6 +6,7 @@
 #include "uGraphics.h"
 
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <vector>
 
@@ -14,7 +15,6 @@ using TWindowHandle = HWND__*;   // HWND without <windows.h>
 using TMessageResult = std::intptr_t;
 
 class TWinControl;
-class TForm;
 
 enum class TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient };
 
@@ -22,6 +22,17 @@ enum TAnchorKind : unsigned { akLeft = 1, akTop = 2, akRight = 4, akBottom = 8 }
 using TAnchors = unsigned;
 
 enum class TCursor : int { crDefault = 0, crArrow = -2, crHourGlass = -11 };
+
+// The cursor every control of the program shows (the screen's); crDefault
+// lets each window show its own.
+TCursor ProgramCursor();
+void SetProgramCursor(TCursor cursor);
+
+// Where an exception that escaped an event handler is reported; the
+// application installs its own. Without one it is swallowed, never let
+// through the system's window procedure.
+using TExceptionReport = void (*)(TObject* sender, const std::exception& error);
+void SetExceptionReport(TExceptionReport report);
 
 // Virtual-key codes the framework and its users name.
 inline constexpr unsigned short vkBack = 0x08, vkTab = 0x09, vkReturn = 0x0D, vkEscape = 0x1B,
@@ -238,6 +249,25 @@ public:
     // parent); null for a control that stands alone.
     virtual const TWinControl* TabGroup() const { return nullptr; }
 
+    // What the dialog keys do to a control, so that the form holding it
+    // needs no knowledge of the kinds of control:
+    // Enter on the focused control clicks it (a push button).
+    virtual bool ClickedByEnter() const { return false; }
+    // Clicked by Enter or Escape from anywhere on its form (the default and
+    // the cancel button).
+    virtual bool AnswersKey(unsigned short key) const { return false; }
+    // Alt + the letter its caption marks: true when the control acted.
+    virtual bool Accelerate() { return false; }
+    // An arrow key on it: true when the key was spent (inside a radio group).
+    virtual bool ArrowKey(bool forward) { return false; }
+
+    // The window that keeps the focus for what lies inside it (a form):
+    // focus given up by a control goes there, and it remembers which
+    // control had the focus last.
+    virtual bool IsFocusRoot() const { return false; }
+    // The focus root this control lies in (itself, if it is one), or null.
+    TWinControl* FocusRoot() const;
+
     // The label that names this control; screen readers announce its text.
     TWinControl* NameLabel() const { return FNameLabel; }
     // The control a label names, or null.
@@ -277,6 +307,12 @@ protected:
 
     void* BackgroundBrush();
 
+    // Moves and sizes the children anchored to the right or bottom edge.
+    void ResizeChildren(int oldWidth, int oldHeight);
+    // Told by its controls, when this is a focus root.
+    virtual void ControlFocused(TWinControl* control) {}
+    virtual void ControlRemoved(TControl* control) {}
+
     // Ties a label to the control it names (either may be null), both ways.
     static void LinkLabel(TWinControl* label, TWinControl* control);
 
@@ -286,13 +322,15 @@ protected:
     bool FInTabOrder = true;
 
 private:
-    friend class TForm;
     friend class TWindowBinder;
+    // The messages a child sends its parent about itself, handed to it.
+    bool ReflectToChild(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam, TMessageResult& result);
+    // Background and painting of the framework's own windows.
+    bool PaintOwn(unsigned msg, std::uintptr_t wParam, TMessageResult& result);
     void InsertControl(TControl* control);
     void RemoveControl(TControl* control);
     void CreateChildHandles();
     void SaveWndStates();
-    void ResizeChildren(int oldWidth, int oldHeight);
 
     std::vector<TControl*> FControls;
     std::vector<TWinControl*> FTabList;
@@ -305,5 +343,3 @@ private:
     int FAligning = 0;
 };
 
-// The form a control lies on, or null.
-TForm* GetParentForm(const TControl* control);

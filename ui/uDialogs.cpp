@@ -12,7 +12,6 @@
 using namespace ui_detail;
 
 namespace {
-TModalResponder GResponder;
 
 // The dialog's icon: a STATIC showing one of the system icons, loaded at the
 // size the dialog gives it (32 pixels at 96 DPI, more on finer screens).
@@ -25,11 +24,7 @@ public:
         FWidth = 32;
         FHeight = 32;
     }
-    ~TMessageIcon() override
-    {
-        DestroyHandle();
-        FreeImage();
-    }
+    ~TMessageIcon() override { DestroyHandle(); }
 
 protected:
     void CreateParams(TCreateParams& p) override
@@ -49,39 +44,18 @@ protected:
 private:
     void ShowImage()
     {
-        HICON image = static_cast<HICON>(LoadImageA(nullptr, FIcon, IMAGE_ICON, FWidth, FHeight, LR_DEFAULTCOLOR));
-        SendMessageA(FHandle, STM_SETICON, reinterpret_cast<WPARAM>(image ? image : LoadIconA(nullptr, FIcon)), 0);
-        FreeImage();
-        FImage = image;
+        TIconObject image(LoadImageA(nullptr, FIcon, IMAGE_ICON, FWidth, FHeight, LR_DEFAULTCOLOR));
+        SendMessageA(FHandle, STM_SETICON, reinterpret_cast<WPARAM>(image ? image.Get() : LoadIconA(nullptr, FIcon)), 0);
+        // The control shows the new icon now: the old one may go.
+        FImage = std::move(image);
         FImageSize = FWidth;
         SetWindowPos(FHandle, nullptr, FLeft, FTop, FWidth, FHeight, SWP_NOZORDER | SWP_NOACTIVATE);
     }
-    void FreeImage()
-    {
-        if (FImage)
-            DestroyIcon(FImage);
-        FImage = nullptr;
-    }
-
     LPCSTR FIcon;
-    HICON FImage = nullptr; // owned; the shared system icon when null
+    TIconObject FImage; // the shared system icon when empty
     int FImageSize = 0;
 };
 } // namespace
-
-TModalResponder SetModalResponder(TModalResponder responder)
-{
-    TModalResponder previous = std::move(GResponder);
-    GResponder = std::move(responder);
-    return previous;
-}
-
-std::optional<int> AskModalResponder(TModalRequest& request)
-{
-    if (!GResponder)
-        return std::nullopt;
-    return GResponder(request);
-}
 
 namespace {
 // The message dialog lays itself out from its text, at whatever DPI it shows.
@@ -209,11 +183,6 @@ int CALLBACK BrowseCallback(HWND hwnd, UINT msg, LPARAM, LPARAM data)
         SendMessageA(hwnd, BFFM_SETSELECTIONA, TRUE, data);
     return 0;
 }
-
-struct TPidl {
-    LPITEMIDLIST Value = nullptr;
-    ~TPidl() { CoTaskMemFree(Value); }
-};
 } // namespace
 
 bool BrowseForFolder(TWindowHandle owner, const AnsiString& title, AnsiString& folder)
@@ -236,11 +205,11 @@ bool BrowseForFolder(TWindowHandle owner, const AnsiString& title, AnsiString& f
     info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
     info.lpfn = BrowseCallback;
     info.lParam = reinterpret_cast<LPARAM>(folder.c_str());
-    TPidl pidl{SHBrowseForFolderA(&info)};
-    if (!pidl.Value)
+    const platform::win::TPidl pidl(SHBrowseForFolderA(&info));
+    if (!pidl)
         return false;
     char path[MAX_PATH] = {};
-    if (!SHGetPathFromIDListA(pidl.Value, path))
+    if (!SHGetPathFromIDListA(pidl.Get(), path))
         return false;
     folder = path;
     return true;

@@ -1,28 +1,27 @@
 #include "uWin.h"
 
+#include "platform/uSystemProc.h"
+
 // The DPI calls of Windows 10 are looked up at run time: the wizard also
 // starts on systems without them, which have one DPI for everything.
 namespace ui_detail {
 
 namespace {
-template <class F> F User32(const char* name)
-{
-    return reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32.dll"), name)));
-}
+// Looked up on every call (a lookup costs far less than the work around
+// it), so that tests can take the calls away.
+template <class F> F User32(const char* name) { return platform::SystemFunction<F>("user32.dll", name); }
 
 int ScreenDpi()
 {
-    HDC dc = GetDC(nullptr);
-    const int dpi = dc ? GetDeviceCaps(dc, LOGPIXELSY) : 96;
-    if (dc)
-        ReleaseDC(nullptr, dc);
+    const platform::win::TWindowDc dc = platform::win::GetWindowDc(nullptr);
+    const int dpi = dc ? GetDeviceCaps(dc.Get(), LOGPIXELSY) : 96;
     return dpi > 0 ? dpi : 96;
 }
 } // namespace
 
 int SystemDpi()
 {
-    static const auto getDpiForSystem = User32<UINT(WINAPI*)()>("GetDpiForSystem");
+    const auto getDpiForSystem = User32<UINT(WINAPI*)()>("GetDpiForSystem");
     if (getDpiForSystem)
         if (const UINT dpi = getDpiForSystem())
             return static_cast<int>(dpi);
@@ -31,7 +30,7 @@ int SystemDpi()
 
 int WindowDpi(HWND window)
 {
-    static const auto getDpiForWindow = User32<UINT(WINAPI*)(HWND)>("GetDpiForWindow");
+    const auto getDpiForWindow = User32<UINT(WINAPI*)(HWND)>("GetDpiForWindow");
     if (getDpiForWindow && window)
         if (const UINT dpi = getDpiForWindow(window))
             return static_cast<int>(dpi);
@@ -40,7 +39,7 @@ int WindowDpi(HWND window)
 
 void AdjustRectForDpi(RECT& rect, DWORD style, DWORD exStyle, int dpi)
 {
-    static const auto adjust =
+    const auto adjust =
         User32<BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD, UINT)>("AdjustWindowRectExForDpi");
     if (!adjust || !adjust(&rect, style, FALSE, exStyle, static_cast<UINT>(dpi)))
         AdjustWindowRectEx(&rect, style, FALSE, exStyle);

@@ -17,19 +17,8 @@ TDriveCombo::TDriveCombo(TComponent* owner) : TComboBox(owner)
     ReadDrives();
 }
 
-TDriveCombo::~TDriveCombo()
-{
-    DestroyHandle();
-    FreeIcons();
-}
-
-void TDriveCombo::FreeIcons()
-{
-    for (void* icon : FIcons)
-        if (icon)
-            DestroyIcon(static_cast<HICON>(icon));
-    FIcons.clear();
-}
+// The window goes before the icons it draws.
+TDriveCombo::~TDriveCombo() { DestroyHandle(); }
 
 void TDriveCombo::ReadDrives()
 {
@@ -37,7 +26,7 @@ void TDriveCombo::ReadDrives()
     DWORD n = GetLogicalDriveStringsA(sizeof(roots) - 1, roots);
     if (n >= sizeof(roots))
         n = 0; // more drives than letters: cannot happen, but never read past the buffer
-    FreeIcons();
+    FIcons.clear();
     FLetters.clear();
     TStringList names;
     for (const char* root = roots; root < roots + n && *root; root += std::strlen(root) + 1) {
@@ -47,7 +36,7 @@ void TDriveCombo::ReadDrives()
         DWORD_PTR ok = SHGetFileInfoA(root, 0, &info, sizeof(info), SHGFI_DISPLAYNAME | SHGFI_ICON | SHGFI_SMALLICON);
         AnsiString name = ok && info.szDisplayName[0] ? AnsiString(info.szDisplayName) : AnsiString(root);
         FLetters += static_cast<char>(std::toupper(static_cast<unsigned char>(root[0])));
-        FIcons.push_back(ok ? info.hIcon : nullptr);
+        FIcons.emplace_back(ok ? info.hIcon : nullptr);
         names.Add(name);
     }
     FItems->Assign(names);
@@ -119,7 +108,7 @@ bool TDriveCombo::DrawItem(void* data)
         int x = r.left + Scaled(2, dpi);
         if (index < static_cast<int>(FIcons.size()) && FIcons[static_cast<size_t>(index)])
             DrawIconEx(dc, x, r.top + (r.bottom - r.top - icon) / 2,
-                static_cast<HICON>(FIcons[static_cast<size_t>(index)]), icon, icon, 0, nullptr, DI_NORMAL);
+                static_cast<HICON>(FIcons[static_cast<size_t>(index)].Get()), icon, icon, 0, nullptr, DI_NORMAL);
         x += icon + Scaled(FTextOffset, dpi);
         SetBkMode(dc, TRANSPARENT);
         SetTextColor(dc, GetSysColor(selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));

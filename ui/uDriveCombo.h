@@ -33,10 +33,9 @@ protected:
 
 private:
     void ReadDrives();
-    void FreeIcons();
     void SelectDefault();
 
     AnsiString FLetters;
-    std::vector<void*> FIcons; // HICON per entry, owned
+    std::vector<TIconObject> FIcons; // per entry; empty where the shell gave none
     int FTextOffset = 4;
 };

@@ -1,25 +1,12 @@
 #include "uWin.h"
 
-#include "uDialogs.h"
 #include "uForms.h"
-#include "uStdCtrls.h"
+#include "platform/uOwner.h"
 #include "runtime/uSysUtils.h"
-
-#include <objbase.h>
 
 #include <algorithm>
 
 using namespace ui_detail;
-
-namespace {
-// The screen outlives the application: forms the application owns leave the
-// screen's list when they go.
-TScreen GScreen(nullptr);
-TApplication GApplication(nullptr);
-} // namespace
-
-TApplication* const Application = &GApplication;
-TScreen* const Screen = &GScreen;
 
 // --- TForm --------------------------------------------------------------------
 
@@ -184,6 +171,14 @@ TWinControl* TForm::FocusedControl() const
     return focus && focus != this && ContainsControl(focus) ? focus : nullptr;
 }
 
+TForm* GetParentForm(const TControl* control)
+{
+    for (const TControl* c = control; c; c = c->Parent())
+        if (auto* form = dynamic_cast<const TForm*>(c))
+            return const_cast<TForm*>(form);
+    return nullptr;
+}
+
 void TForm::ControlRemoved(TControl* control)
 {
     if (FActiveControl && (FActiveControl == control ||
@@ -230,7 +225,7 @@ TModalResult TForm::ShowModal()
     HWND previous = GetActiveWindow();
     FModal = true;
     FModalResult = mrNone;
-    auto restore = [&] {
+    platform::TScopeGuard restore([&] {
         FModal = false;
         for (HWND h : disabled)
             if (IsWindow(h))
@@ -238,8 +233,8 @@ TModalResult TForm::ShowModal()
         SetVisible(false);
         if (previous && IsWindow(previous))
             SetActiveWindow(previous);
-    };
-    try {
+    });
+    {
         ShowForm();
         TModalRequest request{TModalKind::MessageDialog};
         request.Caption = Caption();
@@ -256,11 +251,7 @@ TModalResult TForm::ShowModal()
             else if (!IsWindowVisible(FHandle) && FModalResult == mrNone)
                 FModalResult = mrCancel;
         }
-    } catch (...) {
-        restore();
-        throw;
     }
-    restore();
     return FModalResult;
 }
 
@@ -280,16 +271,17 @@ void TForm::Close()
         Application->Terminate();
 }
 
-TButton* TForm::FindButton(bool wantDefault) const
+TWinControl* TForm::FindKeyButton(unsigned short key) const
 {
     std::vector<const TWinControl*> queue{this};
     for (size_t i = 0; i < queue.size(); ++i)
         for (int k = 0; k < queue[i]->ControlCount(); ++k) {
-            TControl* c = queue[i]->Controls(k);
-            if (auto* b = dynamic_cast<TButton*>(c); b && (wantDefault ? b->Default() : b->Cancel()))
-                return b->CanFocus() ? b : nullptr;
-            if (auto* w = dynamic_cast<TWinControl*>(c))
-                queue.push_back(w);
+            auto* w = dynamic_cast<TWinControl*>(queue[i]->Controls(k));
+            if (!w)
+                continue;
+            if (w->AnswersKey(key))
+                return w->CanFocus() ? w : nullptr;
+            queue.push_back(w);
         }
     return nullptr;
 }
@@ -319,26 +311,6 @@ bool ShownAndEnabled(const TWinControl* c)
 {
     return c->HandleAllocated() && IsWindowVisible(c->WindowHandle()) && IsWindowEnabled(c->WindowHandle());
 }
-
-// Arrow keys inside a radio group: the previous or next button that can take
-// the focus, round the group, gets it and is checked.
-bool MoveInRadioGroup(TRadioButton* from, bool forward)
-{
-    std::vector<TRadioButton*> group = from->Group();
-    auto it = std::find(group.begin(), group.end(), from);
-    if (it == group.end())
-        return false;
-    const size_t n = group.size(), pos = static_cast<size_t>(it - group.begin());
-    for (size_t step = 1; step < n; ++step) {
-        TRadioButton* next = group[(forward ? pos + step : pos + n - step) % n];
-        if (next->CanFocus()) {
-            next->SetFocus();
-            next->SetChecked(true);
-            return true;
-        }
-    }
-    return true; // alone in its group: the key is spent all the same
-}
 } // namespace
 
 bool TForm::DialogChar(char key)
@@ -353,32 +325,8 @@ bool TForm::DialogChar(char key)
             if (!c)
                 continue;
             queue.push_back(c);
-            if (!ShownAndEnabled(c))
-                continue;
-            auto* label = dynamic_cast<TLabel*>(c);
-            if ((label && !label->ShowAccelChar()) || ShortcutOf(c->Caption()) != wanted)
-                continue;
-            if (label) {
-                if (TWinControl* target = label->FocusControl(); target && target->CanFocus()) {
-                    target->SetFocus();
-                    return true;
-                }
-                continue;
-            }
-            if (auto* radio = dynamic_cast<TRadioButton*>(c)) {
-                radio->SetFocus();
-                radio->SetChecked(true);
+            if (ShownAndEnabled(c) && ShortcutOf(c->Caption()) == wanted && c->Accelerate())
                 return true;
-            }
-            if (auto* check = dynamic_cast<TCheckBox*>(c)) {
-                check->SetFocus();
-                check->Toggle();
-                return true;
-            }
-            if (dynamic_cast<TButton*>(c)) {
-                c->Click();
-                return true;
-            }
         }
     return false;
 }
@@ -390,24 +338,21 @@ bool TForm::DialogKey(unsigned short key, TShiftState shift)
     case VK_UP:
     case VK_RIGHT:
     case VK_DOWN:
-        if (auto* radio = dynamic_cast<TRadioButton*>(FromHandle(GetFocus())); radio && ContainsControl(radio))
-            return MoveInRadioGroup(radio, key == VK_RIGHT || key == VK_DOWN);
+        if (TWinControl* focused = FromHandle(GetFocus()); focused && ContainsControl(focused))
+            return focused->ArrowKey(key == VK_RIGHT || key == VK_DOWN);
         return false;
     case vkTab:
         SelectNext(FActiveControl, (shift & ssShift) == 0);
         return true;
     case vkReturn:
-        if (auto* focused = dynamic_cast<TButton*>(FromHandle(GetFocus())); focused && ContainsControl(focused)) {
+        if (TWinControl* focused = FromHandle(GetFocus());
+            focused && focused->ClickedByEnter() && ContainsControl(focused)) {
             focused->Click();
             return true;
         }
-        if (TButton* b = FindButton(true)) {
-            b->Click();
-            return true;
-        }
-        return false;
+        [[fallthrough]];
     case vkEscape:
-        if (TButton* b = FindButton(false)) {
+        if (TWinControl* b = FindKeyButton(key)) {
             b->Click();
             return true;
         }
@@ -465,179 +410,3 @@ TMessageResult TForm::WndProc(unsigned msg, std::uintptr_t wParam, std::intptr_t
     }
     return TWinControl::WndProc(msg, wParam, lParam);
 }
-
-// --- TApplication ---------------------------------------------------------------
-
-TApplication::TApplication(TComponent* owner) : TComponent(owner) {}
-
-TApplication::~TApplication()
-{
-    // Forms go while COM is still up: their controls may hold interfaces.
-    while (ComponentCount() > 0)
-        delete Components(ComponentCount() - 1);
-    if (FComInitialized)
-        CoUninitialize();
-}
-
-void TApplication::Initialize()
-{
-    if (FInitialized)
-        return;
-    FInitialized = true;
-    EnsureClasses();
-    ComInit();
-}
-
-void TApplication::ComInit()
-{
-    HRESULT hr = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    FComInitialized = SUCCEEDED(hr);
-}
-
-void TApplication::Run()
-{
-    if (FMainForm)
-        FMainForm->ShowForm();
-    while (!FTerminated)
-        HandleMessage();
-}
-
-bool TApplication::ProcessMessage()
-{
-    MSG msg;
-    if (!PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
-        return false;
-    if (msg.message == WM_QUIT) {
-        FTerminated = true;
-        return true;
-    }
-    if (msg.message == WM_KEYDOWN && (msg.wParam == VK_TAB || msg.wParam == VK_RETURN || msg.wParam == VK_ESCAPE)) {
-        // Tab, Enter and Escape belong to the form unless the control wants them.
-        TWinControl* control = nullptr;
-        for (HWND h = msg.hwnd; h && !control; h = GetParent(h))
-            control = TWinControl::FromHandle(h);
-        if (control) {
-            const UINT mask = msg.wParam == VK_TAB ? DLGC_WANTTAB : DLGC_WANTALLKEYS;
-            const bool wanted = control->WantsDialogKey(static_cast<unsigned short>(msg.wParam)) ||
-                (control != GetParentForm(control) &&
-                    (SendMessageA(msg.hwnd, WM_GETDLGCODE, msg.wParam, reinterpret_cast<LPARAM>(&msg)) & mask));
-            if (!wanted)
-                if (TForm* form = GetParentForm(control)) {
-                    TShiftState shift = GetKeyState(VK_SHIFT) < 0 ? TShiftState(ssShift) : 0u;
-                    bool handled = false;
-                    try {
-                        handled = form->DialogKey(static_cast<unsigned short>(msg.wParam), shift);
-                    } catch (const std::exception& e) {
-                        HandleException(form, e);
-                        handled = true;
-                    }
-                    if (handled)
-                        return true;
-                }
-        }
-    }
-    if (msg.message == WM_KEYDOWN &&
-        (msg.wParam == VK_LEFT || msg.wParam == VK_UP || msg.wParam == VK_RIGHT || msg.wParam == VK_DOWN))
-        // Arrow keys move inside a radio group, as in any dialog.
-        if (auto* radio = dynamic_cast<TRadioButton*>(TWinControl::FromHandle(msg.hwnd)))
-            if (TForm* form = GetParentForm(radio)) {
-                bool handled = false;
-                try {
-                    handled = form->DialogKey(static_cast<unsigned short>(msg.wParam), 0);
-                } catch (const std::exception& e) {
-                    HandleException(form, e);
-                    handled = true;
-                }
-                if (handled)
-                    return true;
-            }
-    if (msg.message == WM_SYSCHAR) {
-        // Alt + a caption's marked letter; the window would only beep at it.
-        TWinControl* control = nullptr;
-        for (HWND h = msg.hwnd; h && !control; h = GetParent(h))
-            control = TWinControl::FromHandle(h);
-        if (TForm* form = control ? GetParentForm(control) : nullptr) {
-            bool handled = false;
-            try {
-                handled = form->DialogChar(static_cast<char>(msg.wParam));
-            } catch (const std::exception& e) {
-                HandleException(form, e);
-                handled = true;
-            }
-            if (handled)
-                return true;
-        }
-    }
-    TranslateMessage(&msg);
-    DispatchMessageA(&msg);
-    return true;
-}
-
-void TApplication::ProcessMessages()
-{
-    while (ProcessMessage()) {
-    }
-}
-
-void TApplication::HandleMessage()
-{
-    if (!ProcessMessage())
-        WaitMessage();
-}
-
-void TApplication::Terminate()
-{
-    if (!FTerminated)
-        PostQuitMessage(0);
-    FTerminated = true;
-}
-
-void TApplication::HandleException(TObject* sender, const std::exception& error)
-{
-    if (OnException) {
-        OnException(sender, error);
-        return;
-    }
-    const auto* e = dynamic_cast<const Exception*>(&error);
-    MessageBox(e ? e->Message() : AnsiString(error.what()), FTitle, mbfOK | mbfIconError);
-}
-
-int TApplication::MessageBox(const AnsiString& text, const AnsiString& caption, unsigned flags)
-{
-    TForm* active = Screen->ActiveForm();
-    HWND owner = active && active->HandleAllocated() ? active->WindowHandle() : nullptr;
-    TModalRequest request{TModalKind::MessageBox};
-    request.Caption = caption;
-    request.Text = text;
-    request.Flags = flags;
-    request.Owner = owner;
-    if (auto answer = AskModalResponder(request))
-        return *answer;
-    return MessageBoxA(owner, text.c_str(), caption.c_str(), flags);
-}
-
-// --- TScreen --------------------------------------------------------------------
-
-TScreen::TScreen(TComponent* owner) : TComponent(owner) {}
-
-void TScreen::SetCursor(TCursor cursor)
-{
-    FCursor = cursor;
-    ::SetCursor(LoadCursorA(nullptr, cursor == TCursor::crHourGlass ? IDC_WAIT : IDC_ARROW));
-}
-
-TForm* TScreen::ActiveForm() const { return FActiveForm; }
-
-int TScreen::Width() const { return GetSystemMetrics(SM_CXSCREEN); }
-int TScreen::Height() const { return GetSystemMetrics(SM_CYSCREEN); }
-
-void TScreen::AddForm(TForm* form) { FForms.push_back(form); }
-
-void TScreen::RemoveForm(TForm* form)
-{
-    FForms.erase(std::remove(FForms.begin(), FForms.end(), form), FForms.end());
-    if (FActiveForm == form)
-        FActiveForm = nullptr;
-}
-
-void TScreen::FormActivated(TForm* form) { FActiveForm = form; }

@@ -1,10 +1,10 @@
 #pragma once
 // Forms, the application object and the screen.
 #include "uControls.h"
+#include "uModal.h"
+#include "platform/uCom.h"
 
 #include <memory>
-
-class TButton;
 
 // Modal results; also the values MessageBoxA returns for the same buttons.
 using TModalResult = int;
@@ -88,15 +88,17 @@ protected:
     void ChangeScale(int fromDpi, int toDpi) override;
     // After every new DPI: for forms that lay themselves out from their contents.
     virtual void DpiChanged() {}
+    bool IsFocusRoot() const override { return true; }
+    void ControlFocused(TWinControl* control) override { FActiveControl = control; }
+    void ControlRemoved(TControl* control) override;
 
 public:
     void SetVisible(bool visible) override;
 
 private:
-    friend class TWinControl;
-    friend class TButton;
-    void ControlRemoved(TControl* control);
-    TButton* FindButton(bool wantDefault) const;
+    // The control clicked by Enter or Escape from anywhere on the form, when
+    // it can take the focus.
+    TWinControl* FindKeyButton(unsigned short key) const;
     void Centre();
     // The window's outer size follows the client size; children follow it.
     void SetClientSize(int width, int height);
@@ -112,6 +114,9 @@ private:
     bool FModal = false;
     TWinControl* FActiveControl = nullptr;
 };
+
+// The form a control lies on, or null.
+TForm* GetParentForm(const TControl* control);
 
 using TExceptionEvent = std::function<void(TObject* sender, const std::exception& error)>;
 
@@ -161,13 +166,13 @@ public:
 
 private:
     bool ProcessMessage();
-    void ComInit();
 
     AnsiString FTitle;
     TForm* FMainForm = nullptr;
     bool FTerminated = false;
     bool FInitialized = false;
-    bool FComInitialized = false;
+    // Ends after the forms, which the destructor deletes first.
+    std::unique_ptr<platform::TComApartment> FComApartment;
 };
 
 class TScreen : public TComponent {
@@ -175,7 +180,7 @@ class TScreen : public TComponent {
 public:
     explicit TScreen(TComponent* owner);
 
-    TCursor Cursor() const { return FCursor; }
+    TCursor Cursor() const { return ProgramCursor(); }
     void SetCursor(TCursor cursor);
     // The form that is (or was last) active; null when none is showing.
     TForm* ActiveForm() const;
@@ -191,7 +196,6 @@ private:
     void RemoveForm(TForm* form);
     void FormActivated(TForm* form);
 
-    TCursor FCursor = TCursor::crDefault;
     std::vector<TForm*> FForms;
     TForm* FActiveForm = nullptr;
 };

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 void TGdiObjectTraits::Close(void* object) noexcept { DeleteObject(static_cast<HGDIOBJ>(object)); }
+void TIconObjectTraits::Close(void* icon) noexcept { DestroyIcon(static_cast<HICON>(icon)); }
 
 std::uint32_t ColorToRGB(TColor color)
 {

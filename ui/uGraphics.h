@@ -14,6 +14,13 @@ struct TGdiObjectTraits {
 };
 using TGdiObject = platform::TOwner<TGdiObjectTraits>;
 
+struct TIconObjectTraits {
+    using TValue = void*;
+    static constexpr void* Invalid() noexcept { return nullptr; }
+    static void Close(void* icon) noexcept;
+};
+using TIconObject = platform::TOwner<TIconObjectTraits>;
+
 // A colour is an RGB value (0x00BBGGRR) or, with the high bit set, a system
 // colour index, so that "button face" follows the user's scheme.
 using TColor = std::int32_t;

@@ -8,6 +8,17 @@ using namespace ui_detail;
 
 // --- TLabel ---------------------------------------------------------------------
 
+bool TLabel::Accelerate()
+{
+    if (!FShowAccelChar)
+        return false;
+    TWinControl* target = FocusControl();
+    if (!target || !target->CanFocus())
+        return false;
+    target->SetFocus();
+    return true;
+}
+
 TLabel::TLabel(TComponent* owner) : TWinControl(owner)
 {
     FInTabOrder = false;
@@ -161,6 +172,31 @@ std::vector<TRadioButton*> TRadioButton::Group() const
     return group;
 }
 
+bool TRadioButton::Accelerate()
+{
+    SetFocus();
+    SetChecked(true);
+    return true;
+}
+
+bool TRadioButton::ArrowKey(bool forward)
+{
+    std::vector<TRadioButton*> group = Group();
+    auto it = std::find(group.begin(), group.end(), this);
+    if (it == group.end())
+        return false;
+    const size_t n = group.size(), pos = static_cast<size_t>(it - group.begin());
+    for (size_t step = 1; step < n; ++step) {
+        TRadioButton* next = group[(forward ? pos + step : pos + n - step) % n];
+        if (next->CanFocus()) {
+            next->SetFocus();
+            next->SetChecked(true);
+            return true;
+        }
+    }
+    return true; // alone in its group: the key is spent all the same
+}
+
 bool TRadioButton::SkippedByTab() const
 {
     if (FChecked)
@@ -196,6 +232,13 @@ bool TRadioButton::Notification(unsigned code)
 }
 
 TCheckBox::TCheckBox(TComponent* owner) : TButtonControl(owner) {}
+
+bool TCheckBox::Accelerate()
+{
+    SetFocus();
+    Toggle();
+    return true;
+}
 
 void TCheckBox::CreateParams(TCreateParams& p)
 {

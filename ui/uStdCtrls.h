@@ -25,6 +25,8 @@ public:
     // as the control's name, and the label's shortcut focuses it.
     TWinControl* FocusControl() const { return LabelFor(); }
     void SetFocusControl(TWinControl* control) { LinkLabel(this, control); }
+    // Its shortcut focuses the control it names.
+    bool Accelerate() override;
 
 protected:
     void CreateParams(TCreateParams& params) override;
@@ -56,6 +58,16 @@ public:
     void SetModalResult(TModalResult result) { FModalResult = result; }
 
     void Click() override;
+    bool ClickedByEnter() const override { return true; }
+    bool AnswersKey(unsigned short key) const override
+    {
+        return (key == vkReturn && FDefault) || (key == vkEscape && FCancel);
+    }
+    bool Accelerate() override
+    {
+        Click();
+        return true;
+    }
 
 protected:
     void CreateParams(TCreateParams& params) override;
@@ -96,6 +108,11 @@ public:
     const TWinControl* TabGroup() const override { return Parent(); }
     // The group's buttons in tab order.
     std::vector<TRadioButton*> Group() const;
+    // Focused and checked by its shortcut.
+    bool Accelerate() override;
+    // The previous or next button of the group that can take the focus,
+    // round the group, gets it and is checked.
+    bool ArrowKey(bool forward) override;
 
 protected:
     void CreateParams(TCreateParams& params) override;
@@ -110,6 +127,8 @@ public:
     explicit TCheckBox(TComponent* owner);
     void SetChecked(bool checked) override;
     void Toggle() { SetChecked(!FChecked); }
+    // Focused and toggled by its shortcut.
+    bool Accelerate() override;
 
 protected:
     void CreateParams(TCreateParams& params) override;

@@ -2,6 +2,7 @@
 // and the few UI seams, which in a native build write to standard error.
 #include "platform/uFileMapping.h"
 #include "platform/uLibrary.h"
+#include "platform/uSystemProc.h"
 #include "platform/uLocale.h"
 #include "platform/uMessageBox.h"
 #include "platform/uMessages.h"
@@ -171,7 +172,12 @@ TModule LoadLibraryQuiet(const std::string& path, unsigned& error)
     return TModule(module);
 }
 
-bool RestrictDllSearch() { return true; } // dlopen never searches the current folder
+bool RestrictDllSearch() { return true; }
+
+// No system libraries to bind at run time in the native build.
+void* DefaultSystemProc(const char*, const char*) { return nullptr; }
+void* SystemProc(const char* module, const char* name) { return DefaultSystemProc(module, name); }
+TProcLookup SetProcLookup(TProcLookup) { return nullptr; } // dlopen never searches the current folder
 
 // ---- the UI seams
 

@@ -38,8 +38,8 @@ const std::string HeadingAbort = "Installatie is niet voltooid";
 // Client-area positions of the fields on the form (the page container
 // starts right of the 129-pixel picture strip).
 constexpr int PageLeft = 129;
-POINT ProxyServerAt{PageLeft + 60, 236};
-POINT ProxyPortAt{PageLeft + 60, 260};
+POINT ProxyServerAt{PageLeft + 76, 236};
+POINT ProxyPortAt{PageLeft + 76, 260};
 POINT DataFolderAt{PageLeft + 20, 292};
 POINT VariantListAt{PageLeft + 20, 228};
 

@@ -23,6 +23,34 @@ set_dpi() {
   wineserver -k >/dev/null 2>&1
   wineserver -w >/dev/null 2>&1 || true
 }
+# Restarting the server ends every program of the prefix: wait until no
+# other run (registered by scripts/lib.sh) uses it, only the one this runs in.
+others_in_prefix() {
+  local ancestors=" " pid=$$ user
+  while [ -n "$pid" ] && [ "$pid" -gt 1 ]; do
+    ancestors+="$pid "
+    pid=$(ps -o ppid= -p "$pid" 2>/dev/null | tr -d ' ')
+  done
+  for user in "$build/.wine-users"/*; do
+    [ -e "$user" ] || continue
+    pid=$(basename "$user")
+    if kill -0 "$pid" 2>/dev/null && [[ "$ancestors" != *" $pid "* ]]; then
+      return 0
+    fi
+  done
+  return 1
+}
+waited=0
+while others_in_prefix; do
+  if [ "$waited" -ge 600 ]; then
+    echo "another run still uses $WINEPREFIX after 10 minutes; its programs would die with the server"
+    exit 1
+  fi
+  [ "$waited" -eq 0 ] && echo "waiting for another run in $WINEPREFIX to end"
+  sleep 5
+  waited=$((waited + 5))
+done
+
 trap 'set_dpi 96' EXIT
 
 status=0

@@ -1,6 +1,7 @@
 // The wizard form on real windows: layout, navigation, Cancel, Finish, the
 // busy state and the failure path, the variant list, and a picture per page.
 #include "setup/ufrmMain.h"
+#include "tests/setup/uLayoutFit.h"
 #include "tests/setup/uWizardPictures.h"
 #include "tests/ui/uUiTestKit.h"
 #include "translation/uTranslator.h"
@@ -176,12 +177,12 @@ const TExpectedControl kControls[] = {
     {"Label1", 0, 16, 64, -1, -1, "Kies uw taal - Choisissez votre langue", -1},
     {"rbNEDERLANDS", 0, 32, 96, 113, -1, "Nederlands", 0},
     {"rbFRANS", 0, 32, 120, 113, -1, "Fran\xE7" "ais", 1},
-    {"Label2", 1, 16, 16, -1, -1, "Welkom bij het installatie programma voor KORVANT", -1},
+    {"Label2", 1, 16, 16, 390, 41, "Welkom bij het installatie programma voor KORVANT", -1},
     {"Label3", 1, 16, 64, 377, 33,
         "Deze routine zal KORVANT op uw computer installeren. Kies voor Volgende om door te gaan.", -1},
     {"Label4", 1, 16, 304, 377, 33, "", -1},
     {"Label5", 2, 16, 16, -1, -1, "Locatie", -1},
-    {"Label6", 2, 16, 64, -1, -1, "Selecteer een schijf waarop u het programma wenst te installeren", -1},
+    {"Label6", 2, 16, 64, 377, 30, "Selecteer een schijf waarop u het programma wenst te installeren", -1},
     {"InstallDrive", 2, 16, 96, 313, -1, nullptr, 0},
     {"Label18", 3, 16, 16, -1, -1, "Proxy Instellingen", -1},
     {"Label19", 3, 16, 64, 385, 41, "Het installatie programma zal de nodige componenten downloaden en installeren.", -1},
@@ -191,9 +192,9 @@ const TExpectedControl kControls[] = {
     {"Label24", 3, 16, 160, 369, 41, "Indien u over een proxyserver beschikt kan u hier de gegevens ingeven.", -1},
     {"PROXY_USE", 3, 16, 200, 217, -1, "Een proxyserver gebruiken", 0},
     {"Label20", 3, 16, 232, -1, -1, "Adres", -1},
-    {"PROXY_SERVER", 3, 56, 232, 321, -1, "", 1},
+    {"PROXY_SERVER", 3, 72, 232, 305, -1, "", 1},
     {"Label21", 3, 16, 256, -1, -1, "Poort", -1},
-    {"PROXY_POORT", 3, 56, 256, 49, -1, "", 2},
+    {"PROXY_POORT", 3, 72, 256, 49, -1, "", 2},
     {"Label14", 4, 16, 16, -1, -1, "Vooruitgang", -1},
     {"Label15", 4, 16, 64, -1, -1, "Even geduld aub.", -1},
     {"Label16", 4, 16, 96, -1, -1, "De componenten worden gedownload en ge\xEFnstalleerd", -1},
@@ -217,7 +218,7 @@ const TExpectedControl kControls[] = {
     {"Label28", 8, 16, 64, 361, 33,
         "Het programma is niet succesvol ge\xEFnstalleerd op uw PC. Het progamma zal mogelijk niet correct werken.", -1},
     {"Label30", 8, 16, 112, -1, -1, "Voer de installatie later opnieuw uit.", -1},
-    {"Label29", 8, 16, 184, -1, -1, "Neem contact op met Tolvek BVBA indien het probleem zich blijft voordoen.", -1},
+    {"Label29", 8, 16, 184, 377, 33, "Neem contact op met Tolvek BVBA indien het probleem zich blijft voordoen.", -1},
 };
 
 TEST_F(Wizard, EveryControlSitsOnItsPageWithItsTextPositionSizeAndTabOrder)
@@ -333,10 +334,8 @@ int ExpectedDpi()
 {
     if (const char* env = std::getenv("KORVANT_EXPECT_DPI"))
         return std::atoi(env);
-    HDC dc = GetDC(nullptr);
-    const int dpi = GetDeviceCaps(dc, LOGPIXELSY);
-    ReleaseDC(nullptr, dc);
-    return dpi;
+    const platform::win::TWindowDc screen = platform::win::GetWindowDc(nullptr);
+    return GetDeviceCaps(screen.Get(), LOGPIXELSY);
 }
 
 TEST(WizardDpi, EveryPageAndTheCancelQuestionAreLaidOutForTheScreensDpi)
@@ -349,6 +348,7 @@ TEST(WizardDpi, EveryPageAndTheCancelQuestionAreLaidOutForTheScreensDpi)
     form->ShowForm();
     Application->ProcessMessages();
     ExpectLayoutAt(*form, dpi);
+    layout_fit::ExpectTextsFit(*form, "Dutch");
     if (dpi == 144) {
         RECT client;
         GetClientRect(form->Handle(), &client);
@@ -367,11 +367,7 @@ TEST(WizardDpi, EveryPageAndTheCancelQuestionAreLaidOutForTheScreensDpi)
         EXPECT_EQ(dialog->PixelsPerInch(), dpi);
         HWND message = dynamic_cast<TWinControl*>(dialog->FindComponent("Message"))->Handle();
         HWND yes = dynamic_cast<TWinControl*>(dialog->FindComponent("Yes"))->Handle();
-        HDC dc = GetDC(message);
-        SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(message, WM_GETFONT, 0, 0)));
-        TEXTMETRICA tm;
-        GetTextMetricsA(dc, &tm);
-        ReleaseDC(message, dc);
+        const TEXTMETRICA tm = TextMetrics(message);
         EXPECT_EQ(WindowFont(message).lfHeight, MulDiv(-11, dpi, 96));
         const RECT label = RectInParent(message), button = RectInParent(yes);
         EXPECT_EQ(label.bottom - label.top, 2 * tm.tmHeight) << "two lines, no more";
@@ -394,6 +390,7 @@ TEST(WizardDpi, EveryPageAndTheCancelQuestionAreLaidOutForTheScreensDpi)
     form->rbFRANS->SetChecked(true);
     form->btNEXT->Click();
     ExpectLayoutAt(*form, dpi);
+    layout_fit::ExpectTextsFit(*form, "French");
     PictureEveryPage(*form, "-fr" + suffix);
     ChooseLanguage("nl");
 }

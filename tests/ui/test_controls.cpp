@@ -119,13 +119,8 @@ TEST(Controls, LabelsSizeThemselvesOrWrapInTheirBox)
     wrapped->SetParent(form.get());
     wrapped->SetCaption("a text that is far too long for one line");
     form->ShowForm();
-    HDC dc = GetDC(plain->Handle());
-    SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(plain->Handle(), WM_GETFONT, 0, 0)));
-    SIZE size;
-    GetTextExtentPoint32A(dc, "Adres", 5, &size);
-    TEXTMETRICA tm;
-    GetTextMetricsA(dc, &tm);
-    ReleaseDC(plain->Handle(), dc);
+    const SIZE size = TextExtent(plain->Handle(), "Adres");
+    const TEXTMETRICA tm = TextMetrics(plain->Handle());
     RECT r = RectInParent(plain->Handle());
     // The whole text fits, with at most a glyph's overhang to spare.
     EXPECT_GE(r.right - r.left, size.cx);
@@ -392,11 +387,7 @@ TEST(Dialogs, MessageDialogSizesToItsTextAndAnswersYesNo)
         EXPECT_NEAR((w.top + w.bottom) / 2, GetSystemMetrics(SM_CYSCREEN) / 2, 1);
         label = RectInParent(dynamic_cast<TWinControl*>(request.Dialog->FindComponent("Message"))->Handle());
         HWND message = dynamic_cast<TWinControl*>(request.Dialog->FindComponent("Message"))->Handle();
-        HDC dc = GetDC(message);
-        SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(message, WM_GETFONT, 0, 0)));
-        TEXTMETRICA tm;
-        GetTextMetricsA(dc, &tm);
-        ReleaseDC(message, dc);
+        const TEXTMETRICA tm = TextMetrics(message);
         EXPECT_EQ(label.bottom - label.top, 2 * tm.tmHeight); // the CR breaks the line
         EXPECT_LT(label.bottom, RectInParent(yes->Handle()).top);
         EXPECT_TRUE(yes->Focused());

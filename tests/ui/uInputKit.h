@@ -5,6 +5,8 @@
 #include <windows.h>
 #include <oleacc.h>
 
+#include "platform/uCom.h"
+
 #include <initializer_list>
 #include <iterator>
 #include <string>
@@ -46,9 +48,9 @@ inline std::string AnsiOf(BSTR text)
 // COM must be initialised on the calling thread.
 inline std::string AccessibleName(HWND window, LONG* role = nullptr, std::string* value = nullptr)
 {
-    IAccessible* acc = nullptr;
+    platform::TComPtr<IAccessible> acc;
     if (FAILED(AccessibleObjectFromWindow(window, static_cast<DWORD>(OBJID_CLIENT), __uuidof(IAccessible),
-            reinterpret_cast<void**>(&acc))) ||
+            acc.ReceiveVoid())) ||
         !acc)
         return "<no object>";
     VARIANT self;
@@ -73,6 +75,5 @@ inline std::string AccessibleName(HWND window, LONG* role = nullptr, std::string
             SysFreeString(v);
         }
     }
-    acc->Release();
     return result;
 }

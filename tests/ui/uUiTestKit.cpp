@@ -1,5 +1,6 @@
 #include "uUiTestKit.h"
 #include "uInputKit.h"
+#include "platform/uWinOwners.h"
 
 #include "runtime/uSysUtils.h"
 
@@ -87,14 +88,23 @@ LOGFONTA WindowFont(HWND window)
     return lf;
 }
 
+TEXTMETRICA TextMetrics(HWND window)
+{
+    const platform::win::TWindowDc dc = platform::win::GetWindowDc(window);
+    const platform::win::TSelection font =
+        platform::win::Select(dc.Get(), reinterpret_cast<HFONT>(SendMessageA(window, WM_GETFONT, 0, 0)));
+    TEXTMETRICA tm{};
+    GetTextMetricsA(dc.Get(), &tm);
+    return tm;
+}
+
 SIZE TextExtent(HWND window, const std::string& text)
 {
-    HDC dc = GetDC(window);
-    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(window, WM_GETFONT, 0, 0)));
+    const platform::win::TWindowDc dc = platform::win::GetWindowDc(window);
+    const platform::win::TSelection font =
+        platform::win::Select(dc.Get(), reinterpret_cast<HFONT>(SendMessageA(window, WM_GETFONT, 0, 0)));
     SIZE size{};
-    GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &size);
-    SelectObject(dc, old);
-    ReleaseDC(window, dc);
+    GetTextExtentPoint32A(dc.Get(), text.c_str(), static_cast<int>(text.size()), &size);
     return size;
 }
 
@@ -182,8 +192,10 @@ bool SaveWindowPng(HWND window, const std::string& path)
     RECT r;
     GetWindowRect(window, &r);
     const int w = r.right - r.left, h = r.bottom - r.top;
-    HDC screen = GetDC(nullptr);
-    HDC mem = CreateCompatibleDC(screen);
+    const platform::win::TWindowDc screenDc = platform::win::GetWindowDc(nullptr);
+    const HDC screen = screenDc.Get();
+    const platform::win::TMemoryDc memDc(CreateCompatibleDC(screen));
+    const HDC mem = memDc.Get();
     BITMAPINFO bi{};
     bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
     bi.bmiHeader.biWidth = w;
@@ -191,8 +203,11 @@ bool SaveWindowPng(HWND window, const std::string& path)
     bi.bmiHeader.biPlanes = 1;
     bi.bmiHeader.biBitCount = 32;
     void* bits = nullptr;
-    HBITMAP dib = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = SelectObject(mem, dib);
+    const platform::TOwner<platform::TCloseWith<HGDIOBJ, &DeleteObject>> dib(
+        CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!dib)
+        return false;
+    const platform::win::TSelection selected = platform::win::Select(mem, dib.Get());
     // What the screen shows: child windows and the frame included.
     SetWindowPos(window, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
     UpdateWindow(window);
@@ -207,10 +222,6 @@ bool SaveWindowPng(HWND window, const std::string& path)
         rgb[i * 3 + 1] = px[i * 4 + 1];
         rgb[i * 3 + 2] = px[i * 4];
     }
-    SelectObject(mem, old);
-    DeleteObject(dib);
-    DeleteDC(mem);
-    ReleaseDC(nullptr, screen);
     if (!ok)
         return false;
     std::vector<std::uint8_t> png = EncodePng(w, h, rgb);

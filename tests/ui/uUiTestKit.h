@@ -46,6 +46,8 @@ std::string WindowText(HWND window);
 LOGFONTA WindowFont(HWND window);
 // The extent of `text` on one line in that font.
 SIZE TextExtent(HWND window, const std::string& text);
+// The metrics of the window's font.
+TEXTMETRICA TextMetrics(HWND window);
 // Lets the window paint, then writes its picture (frame included) as PNG.
 bool SaveWindowPng(HWND window, const std::string& path);
 // Folder for pictures the test run leaves behind.

@@ -32,16 +32,14 @@ struct TBuilder {
     }
 };
 
-TMemoryStream Stream(const std::string& bytes)
-{
-    TMemoryStream s;
-    s.Write(bytes.data(), static_cast<std::int64_t>(bytes.size()));
-    return s;
-}
+// Streams are objects with identity, never copied: this one is born full.
+struct TBytesStream : TMemoryStream {
+    explicit TBytesStream(const std::string& bytes) { Write(bytes.data(), static_cast<std::int64_t>(bytes.size())); }
+};
 
 TEndRecord Find(const std::string& bytes)
 {
-    TMemoryStream s = Stream(bytes);
+    TBytesStream s(bytes);
     return FindEndRecord(s, s.Size());
 }
 
@@ -91,7 +89,7 @@ TEST(ZipDirectory, ReadsEntriesConvertsNamesAndDropsFolders)
     b.Central("\x81" "ber.txt", 0x0014); // made on MS-DOS: OEM code page
     unsigned size = static_cast<unsigned>(b.Bytes.size());
     b.End(3, size, 0);
-    TMemoryStream s = Stream(b.Bytes);
+    TBytesStream s(b.Bytes);
     TEndRecord end = FindEndRecord(s, s.Size());
     std::vector<int> seq;
     TCentralReadEvents events;
@@ -119,7 +117,7 @@ TEST(ZipDirectory, ReadsEntriesConvertsNamesAndDropsFolders)
 TEST(ZipDirectory, DamageRaisesTheComponentsErrors)
 {
     auto readError = [](const std::string& bytes, bool& warned) {
-        TMemoryStream s = Stream(bytes);
+        TBytesStream s(bytes);
         TEndRecord end = FindEndRecord(s, s.Size());
         TCentralDirectory dir;
         TCentralReadEvents events;
@@ -187,7 +185,7 @@ TEST(ZipDirectory, NamesAreTheOnesTheEngineExtracts)
     b.Central("\x82t\x82.txt", 0x0014); // DOS, no mark: OEM code page
     unsigned size = static_cast<unsigned>(b.Bytes.size());
     b.End(4, size, 0);
-    TMemoryStream s = Stream(b.Bytes);
+    TBytesStream s(b.Bytes);
     TEndRecord end = FindEndRecord(s, s.Size());
     TCentralDirectory dir;
     ReadCentralDirectory(s, end, TZipCodePage::cpAuto, false, {}, dir);

@@ -3,9 +3,10 @@
 # with the wizard's password by Info-ZIP, the upgrade notes and the engine.
 # With a signing key it also writes the signed component list: manifest.txt
 # ("SHA256 SIZE NAME" per file) and manifest.sig (openssl's DER signature).
-#   make-content.sh OUTDIR KORVANT07.EXE ZipEng179.dll [BIGFILE_MB [SIGNING_KEY.pem]]
+# The list's first line is "serial N", the list's edition.
+#   make-content.sh OUTDIR KORVANT07.EXE ZipEng179.dll [BIGFILE_MB [SIGNING_KEY.pem [SERIAL]]]
 set -euo pipefail
-out=$1 exe=$2 engine=$3 big_mb=${4:-40} key=${5:-}
+out=$1 exe=$2 engine=$3 big_mb=${4:-40} key=${5:-} serial=${6:-1}
 password='mirabel '   # seven letters and a blank, as the wizard has it
 
 work=$(mktemp -d)
@@ -42,7 +43,7 @@ fi
 
 rm -f "$out/manifest.txt" "$out/manifest.sig"
 if [ -n "$key" ]; then
-  (cd "$out" && for f in ZipEng179.dll main.zip upgrade.zip globalbenl.zip globalnl.zip globalbefr.zip upgrade.txt; do
+  (cd "$out" && printf 'serial %s\n' "$serial" && for f in ZipEng179.dll main.zip upgrade.zip globalbenl.zip globalnl.zip globalbefr.zip upgrade.txt; do
      [ -f "$f" ] && printf '%s %s %s\n' "$(sha256sum "$f" | cut -d' ' -f1)" "$(stat -c %s "$f")" "$f"
    done) >"$work/manifest.txt"
   openssl dgst -sha256 -sign "$key" -out "$out/manifest.sig" "$work/manifest.txt"

@@ -11,6 +11,7 @@
 #include "setup/config/uConfigFiles.h"
 #include "setup/config/uDesktopShortcut.h"
 #include "translation/uTranslator.h"
+#include "trust/uListSerial.h"
 #include "trust/uResumingGet.h"
 #include "trust/uVerifyingStream.h"
 
@@ -200,8 +201,11 @@ void TfrmMain::LoadComponentList()
         throw notGenuine("manifest.txt");
     std::string why;
     FComponentList = TManifest::Parse(std::string_view(reinterpret_cast<const char*>(list.data()), list.size()), why);
-    if (!FComponentList)
+    // A genuine but older list is a replay: refused like a forged one.
+    if (!FComponentList || !listserial::Accept(*FComponentList, ManifestMinimumSerial)) {
+        FComponentList.reset();
         throw notGenuine("manifest.txt");
+    }
 }
 
 void TfrmMain::FetchFile(const AnsiString& remoteName, const AnsiString& localPath)

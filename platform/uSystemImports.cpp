@@ -81,5 +81,6 @@ KORVANT_SYSTEM_IMPORT(L"mpr.dll", WNetGetUniversalNameA)
 
 KORVANT_SYSTEM_IMPORT(L"oleacc.dll", CreateStdAccessibleObject)
 KORVANT_SYSTEM_IMPORT(L"oleacc.dll", LresultFromObject)
+KORVANT_SYSTEM_IMPORT(L"oleacc.dll", AccessibleObjectFromWindow)
 
 KORVANT_SYSTEM_IMPORT(L"comctl32.dll", InitCommonControlsEx)

@@ -2,8 +2,9 @@
 # The component list's public key, as bytes in a generated header.
 korvant_manifest_key_header(${CMAKE_CURRENT_BINARY_DIR}/generated/manifest_key.h)
 function(korvant_wizard_library name url)
-  add_library(${name} STATIC ${CMAKE_CURRENT_SOURCE_DIR}/ufrmMain.cpp ${CMAKE_CURRENT_SOURCE_DIR}/ufrmMainSteps.cpp)
-  target_link_libraries(${name} PUBLIC setup_controls setup_config ui http zip trust translation)
+  add_library(${name} STATIC ${CMAKE_CURRENT_SOURCE_DIR}/ufrmMain.cpp ${CMAKE_CURRENT_SOURCE_DIR}/ufrmMainSteps.cpp
+    ${CMAKE_CURRENT_SOURCE_DIR}/uStepView.cpp)
+  target_link_libraries(${name} PUBLIC setup_install setup_controls setup_config ui http zip trust translation)
   target_compile_definitions(${name} PRIVATE KORVANT_DOWNLOAD_URL="${url}")
   target_include_directories(${name} PRIVATE ${CMAKE_CURRENT_BINARY_DIR}/generated)
 endfunction()

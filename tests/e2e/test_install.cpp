@@ -518,28 +518,74 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<TFailureCase>& info) { return std::string(info.param.Name); });
 
 // Copies of the non-known system libraries the wizard uses, each leaving a
-// marker when loaded, lie beside Setup.exe through a whole installation;
-// Wine is told to prefer such copies, as Windows' loader would for a static
-// import. None may be loaded. (Wine's own crypt32 and secur32 break when
-// loaded as native ones: those two are checked by the import test.)
+// marker when loaded, lie beside Setup.exe through a whole installation,
+// and Wine is told (per program, in its registry) to prefer such copies, as
+// Windows' loader would for a static import. None may be loaded; a canary
+// that imports bcrypt statically shows that one would be. (Wine's own
+// crypt32 and secur32 break when loaded as native ones: those two are
+// checked by the import test.)
+namespace {
+
+void PreferPlantedCopies(const std::string& program, bool prefer)
+{
+    const std::string key = "Software\\Wine\\AppDefaults\\" + program;
+    if (!prefer) {
+        RegDeleteTreeA(HKEY_CURRENT_USER, key.c_str());
+        return;
+    }
+    for (const char* name : {"bcrypt", "mpr", "oleacc", "comctl32"})
+        RegSetKeyValueA(HKEY_CURRENT_USER, (key + "\\DllOverrides").c_str(), name, REG_SZ, "native,builtin",
+                        sizeof "native,builtin");
+}
+
+void RunAndWaitFor(const std::string& exe)
+{
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    std::string cmd = "\"" + exe + "\"";
+    if (CreateProcessA(exe.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+        WaitForSingleObject(pi.hProcess, 30000);
+        CloseHandle(pi.hThread);
+        CloseHandle(pi.hProcess);
+    }
+}
+
+} // namespace
+
 TEST_F(Install, PlantedLibrariesBesideSetupAreNeverLoaded)
 {
     const std::string folder = BinaryDir() + "\\bin\\planted-setup\\";
     RemoveTree(BinaryDir() + "\\bin\\planted-setup");
     ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
     ASSERT_TRUE(CopyFileA((BinaryDir() + "\\bin\\Setup.exe").c_str(), (folder + "Setup.exe").c_str(), FALSE));
-    const std::string planted = BinaryDir() + "\\tests\\trust\\planted.dll";
+    const std::string trustTests = BinaryDir() + "\\tests\\trust\\";
+    ASSERT_TRUE(CopyFileA((trustTests + "planted_canary.exe").c_str(), (folder + "planted_canary.exe").c_str(), FALSE));
     const char* names[] = {"bcrypt", "crypt32", "secur32", "mpr", "oleacc", "comctl32"};
     for (const char* name : names)
-        ASSERT_TRUE(CopyFileA(planted.c_str(), (folder + name + ".dll").c_str(), FALSE)) << name;
-    SetEnvironmentVariableA("WINEDLLOVERRIDES", "bcrypt,mpr,oleacc,comctl32=n,b");
+        ASSERT_TRUE(CopyFileA((trustTests + "planted.dll").c_str(), (folder + name + ".dll").c_str(), FALSE)) << name;
+    struct TPreference {
+        TPreference()
+        {
+            PreferPlantedCopies("planted_canary.exe", true);
+            PreferPlantedCopies("Setup.exe", true);
+        }
+        ~TPreference()
+        {
+            PreferPlantedCopies("planted_canary.exe", false);
+            PreferPlantedCopies("Setup.exe", false);
+        }
+    } preference;
+
+    RunAndWaitFor(folder + "planted_canary.exe");
+    EXPECT_TRUE(Exists(folder + "bcrypt.dll.loaded")) << "the canary did not load its planted bcrypt.dll";
+    DeleteFileA((folder + "bcrypt.dll.loaded").c_str());
     {
         TWizard w("planted-setup\\Setup.exe");
-        SetEnvironmentVariableA("WINEDLLOVERRIDES", nullptr);
         ToProxyPage(w);
         InstallProgram(w, HeadingData);
         w.ClickButton("Volgende >");
-        ASSERT_TRUE(w.WaitForLabel(HeadingDone, 300s));
+        EXPECT_TRUE(w.WaitForLabel(HeadingDone, 300s));
         w.Click(w.Find("Button", "Voltooien"));
         EXPECT_TRUE(w.WaitForExit(20s));
     }

@@ -10,10 +10,11 @@ source "$KORVANT_ROOT/tests/http/fetch-checks.sh"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-utf16() { printf '%s' "$1" | iconv -f ascii -t utf-16le; }
+# A version resource's strings are UTF-16: each character followed by a zero byte.
+utf16() { printf '%s' "$1" | sed 's/\(.\)/\1\\x00/g; s/\./\\./g'; }
 for program in Setup.exe SetupHttps.exe fetch.exe unpack.exe trustca.exe ZipEng179.dll; do
   for text in "Tolvek BVBA" "KORVANT Setup" "7.0.0.0"; do
-    if ! grep -qaF "$(utf16 "$text")" "$bin/$program"; then fail "$program has no \"$text\" in its version resource"; fi
+    if ! LC_ALL=C grep -qaP "$(utf16 "$text")" "$bin/$program"; then fail "$program has no \"$text\" in its version resource"; fi
   done
 done
 [ "$failures" -eq 0 ] && echo "ok   every binary names Tolvek BVBA, KORVANT Setup and 7.0.0.0"

@@ -14,3 +14,5 @@ if(NOT rc EQUAL 0)
   message(FATAL_ERROR "osslsigncode could not sign ${FILE}: ${out}")
 endif()
 file(RENAME ${FILE}.signed ${FILE})
+# osslsigncode writes a plain file: the program stays a program.
+file(CHMOD ${FILE} PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)

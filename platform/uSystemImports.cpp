@@ -4,7 +4,9 @@
 // import slot `__imp_NAME`; instead of the import library's slot, filled by
 // the loader at start-up from wherever the search order finds the DLL, each
 // slot is defined here, typed as the function, and starts at a stub that
-// binds the function from the system folder on its first call.
+// binds the function from the system folder on its first call. No import
+// library of these DLLs is linked: a function used but not listed here fails
+// the link, and its line is added below.
 #define SECURITY_WIN32
 #include "uSystemLibrary.h"
 
@@ -37,13 +39,13 @@ struct TBinding<R(A...)> {
 
 } // namespace
 
-#define KORVANT_SYSTEM_IMPORT(library, name)                                                                           \
-    namespace {                                                                                                        \
-    struct TName_##name {                                                                                              \
-        static constexpr const wchar_t* Library = library;                                                            \
-        static constexpr const char* Proc = #name;                                                                    \
-    };                                                                                                                 \
-    }                                                                                                                  \
+#define KORVANT_SYSTEM_IMPORT(library, name)                                                                            \
+    namespace {                                                                                                         \
+    struct TName_##name {                                                                                               \
+        static constexpr const wchar_t* Library = library;                                                              \
+        static constexpr const char* Proc = #name;                                                                      \
+    };                                                                                                                  \
+    }                                                                                                                   \
     extern "C" TBinding<decltype(::name)>::TProc __imp_##name;                                                          \
     TBinding<decltype(::name)>::TProc __imp_##name = &TBinding<decltype(::name)>::First<&__imp_##name, TName_##name>;
 

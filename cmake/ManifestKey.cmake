@@ -3,6 +3,18 @@
 set(KORVANT_MANIFEST_KEY ${CMAKE_SOURCE_DIR}/demo/keys/manifest-demo.pub.pem CACHE STRING
     "PEM public key (ECDSA P-256) of the component list; empty for none")
 
+# The serial of the demo content's component list; raised when the demo's
+# components change in a way an older list must not undo.
+set(KORVANT_DEMO_MANIFEST_SERIAL 3)
+# The oldest component list the wizard accepts: lists below it, or without a
+# serial while it is above 0, are refused as not genuine.
+set(KORVANT_MANIFEST_MIN_SERIAL ${KORVANT_DEMO_MANIFEST_SERIAL} CACHE STRING
+    "Lowest component-list serial the wizard accepts (decimal, at most 18 digits)")
+string(LENGTH "${KORVANT_MANIFEST_MIN_SERIAL}" serial_digits)
+if(NOT KORVANT_MANIFEST_MIN_SERIAL MATCHES "^(0|[1-9][0-9]*)$" OR serial_digits GREATER 18)
+  message(FATAL_ERROR "KORVANT_MANIFEST_MIN_SERIAL must be a decimal number of at most 18 digits")
+endif()
+
 # korvant_manifest_key_header(<output header>)
 function(korvant_manifest_key_header header)
   set(point "")
@@ -37,5 +49,7 @@ function(korvant_manifest_key_header header)
 // when the build carries no key.
 inline constexpr std::uint8_t ManifestKeyBytes[] = {${point} 0};
 inline constexpr std::span<const std::uint8_t> ManifestPublicKey(ManifestKeyBytes, sizeof ManifestKeyBytes - 1);
+// The lowest component-list serial accepted (KORVANT_MANIFEST_MIN_SERIAL).
+inline constexpr std::uint64_t ManifestMinimumSerial = ${KORVANT_MANIFEST_MIN_SERIAL}u;
 ")
 endfunction()

@@ -24,6 +24,7 @@ RT_EXCEPTION(ENetIOHandlerPropInvalid, ENetException)
 RT_EXCEPTION(ENetTlsError, ENetException)
 RT_EXCEPTION(ENetTlsHandshakeError, ENetTlsError)
 RT_EXCEPTION(ENetTlsNotTls, ENetTlsHandshakeError)
+RT_EXCEPTION(ENetTunnelNotClean, ENetTlsError)
 RT_EXCEPTION(ENetTlsCertificateError, ENetTlsError)
 RT_EXCEPTION(ENetTlsCertificateExpired, ENetTlsCertificateError)
 RT_EXCEPTION(ENetTlsCertificateUntrusted, ENetTlsCertificateError)
@@ -154,6 +155,8 @@ inline constexpr const char* TlsClosedInHandshake =
     "The server %s closed the connection during the secure (TLS) handshake.";
 inline constexpr const char* TlsNotTls = "The server %s does not answer in TLS: it answered as a plain HTTP server.";
 inline constexpr const char* TlsNotTlsAtAll = "The server %s does not answer in TLS.";
+inline constexpr const char* TunnelNotClean =
+    "The proxy sent data for %s before the secure (TLS) connection was made; the connection is not used.";
 inline constexpr const char* TlsOutdatedProtocol =
     "The server %s offers only %s, an outdated protocol; TLS 1.2 or 1.3 is needed.";
 inline constexpr const char* TlsHandshakeFailed = "The secure (TLS) connection to %s could not be made: %s (0x%08X).";

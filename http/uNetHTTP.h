@@ -17,6 +17,10 @@ enum class TNetHTTPProtocolVersion { pv1_0, pv1_1 };
 // the download with an error instead of leaving the user waiting for ever.
 inline constexpr int DownloadConnectTimeoutMs = 15000;
 inline constexpr int DownloadReadTimeoutMs = 30000;
+// A download that receives fewer bytes than this in this time has stalled
+// (a trickle that beats the read time-out byte by byte) and is tried again.
+inline constexpr int DownloadLowSpeedBytes = 1024;
+inline constexpr int DownloadLowSpeedTimeMs = 30000;
 
 // Request methods; 6 has no request line of its own.
 enum TNetHTTPMethod : int { hmHead = 0, hmGet = 1, hmPost = 2, hmOptions = 3, hmTrace = 4, hmPut = 5, hmConnect = 7 };
@@ -144,6 +148,9 @@ public:
     int MaxHeaderLines = DefaultMaxHeaderLines;
     TNetHTTPOptions HTTPOptions = hoEncodeParams;
     int RedirectCount() const { return FRedirectCount; }
+    // Drops the connection; a failure to close is swallowed, so that the
+    // error that made us drop it is the one reported.
+    void DisconnectQuietly();
 
     TNetRedirectEvent OnRedirect;
     TNetSelectAuthorizationEvent OnSelectAuthorization, OnSelectProxyAuthorization;

@@ -344,6 +344,7 @@ void TNetIOHandlerStack::ConnectClient()
     FBinding->UpdateBindingPeer();
     if (Intercept)
         Intercept->Connect(this);
+    SpeedFloor.Start(platform::TickCountMs());
     DoStatus(TNetStatus::hsConnected, Host);
 }
 
@@ -375,16 +376,9 @@ int TNetIOHandlerStack::ReadFromSource(bool raiseExceptionIfDisconnected, int ti
             throw ENetException(netmsg::NotConnected);
         return 0;
     }
-    // A read that must wait, or fail, waits in the receive itself: under
-    // Wine every socket call is a round trip to the server, and asking for
-    // readability first doubles them. A poll (a time-out that does not
-    // raise) still asks first, so the connection stays usable after it, and
-    // so does a thread whose waits must let its window work in between.
-    const bool waitInReceive =
-        !Intercept && !NetWaitHookActive() && (timeout == NetTimeoutInfinite || (raiseOnTimeout && timeout > 0));
     int received;
     do {
-        if (!waitInReceive && !Readable(timeout)) {
+        if (Intercept && !Readable(timeout)) {
             if (raiseOnTimeout)
                 throw ENetReadTimeout(netmsg::ReadTimeout);
             return -1;
@@ -399,7 +393,11 @@ int TNetIOHandlerStack::ReadFromSource(bool raiseExceptionIfDisconnected, int ti
             // Straight into the input buffer, a large block at a time.
             const int block = std::max(RecvBufferSize, ReceiveBlockSize);
             std::uint8_t* tail = FInputBuffer->AppendSpace(block);
-            received = waitInReceive ? FBinding->ReceiveWaiting(tail, block, timeout) : FBinding->Receive(tail, block);
+            received = ReceiveWithin(tail, block, timeout, raiseOnTimeout);
+            if (received < 0) {
+                FInputBuffer->Appended(0);
+                return -1;
+            }
             FInputBuffer->Appended(received);
         } else {
             FRecvBuffer.resize(static_cast<size_t>(std::max(RecvBufferSize, 1)));
@@ -415,6 +413,45 @@ int TNetIOHandlerStack::ReadFromSource(bool raiseExceptionIfDisconnected, int ti
         CheckForDisconnect(raiseExceptionIfDisconnected, false);
     } while (received == 0 && BindingAllocated());
     return received;
+}
+
+int TNetIOHandlerStack::ReceiveWithin(std::uint8_t* tail, int room, int timeout, bool raiseOnTimeout)
+{
+    const bool floor = raiseOnTimeout && SpeedFloor.Active();
+    const int wait = floor ? SpeedFloor.Bound(timeout) : timeout;
+    // A read that must wait, or fail, waits in the receive itself: under
+    // Wine every socket call is a round trip to the server, and asking for
+    // readability first doubles them. A poll (a time-out that does not
+    // raise) still asks first, so the connection stays usable after it, and
+    // so does a thread whose waits must let its window work in between.
+    const bool waitInReceive =
+        !Intercept && !NetWaitHookActive() && (wait == NetTimeoutInfinite || (raiseOnTimeout && wait > 0));
+    const std::uint64_t started = platform::TickCountMs();
+    for (;;) {
+        int received = -1;
+        if (waitInReceive) {
+            try {
+                received = FBinding->ReceiveWaiting(tail, room, wait);
+            } catch (const ENetReadTimeout&) {
+                if (!floor)
+                    throw;
+            }
+        } else if (Readable(wait)) {
+            received = FBinding->Receive(tail, room);
+        }
+        const std::uint64_t now = platform::TickCountMs();
+        SpeedFloor.Received(received);
+        // A close is reported as a close, not as a slow line.
+        if (floor && received != 0 && SpeedFloor.Stalled(now))
+            throw ENetReadTimeout(netmsg::ReadTimeout);
+        if (received >= 0)
+            return received;
+        if (!floor || (timeout != NetTimeoutInfinite && now - started >= static_cast<std::uint64_t>(timeout))) {
+            if (raiseOnTimeout)
+                throw ENetReadTimeout(netmsg::ReadTimeout);
+            return -1;
+        }
+    }
 }
 
 bool TNetIOHandlerStack::Connected()

@@ -4,6 +4,7 @@
 // an abstract source; TNetIOHandlerStack is the socket implementation.
 #include "uNetBuffer.h"
 #include "uNetComponent.h"
+#include "uNetSpeedFloor.h"
 #include "uNetURI.h"
 
 #include <memory>
@@ -144,7 +145,13 @@ public:
     bool Readable(int timeoutMs);
 
     int ReadTimeout = 0; // milliseconds; 0 waits without limit
+    // Off unless set: too few bytes in its time ends a read as a time-out.
+    TNetSpeedFloor SpeedFloor;
 
 protected:
     bool SourceOpen() override;
+    // One receive of at most `room` bytes into `tail`, waiting at most
+    // `timeout` and judged by the speed floor; -1 when the time ran out and
+    // raiseOnTimeout is false.
+    int ReceiveWithin(std::uint8_t* tail, int room, int timeout, bool raiseOnTimeout);
 };

@@ -71,8 +71,12 @@ void TNetTCPClientCustom::ApplySettings()
         socket->OnBeforeBind = OnBeforeBind;
         socket->OnAfterBind = OnAfterBind;
     }
-    if (auto* stack = dynamic_cast<TNetIOHandlerStack*>(IOHandler()); stack && ReadTimeout > 0)
-        stack->ReadTimeout = ReadTimeout;
+    if (auto* stack = dynamic_cast<TNetIOHandlerStack*>(IOHandler())) {
+        if (ReadTimeout > 0)
+            stack->ReadTimeout = ReadTimeout;
+        stack->SpeedFloor.Bytes = LowSpeedBytes;
+        stack->SpeedFloor.TimeMs = LowSpeedTimeMs;
+    }
 }
 
 void TNetTCPClientCustom::Connect()

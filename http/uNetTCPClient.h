@@ -43,6 +43,9 @@ public:
     int Port = 0;
     int ConnectTimeout = 0;
     int ReadTimeout = 0;
+    // The speed floor of every read (TNetSpeedFloor); 0: none.
+    int LowSpeedBytes = 0;
+    int LowSpeedTimeMs = 0;
     TNetIPVersion IPVersion = TNetIPVersion::Net_IPv4;
     std::function<void(TObject* ASender)> OnConnected, OnBeforeBind, OnAfterBind;
 

@@ -189,17 +189,8 @@ int TNetIOHandlerTls::ReceiveCipher(int timeout, bool raiseOnTimeout)
     }
     if (static_cast<int>(FCipher.size()) - FCipherEnd < CipherSlack)
         FCipher.resize(static_cast<size_t>(FCipherEnd + CipherBlockSize + CipherSlack));
-    // As on a plain connection: wait in the receive itself unless this is a
-    // poll or the thread keeps a window alive between its waits.
-    const bool waitInReceive = !NetWaitHookActive() && (timeout == NetTimeoutInfinite || (raiseOnTimeout && timeout > 0));
-    if (!waitInReceive && !Readable(timeout)) {
-        if (raiseOnTimeout)
-            throw ENetReadTimeout(netmsg::ReadTimeout);
-        return -1;
-    }
     const int room = std::min(static_cast<int>(FCipher.size()) - FCipherEnd, CipherBlockSize);
-    std::uint8_t* tail = FCipher.data() + FCipherEnd;
-    const int received = waitInReceive ? FBinding->ReceiveWaiting(tail, room, timeout) : FBinding->Receive(tail, room);
+    const int received = ReceiveWithin(FCipher.data() + FCipherEnd, room, timeout, raiseOnTimeout);
     FCipherEnd += std::max(received, 0);
     return received;
 }

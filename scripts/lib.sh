@@ -9,7 +9,7 @@ KORVANT_PACKAGES=(
   cmake ninja-build g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64
   googletest g++ wine wine64 xvfb x11-utils xdotool libz-mingw-w64-dev gettext
   nginx-light tinyproxy zip unzip p7zip-full liblnk-utils curl imagemagick python3 time
-  clang libclang-rt-14-dev zlib1g-dev openssl libgnutls30
+  clang libclang-rt-14-dev zlib1g-dev openssl libgnutls30 osslsigncode faketime
 )
 
 log() { printf '[korvant] %s\n' "$*" >&2; }

@@ -21,6 +21,7 @@ constexpr int DataPage = 5;
 void TfrmMain::CreateInstallComponents()
 {
     FSteps = std::make_unique<TInstallSteps>(this, KORVANT_DOWNLOAD_URL, ManifestPublicKey);
+    FSteps->MinimumListSerial = ManifestMinimumSerial;
     NetHTTP = FSteps->NetHTTP;
     ZipArchive = FSteps->ZipArchive;
     ShellLink = FSteps->ShellLink;

@@ -16,11 +16,19 @@ if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/res/Setup.rc)
 endif()
 add_executable(Setup WIN32 ${setup_sources})
 target_link_libraries(Setup PRIVATE wizard)
+target_include_directories(Setup PRIVATE ${CMAKE_BINARY_DIR}/generated/version)
+# Stripped before the catalog is appended (a strip would drop it), signed after.
+korvant_release_binary(Setup "KORVANT Setup" OWN_RESOURCE NO_SIGN)
 korvant_embed_catalogs(Setup)
+korvant_sign(Setup)
 
 # The same wizard downloading over TLS from the test servers (tests/peers),
 # for the tests and scripts/demo --https.
 korvant_wizard_library(wizard_https "${KORVANT_DOWNLOAD_URL_HTTPS}")
 add_executable(SetupHttps WIN32 ${setup_sources})
 target_link_libraries(SetupHttps PRIVATE wizard_https)
+target_include_directories(SetupHttps PRIVATE ${CMAKE_BINARY_DIR}/generated/version)
+# Stripped before the catalog is appended (a strip would drop it), signed after.
+korvant_release_binary(SetupHttps "KORVANT Setup" OWN_RESOURCE NO_SIGN)
 korvant_embed_catalogs(SetupHttps)
+korvant_sign(SetupHttps)

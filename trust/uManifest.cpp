@@ -69,7 +69,32 @@ bool ParseLine(std::string_view line, std::string& name, TManifestEntry& entry, 
     return true;
 }
 
+// "serial N": one blank, 1 to 18 decimal digits, no leading zero.
+bool ParseSerial(std::string_view line, std::uint64_t& serial, std::string& error)
+{
+    const std::string_view digits = line.substr(7);
+    if (digits.empty() || digits.size() > TManifest::MaxSerialDigits || (digits.size() > 1 && digits[0] == '0')) {
+        error = "the serial is not 1 to 18 digits without a leading zero";
+        return false;
+    }
+    serial = 0;
+    for (char c : digits) {
+        if (c < '0' || c > '9') {
+            error = "the serial is not a decimal number";
+            return false;
+        }
+        serial = serial * 10 + std::uint64_t(c - '0');
+    }
+    return true;
+}
+
 } // namespace
+
+bool ListSerialAcceptable(std::optional<std::uint64_t> serial, std::uint64_t minimum, std::uint64_t remembered)
+{
+    const std::uint64_t edition = serial.value_or(0);
+    return edition >= minimum && edition >= remembered;
+}
 
 std::optional<TManifest> TManifest::Parse(std::string_view text, std::string& error)
 {
@@ -87,6 +112,17 @@ std::optional<TManifest> TManifest::Parse(std::string_view text, std::string& er
     }
     TManifest manifest;
     std::size_t start = 0;
+    if (text.starts_with("serial ")) {
+        std::size_t end = text.find('\n');
+        std::string_view line = text.substr(0, end);
+        if (line.back() == '\r')
+            line.remove_suffix(1);
+        std::uint64_t serial = 0;
+        if (!ParseSerial(line, serial, error))
+            return std::nullopt;
+        manifest.FSerial = serial;
+        start = end + 1;
+    }
     while (start < text.size()) {
         std::size_t end = text.find('\n', start);
         std::string_view line = text.substr(start, end - start);

@@ -20,8 +20,23 @@ bool TResumingGet::Transient(const Exception& error)
            error.Is<ENetConnectTimeout>();
 }
 
+AnsiString TResumingGet::Validator(const AnsiString& etag, const AnsiString& lastModified)
+{
+    auto clean = [](const AnsiString& value) {
+        return !value.empty() && std::none_of(value.begin(), value.end(), [](char c) {
+            const auto b = static_cast<unsigned char>(c);
+            return b < 0x20 || b == 0x7F;
+        });
+    };
+    if (clean(etag))
+        return etag;
+    return clean(lastModified) ? lastModified : AnsiString();
+}
+
 void TResumingGet::Get(const AnsiString& url, TVerifyingStream& destination)
 {
+    FHttp.LowSpeedBytes = LowSpeedBytes;
+    FHttp.LowSpeedTimeMs = LowSpeedTimeMs;
     TNetHeaderList& extra = FHttp.Request().CustomHeaders();
     AnsiString validator;    // ETag, or Last-Modified, of the first whole answer
     std::int64_t total = -1; // its length
@@ -47,8 +62,7 @@ void TResumingGet::Get(const AnsiString& url, TVerifyingStream& destination)
                 return;
             }
             if (code == 200) {
-                AnsiString tag = answer.RawHeaders().Values("ETag");
-                validator = !tag.empty() ? tag : answer.RawHeaders().Values("Last-Modified");
+                validator = Validator(answer.RawHeaders().Values("ETag"), answer.RawHeaders().Values("Last-Modified"));
                 total = answer.ContentLength;
             }
         });

@@ -23,8 +23,16 @@ public:
 
     // A break the next try may mend: the line failed, the server did not refuse.
     static bool Transient(const Exception& error);
+    // The version of a whole answer to resume against: its ETag, or else its
+    // Last-Modified; empty when neither can be sent back as it came (a
+    // control character would split or bend the If-Range line).
+    static AnsiString Validator(const AnsiString& etag, const AnsiString& lastModified);
 
     int Tries = DownloadTries;
+    // The floor under the speed of every try: a try that receives fewer bytes
+    // in this time is a stall, ended as a read time-out and tried again.
+    int LowSpeedBytes = DownloadLowSpeedBytes;
+    int LowSpeedTimeMs = DownloadLowSpeedTimeMs;
     // Before each try: the bytes kept from earlier tries and the whole
     // size when an earlier answer gave it (0: not known yet).
     std::function<void(std::uint64_t kept, std::uint64_t total)> OnTry;

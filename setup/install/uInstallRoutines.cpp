@@ -9,6 +9,7 @@
 #include "runtime/uResStrings.h"
 #include "runtime/uStreams.h"
 #include "runtime/uSysUtils.h"
+#include "trust/uListSerial.h"
 #include "trust/uResumingGet.h"
 
 namespace {
@@ -51,8 +52,11 @@ void TInstallSteps::LoadComponentList()
         throw notGenuine();
     std::string why;
     FComponentList = TManifest::Parse(std::string_view(reinterpret_cast<const char*>(list.data()), list.size()), why);
-    if (!FComponentList)
+    // A genuine but older list is a replay: refused like a forged one.
+    if (!FComponentList || !listserial::Accept(*FComponentList, MinimumListSerial)) {
+        FComponentList.reset();
         throw notGenuine();
+    }
 }
 
 namespace {

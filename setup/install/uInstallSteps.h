@@ -38,6 +38,9 @@ public:
     TNetHTTP* NetHTTP;
     TZipArchive* ZipArchive;
     TShellLink* ShellLink;
+    // The oldest component-list edition accepted; a list is also refused
+    // below the highest edition this user accepted before.
+    std::uint64_t MinimumListSerial = 0;
 
     // Leaving the proxy page: the program files into the install folder.
     TStepResult InstallProgram(const TInstallChoices& choices, TInstallSink& sink);

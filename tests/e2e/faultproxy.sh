@@ -22,6 +22,13 @@ start)
     openssl dgst -sha256 -sign "$dir/other.key.pem" -out "$dir/other-key.sig" "$list"
     : > "$dir/empty-manifest.txt"
     head -c "$(( $(stat -c %s "$list") / 2 ))" "$list" > "$dir/truncated-manifest.txt"
+    # Older editions of the list, genuinely signed: below the wizard's
+    # minimum, without a serial; and one whose serial was raised by hand.
+    sed '1s/^serial .*/serial 2/' "$list" > "$dir/serial-below.txt"
+    openssl dgst -sha256 -sign "$demo_key" -out "$dir/serial-below.sig" "$dir/serial-below.txt"
+    sed '1{/^serial /d}' "$list" > "$dir/serial-none.txt"
+    openssl dgst -sha256 -sign "$demo_key" -out "$dir/serial-none.sig" "$dir/serial-none.txt"
+    sed '1s/^serial .*/serial 999/' "$list" > "$dir/serial-edited.txt"
     grep -v ' upgrade.zip$' "$list" > "$dir/without-upgrade.txt"
     openssl dgst -sha256 -sign "$demo_key" -out "$dir/without-upgrade.sig" "$dir/without-upgrade.txt"
     # A program archive of many small files, listed and signed in place of

@@ -517,6 +517,150 @@ INSTANTIATE_TEST_SUITE_P(
         TFailureCase{"Refused", "", 9, "Socket Error # 10061\r\nConnection refused."}),
     [](const ::testing::TestParamInfo<TFailureCase>& info) { return std::string(info.param.Name); });
 
+// Copies of the non-known system libraries the wizard uses, each leaving a
+// marker when loaded, lie beside Setup.exe through a whole installation,
+// and Wine is told (per program, in its registry) to prefer such copies, as
+// Windows' loader would for a static import. None may be loaded; a canary
+// that imports bcrypt statically shows that one would be. (Wine's own
+// crypt32 and secur32 break when loaded as native ones: those two are
+// checked by the import test.)
+namespace {
+
+void PreferPlantedCopies(const std::string& program, bool prefer)
+{
+    const std::string key = "Software\\Wine\\AppDefaults\\" + program;
+    if (!prefer) {
+        RegDeleteTreeA(HKEY_CURRENT_USER, key.c_str());
+        return;
+    }
+    for (const char* name : {"bcrypt", "mpr", "oleacc", "comctl32"})
+        RegSetKeyValueA(HKEY_CURRENT_USER, (key + "\\DllOverrides").c_str(), name, REG_SZ, "native,builtin",
+                        sizeof "native,builtin");
+}
+
+void RunAndWaitFor(const std::string& exe)
+{
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    std::string cmd = "\"" + exe + "\"";
+    if (CreateProcessA(exe.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+        WaitForSingleObject(pi.hProcess, 30000);
+        CloseHandle(pi.hThread);
+        CloseHandle(pi.hProcess);
+    }
+}
+
+} // namespace
+
+TEST_F(Install, PlantedLibrariesBesideSetupAreNeverLoaded)
+{
+    const std::string folder = BinaryDir() + "\\bin\\planted-setup\\";
+    RemoveTree(BinaryDir() + "\\bin\\planted-setup");
+    ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
+    ASSERT_TRUE(CopyFileA((BinaryDir() + "\\bin\\Setup.exe").c_str(), (folder + "Setup.exe").c_str(), FALSE));
+    const std::string trustTests = BinaryDir() + "\\tests\\trust\\";
+    ASSERT_TRUE(CopyFileA((trustTests + "planted_canary.exe").c_str(), (folder + "planted_canary.exe").c_str(), FALSE));
+    const char* names[] = {"bcrypt", "crypt32", "secur32", "mpr", "oleacc", "comctl32"};
+    for (const char* name : names)
+        ASSERT_TRUE(CopyFileA((trustTests + "planted.dll").c_str(), (folder + name + ".dll").c_str(), FALSE)) << name;
+    struct TPreference {
+        TPreference()
+        {
+            PreferPlantedCopies("planted_canary.exe", true);
+            PreferPlantedCopies("Setup.exe", true);
+        }
+        ~TPreference()
+        {
+            PreferPlantedCopies("planted_canary.exe", false);
+            PreferPlantedCopies("Setup.exe", false);
+        }
+    } preference;
+
+    RunAndWaitFor(folder + "planted_canary.exe");
+    EXPECT_TRUE(Exists(folder + "bcrypt.dll.loaded")) << "the canary did not load its planted bcrypt.dll";
+    DeleteFileA((folder + "bcrypt.dll.loaded").c_str());
+    {
+        TWizard w("planted-setup\\Setup.exe");
+        ToProxyPage(w);
+        InstallProgram(w, HeadingData);
+        w.ClickButton("Volgende >");
+        EXPECT_TRUE(w.WaitForLabel(HeadingDone, 300s));
+        w.Click(w.Find("Button", "Voltooien"));
+        EXPECT_TRUE(w.WaitForExit(20s));
+    }
+    for (const char* name : names)
+        EXPECT_FALSE(Exists(folder + name + ".dll.loaded")) << name << ".dll beside Setup.exe was loaded";
+    RemoveTree(BinaryDir() + "\\bin\\planted-setup");
+}
+
+// Lists older than this wizard accepts, each genuinely signed (or edited):
+// refused as not genuine before any component is asked for.
+struct TRefusedList {
+    const char* Name;
+    const char* Faults;
+    std::uint64_t Remembered; // the serial this user accepted before; 0: none
+};
+
+class RefusedList : public Install, public ::testing::WithParamInterface<TRefusedList> {
+protected:
+    static constexpr const char* SerialKey = "Software\\Tolvek\\KORVANT Setup";
+    static constexpr const char* SerialValue = "ComponentListSerial";
+    void SetUp() override
+    {
+        Install::SetUp();
+        DWORD size = sizeof FSaved;
+        FHadSerial = RegGetValueA(HKEY_CURRENT_USER, SerialKey, SerialValue, RRF_RT_REG_QWORD, nullptr, &FSaved,
+                                  &size) == ERROR_SUCCESS;
+    }
+    void TearDown() override
+    {
+        if (FHadSerial)
+            RegSetKeyValueA(HKEY_CURRENT_USER, SerialKey, SerialValue, REG_QWORD, &FSaved, sizeof FSaved);
+        else
+            RegDeleteKeyValueA(HKEY_CURRENT_USER, SerialKey, SerialValue);
+        Install::TearDown();
+    }
+    std::uint64_t FSaved = 0;
+    bool FHadSerial = false;
+};
+
+TEST_P(RefusedList, EndsOnAbortAsNotGenuineAndNothingIsFetchedAfterTheList)
+{
+    const TRefusedList& list = GetParam();
+    if (list.Remembered) {
+        ASSERT_EQ(RegSetKeyValueA(HKEY_CURRENT_USER, "Software\\Tolvek\\KORVANT Setup", "ComponentListSerial", REG_QWORD,
+                                  &list.Remembered, sizeof list.Remembered),
+                  ERROR_SUCCESS);
+    }
+    std::string faults = list.Faults;
+    const std::string marker = "$BUILD/";
+    for (size_t at; (at = faults.find(marker)) != std::string::npos;)
+        faults.replace(at, marker.size(), std::string(std::getenv("KORVANT_BINARY_DIR")) + "/");
+    SetFaults(faults);
+    TWizard w;
+    ToFaultProxyPage(w);
+    w.ClickButton(Next);
+    ExpectAbortedWith(w, "Controle mislukt: manifest.txt is niet echt.");
+    EXPECT_FALSE(FaultRequests("manifest.txt").empty()) << "the list did not go through the fault proxy";
+    for (const char* name : {"ZipEng179.dll", "main.zip", "upgrade.zip"}) {
+        EXPECT_TRUE(FaultRequests(name).empty()) << name << " was asked for after a refused list";
+        EXPECT_FALSE(Exists(InstallFolder + name)) << name;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Serials, RefusedList,
+    ::testing::Values(
+        TRefusedList{"BelowTheMinimum", "manifest.txt from=$BUILD/e2e/serial-below.txt\n"
+                                        "manifest.sig from=$BUILD/e2e/serial-below.sig\n", 0},
+        TRefusedList{"WithoutASerial", "manifest.txt from=$BUILD/e2e/serial-none.txt\n"
+                                       "manifest.sig from=$BUILD/e2e/serial-none.sig\n", 0},
+        TRefusedList{"SerialEdited", "manifest.txt from=$BUILD/e2e/serial-edited.txt\n", 0},
+        // The demo list itself, after this user accepted a newer one.
+        TRefusedList{"BelowTheRememberedSerial", "", 4}),
+    [](const ::testing::TestParamInfo<TRefusedList>& info) { return std::string(info.param.Name); });
+
 } // namespace
 
 namespace {

@@ -25,10 +25,10 @@ assert s.recv(16) == b"OK\n", "the scripted server refused the script"
 EOF
 
 settings=$(run --settings | tr -d '\r')
-[ "$settings" = "$(printf 'connect timeout: 15000 ms\nread timeout: 30000 ms\nproxy: none')" ] ||
+[ "$settings" = "$(printf 'connect timeout: 15000 ms\nread timeout: 30000 ms\nlow speed: 1024 bytes in 30000 ms\nproxy: none')" ] ||
   fail "wizard settings: $settings"
-settings=$(run --settings --connect-timeout 250 --read-timeout 400 --proxy 127.0.0.1:8708 | tr -d '\r')
-[ "$settings" = "$(printf 'connect timeout: 250 ms\nread timeout: 400 ms\nproxy: 127.0.0.1:8708')" ] ||
+settings=$(run --settings --connect-timeout 250 --read-timeout 400 --low-speed 20:1000 --proxy 127.0.0.1:8708 | tr -d '\r')
+[ "$settings" = "$(printf 'connect timeout: 250 ms\nread timeout: 400 ms\nlow speed: 20 bytes in 1000 ms\nproxy: 127.0.0.1:8708')" ] ||
   fail "settings from the command line: $settings"
 if run --settings --read-timeout 0 >/dev/null 2>"$out/stderr" ||
   [ "$(tr -d '\r' <"$out/stderr")" != "fetch: --read-timeout wants milliseconds above 0, not 0" ]; then

@@ -106,6 +106,11 @@ expect_error "only outdated protocols" \
   https://localhost:8750/files/f1.bin
 expect_error "CONNECT refused by the proxy" "ENetHTTPProtocolException: HTTP/1.1 403 Access violation" \
   https://localhost:8749/files/f1.bin --proxy "$proxy"
+# Bytes a proxy puts behind its answer to CONNECT did not come through TLS:
+# they end the download, and nothing of them is taken as the server's reply.
+expect_error "bytes behind the proxy's CONNECT answer" \
+  "ENetTunnelNotClean: The proxy sent data for localhost:8743 before the secure (TLS) connection was made; the connection is not used." \
+  https://localhost:8743/files/f1.bin --proxy 127.0.0.1:8752
 # The test authority names no revocation list, so revocation cannot be
 # checked: accepted, and said when the download then fails.
 expect_error "missing file over TLS" \

@@ -5,7 +5,9 @@
 #   certificate), 8746 (wrong host name), 8747 (untrusted authority); plain
 #   HTTP on 8749; 8748 closes during the handshake (tls_closer.py); 8750
 #   offers only TLS 1.0 and 1.1; 8751 (tls_notify.py) logs whether the client
-#   ended its connection with a TLS close notification.
+#   ended its connection with a TLS close notification. 8752 (dirty_proxy.py)
+#   answers CONNECT with bytes of its own behind the 200; 8753 (slow_drip.py)
+#   sends its files a byte at a time.
 # The certificates are made by make-certs.sh into peers/certs; its authority
 # is trusted in the build tree's Wine prefix (tools/trustca), never the host.
 # The client's test files are generated under www/files/.
@@ -63,11 +65,18 @@ start_peers() {
     "$korvant_peers_dir/tls-notify.log" </dev/null >/dev/null 2>&1 &
   KORVANT_PIDS+=($!)
 
+  python3 "$KORVANT_ROOT/tests/peers/dirty_proxy.py" 8752 </dev/null >/dev/null 2>&1 &
+  KORVANT_PIDS+=($!)
+  python3 "$KORVANT_ROOT/tests/peers/slow_drip.py" 8753 "$korvant_peers_dir/slow-drip.log" </dev/null >/dev/null 2>&1 &
+  KORVANT_PIDS+=($!)
+
   wait_for_port 8707 nginx
   wait_for_port 8708 tinyproxy
   wait_for_port 8743 "nginx (TLS)"
   wait_for_port 8748 tls_closer.py
   wait_for_port 8751 tls_notify.py
+  wait_for_port 8752 dirty_proxy.py
+  wait_for_port 8753 slow_drip.py
   log "peers: nginx on 127.0.0.1:8707 and over TLS on 8743-8747, tinyproxy on 127.0.0.1:8708"
 }
 

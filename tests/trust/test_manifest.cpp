@@ -77,6 +77,55 @@ TEST(Manifest, AnythingButTheStrictFormIsRefused)
     EXPECT_NE(error.find("lines"), std::string::npos);
 }
 
+TEST(Manifest, AFirstSerialLineGivesTheListsEditionAndAnyOtherFormIsRefused)
+{
+    const std::string line = kHash + " 5 a.zip\n";
+    auto m = Parse("serial 42\n" + line);
+    ASSERT_TRUE(m);
+    EXPECT_EQ(m->Serial(), 42u);
+    EXPECT_EQ(m->Count(), 1u);
+    m = Parse("serial 999999999999999999\r\n" + line);
+    ASSERT_TRUE(m);
+    EXPECT_EQ(m->Serial(), 999999999999999999u);
+    m = Parse("serial 0\n");
+    ASSERT_TRUE(m);
+    EXPECT_EQ(m->Serial(), 0u);
+    m = Parse(line);
+    ASSERT_TRUE(m);
+    EXPECT_FALSE(m->Serial());
+
+    const std::string refused[] = {
+        "serial 1000000000000000000\n" + line, // 19 digits
+        "serial 07\n" + line,                  // leading zero
+        "serial -1\n" + line,
+        "serial +1\n" + line,
+        "serial 1 \n" + line,                  // trailing blank
+        "serial  1\n" + line,                  // two blanks
+        "serial \n" + line,
+        "Serial 1\n" + line,                   // the word is exact
+        "serial\t1\n" + line,
+        "serial 1",                            // no line end
+        line + "serial 1\n",                   // only first
+        "serial 1\nserial 2\n" + line,         // only once
+    };
+    for (const std::string& text : refused) {
+        std::string error;
+        EXPECT_FALSE(TManifest::Parse(text, error)) << text;
+        EXPECT_FALSE(error.empty()) << text;
+    }
+}
+
+TEST(Manifest, AListBelowTheMinimumOrTheRememberedSerialIsRefused)
+{
+    EXPECT_TRUE(ListSerialAcceptable(5, 5, 5));
+    EXPECT_TRUE(ListSerialAcceptable(6, 5, 0));
+    EXPECT_FALSE(ListSerialAcceptable(4, 5, 0));  // below the build's minimum
+    EXPECT_FALSE(ListSerialAcceptable(5, 3, 6));  // below what was accepted before
+    EXPECT_FALSE(ListSerialAcceptable(std::nullopt, 1, 0)); // no serial while one is required
+    EXPECT_TRUE(ListSerialAcceptable(std::nullopt, 0, 0));
+    EXPECT_FALSE(ListSerialAcceptable(std::nullopt, 0, 2));
+}
+
 TEST(Manifest, DerSignaturesBecomeRAndSOrAreRefused)
 {
     // r with a high bit (a zero byte before it), s short (left-padded).

@@ -2,7 +2,7 @@
 // and its retries after a drop, into a file: for tests, benchmarks and for
 // diagnosing a customer's network.
 //   fetch.exe URL OUTFILE [--proxy HOST:PORT] [--connect-timeout MS] [--read-timeout MS]
-//                         [--tries N] [--sha256 HEX]
+//                         [--tries N] [--sha256 HEX] [--low-speed BYTES:MS]
 //   fetch.exe --settings [options]   prints the client's settings and stops
 // With --sha256 the file is hashed as it arrives; one that does not match is
 // deleted and the exit status is 1.
@@ -24,7 +24,7 @@ namespace {
 int Usage()
 {
     std::fprintf(stderr, "usage: fetch.exe URL OUTFILE [--proxy HOST:PORT] [--connect-timeout MS] [--read-timeout MS]\n"
-                         "                             [--tries N] [--sha256 HEX]\n"
+                         "                             [--tries N] [--sha256 HEX] [--low-speed BYTES:MS]\n"
                          "       fetch.exe --settings [options]\n");
     std::fflush(stderr);
     return 2;
@@ -35,6 +35,7 @@ int BadOption(const char* option, const char* value)
     const char* wanted = std::strcmp(option, "--proxy") == 0    ? "HOST:PORT"
                          : std::strcmp(option, "--tries") == 0  ? "a number from 1 to 10"
                          : std::strcmp(option, "--sha256") == 0 ? "64 hexadecimal digits"
+                         : std::strcmp(option, "--low-speed") == 0 ? "BYTES:MS, both above 0"
                                                                 : "milliseconds above 0";
     std::fprintf(stderr, "fetch: %s wants %s, not %s\n", option, wanted, value);
     std::fflush(stderr);
@@ -136,6 +137,7 @@ int main(int argc, char** argv)
     std::vector<AnsiString> positional;
     AnsiString proxy;
     int connectTimeout = 0, readTimeout = 0, tries = DownloadTries;
+    int lowSpeedBytes = DownloadLowSpeedBytes, lowSpeedMs = DownloadLowSpeedTimeMs;
     std::optional<platform::TSha256Digest> expected;
     bool settings = false;
     for (int i = 1; i < argc; ++i) {
@@ -143,7 +145,7 @@ int main(int argc, char** argv)
         if (arg == "--settings") {
             settings = true;
         } else if (arg == "--proxy" || arg == "--connect-timeout" || arg == "--read-timeout" || arg == "--tries" ||
-                   arg == "--sha256") {
+                   arg == "--sha256" || arg == "--low-speed") {
             if (i + 1 == argc)
                 return Usage();
             const char* value = argv[++i];
@@ -151,6 +153,12 @@ int main(int argc, char** argv)
                 proxy = value;
             } else if (arg == "--tries") {
                 if (!TryStrToInt(value, tries) || tries < 1 || tries > 10)
+                    return BadOption(arg.c_str(), value);
+            } else if (arg == "--low-speed") {
+                const AnsiString text = value;
+                const size_t colon = text.find(':');
+                if (colon == AnsiString::npos || !TryStrToInt(text.substr(0, colon), lowSpeedBytes) ||
+                    !TryStrToInt(text.substr(colon + 1), lowSpeedMs) || lowSpeedBytes <= 0 || lowSpeedMs <= 0)
                     return BadOption(arg.c_str(), value);
             } else if (arg == "--sha256") {
                 expected = ParseDigest(value);
@@ -190,7 +198,8 @@ int main(int argc, char** argv)
             http->ReadTimeout = readTimeout;
         if (settings) {
             // What the client below would use, read back from it.
-            std::printf("connect timeout: %d ms\nread timeout: %d ms\nproxy: %s\n", http->ConnectTimeout, http->ReadTimeout,
+            std::printf("connect timeout: %d ms\nread timeout: %d ms\nlow speed: %d bytes in %d ms\nproxy: %s\n",
+                        http->ConnectTimeout, http->ReadTimeout, lowSpeedBytes, lowSpeedMs,
                         http->ProxyParams().ProxyServer().empty()
                             ? "none"
                             : (http->ProxyParams().ProxyServer() + ":" + IntToStr(http->ProxyParams().ProxyPort())).c_str());
@@ -211,6 +220,8 @@ int main(int argc, char** argv)
             TVerifyingStream counted(file, ~std::uint64_t(0), expected.has_value());
             TResumingGet get(*http);
             get.Tries = tries;
+            get.LowSpeedBytes = lowSpeedBytes;
+            get.LowSpeedTimeMs = lowSpeedMs;
             // The status line on stdout, whatever the answer; the wizard
             // accepts only 200 and says so with the default error.
             auto printStatus = [&] {

@@ -1,16 +1,25 @@
-// Entry point of Setup.exe: a GUI program that takes no command line.
+// Entry point of Setup.exe. Without arguments: the wizard. With /S: the
+// installation without a window (setup/unattended/); with /UNINSTALL: the
+// uninstaller (setup/uninstall/); /? shows the usage.
 #include "setup/ufrmMain.h"
 
 #include "platform/uLibrary.h"
+#include "platform/uSetupHost.h"
+#include "platform/uSystem.h"
+#include "setup/uDownloadSource.h"
+#include "setup/unattended/uUnattended.h"
+#include "setup/uninstall/uUninstall.h"
+#include "translation/uTranslator.h"
 
-extern "C" int WinMain(struct HINSTANCE__*, struct HINSTANCE__*, char*, int)
+namespace {
+
+constexpr const char* Title = "Korvant Setup";
+
+int RunWizard()
 {
-    // Before anything loads a library: no DLL planted beside the download
-    // or in the current folder is ever taken for a system one.
-    platform::RestrictDllSearch();
     try {
         Application->Initialize();
-        Application->SetTitle("Korvant Setup");
+        Application->SetTitle(Title);
         RegisterTranslationIgnores();
         Application->CreateForm(frmMain);
         Application->Run();
@@ -20,4 +29,79 @@ extern "C" int WinMain(struct HINSTANCE__*, struct HINSTANCE__*, char*, int)
         return 1;
     }
     return 0;
+}
+
+// The uninstaller's questions and reports: message boxes, or none with /S.
+class TUninstallBoxes final : public TUninstallView {
+public:
+    explicit TUninstallBoxes(bool silent) : FSilent(silent) {}
+    bool Confirm(const AnsiString& question) override { return FSilent || platform::AskYesNoBox(Title, question); }
+    void Tell(const AnsiString& message, bool error) override
+    {
+        if (FSilent)
+            return;
+        if (error)
+            platform::ShowErrorMessageBox(Title, message);
+        else
+            platform::ShowInfoBox(Title, message);
+    }
+
+private:
+    bool FSilent;
+};
+
+int RunCommandLine(const std::vector<AnsiString>& args)
+{
+    const TCommandLine commandLine = ParseCommandLine(args);
+    const TSetupOptions& options = commandLine.Options;
+    ChooseLanguage(options.Language);
+    if (!commandLine.Ok()) {
+        const AnsiString message = CommandLineFaultText(commandLine);
+        if (options.Silent) {
+            TRunLog log(options.LogPath);
+            log.Write(message);
+            platform::WriteStandardError(message + "\r\n");
+        } else {
+            platform::ShowErrorMessageBox(Title, message);
+        }
+        return ExitCommandLine;
+    }
+    switch (options.Mode) {
+    case TSetupMode::Usage:
+        platform::ShowInfoBox(Title, UsageText());
+        return ExitDone;
+    case TSetupMode::Unattended: {
+        TRunLog log(options.LogPath);
+        TInstallSteps steps(nullptr, DownloadBaseUrl(), ManifestKey());
+        return RunUnattendedInstall(options, steps, log);
+    }
+    case TSetupMode::Uninstall: {
+        TRunLog log(options.LogPath);
+        TUninstallBoxes view(options.Silent);
+        return RunUninstall(platform::ModuleFileName(), view, log);
+    }
+    case TSetupMode::Wizard:
+        break;
+    }
+    return RunWizard();
+}
+
+} // namespace
+
+extern "C" int WinMain(struct HINSTANCE__*, struct HINSTANCE__*, char*, int)
+{
+    // Before anything loads a library: no DLL planted beside the download
+    // or in the current folder is ever taken for a system one.
+    platform::RestrictDllSearch();
+    std::vector<AnsiString> args;
+    for (const std::string& arg : platform::CommandLineArguments())
+        args.push_back(arg);
+    if (args.empty())
+        return RunWizard();
+    try {
+        return RunCommandLine(args);
+    } catch (const std::exception& e) {
+        platform::WriteStandardError(AnsiString(e.what()) + "\r\n");
+        return ExitFailed;
+    }
 }

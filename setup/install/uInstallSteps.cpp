@@ -6,6 +6,9 @@
 #include "platform/uCom.h"
 #include "platform/uNetPlatform.h"
 #include "runtime/uSysUtils.h"
+#include "platform/uSystem.h"
+
+#include <algorithm>
 #include "setup/config/uConfigFiles.h"
 #include "setup/config/uDesktopShortcut.h"
 #include "translation/uTranslator.h"
@@ -62,6 +65,7 @@ TInstallSteps::TInstallSteps(TComponent* owner, const AnsiString& baseUrl, std::
     NetHTTP = new TNetHTTP(owner);
     ZipArchive = new TZipArchive(owner);
     ShellLink = new TShellLink(owner);
+    UninstallerSource = platform::ModuleFileName();
     ApplySettings();
 }
 
@@ -232,17 +236,45 @@ TStepResult TInstallSteps::InstallProgram(const TInstallChoices& choices, TInsta
     TStepScope scope(*this, sink);
     ApplyProxy(choices);
     const AnsiString installFolder = InstallFolder(choices.Drive);
+    // What earlier installations put here stays theirs to remove.
+    FRecord = TInstallRecord();
+    ReadInstallRecord(installFolder, FRecord);
+    FRecord.Language = choices.Dutch ? "nl" : "fr";
     // A folder that cannot be made shows up as the first fetch's error.
-    if (!DirectoryExists(installFolder))
+    if (!DirectoryExists(installFolder)) {
         ForceDirectories(installFolder);
+        FRecord.MadeInstallFolder = DirectoryExists(installFolder);
+    }
+    // Whatever this step leaves in the install folder, even when it fails
+    // half-way, is on the list before it ends.
+    struct TRecordOnExit {
+        TInstallSteps& Steps;
+        const AnsiString& Folder;
+        ~TRecordOnExit()
+        {
+            try {
+                if (!Steps.FRecord.Files.empty())
+                    WriteInstallRecord(Folder, Steps.FRecord);
+            } catch (const Exception&) {
+                // The uninstall entry is written with it later and reports then.
+            }
+        }
+    } recordOnExit{*this, installFolder};
     try {
         LoadComponentList();
         FetchFile("ZipEng179.dll", installFolder + "ZipEng179.dll");
+        FRecord.AddFile("ZipEng179.dll");
         ZipArchive->SetDLLDirectory(installFolder);
-        FetchFile("main.zip", installFolder + "main.zip");
-        UnpackArchive(installFolder + "main.zip");
-        FetchFile("upgrade.zip", installFolder + "upgrade.zip");
-        UnpackArchive(installFolder + "upgrade.zip");
+        for (const char* archive : {"main.zip", "upgrade.zip"}) {
+            FetchFile(archive, installFolder + archive);
+            try {
+                UnpackArchive(installFolder + archive);
+            } catch (...) {
+                RecordUnpacked(installFolder);
+                throw;
+            }
+            RecordUnpacked(installFolder);
+        }
     } catch (const EStepCancelled&) {
         return TStepResult::Cancelled;
     } catch (const Exception& error) {
@@ -250,6 +282,48 @@ TStepResult TInstallSteps::InstallProgram(const TInstallChoices& choices, TInsta
         return TStepResult::Failed;
     }
     return TStepResult::Done;
+}
+
+void TInstallSteps::RecordUnpacked(const AnsiString& installFolder)
+{
+    // The listing of the archive just extracted; only what is there now
+    // counts, so an extraction that stopped early records what it wrote.
+    for (int i = 0; i < ZipArchive->Count(); ++i) {
+        AnsiString name = ZipArchive->DirEntry(i).FileName;
+        std::replace(name.begin(), name.end(), '/', '\\');
+        if (name.empty())
+            continue;
+        if (name.back() == '\\') {
+            if (DirectoryExists(installFolder + name))
+                FRecord.AddFolder(name);
+            continue;
+        }
+        if (FileExists(installFolder + name))
+            FRecord.AddFile(name);
+        // The folders on the way to it are the archive's too.
+        for (auto slash = name.find('\\'); slash != AnsiString::npos; slash = name.find('\\', slash + 1))
+            FRecord.AddFolder(name.substr(0, slash));
+    }
+}
+
+bool TInstallSteps::RegisterInstallation(const TInstallChoices& choices, TInstallSink& sink)
+{
+    const AnsiString installFolder = InstallFolder(choices.Drive);
+    // A data step without a program step before it (a test, or a run that
+    // picks up): the list of an earlier program step.
+    if (FRecord.Files.empty()) {
+        ReadInstallRecord(installFolder, FRecord);
+        FRecord.Language = choices.Dutch ? "nl" : "fr";
+    }
+    FRecord.AddDataFolder(IncludeTrailingBackslash(choices.DataFolder));
+    FRecord.AddDataFolder(DefaultDataFolder(choices.Drive));
+    try {
+        ::RegisterInstallation(installFolder, FRecord, UninstallerSource);
+    } catch (const Exception& error) {
+        sink.StepFailed(error.Message());
+        return false;
+    }
+    return true;
 }
 
 bool TInstallSteps::InstallDataSet(const AnsiString& installFolder, const AnsiString& dataFolder,
@@ -313,5 +387,9 @@ TStepResult TInstallSteps::InstallData(const TInstallChoices& choices, TInstallS
     // The shell link object needs COM on this thread, whichever it is.
     platform::TComApartment apartment;
     CreateDesktopShortcut(*ShellLink, installFolder);
+    // The program is there and configured: it can be found and removed in
+    // Apps & features, also when only the upgrade files failed.
+    if (!RegisterInstallation(choices, sink))
+        result = TStepResult::Failed;
     return result;
 }

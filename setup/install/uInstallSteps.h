@@ -9,6 +9,7 @@
 // The steps run on any one thread; RequestCancel and Hold may be called from
 // another while they run.
 #include "setup/install/uInstallSink.h"
+#include "setup/install/uInstallRecord.h"
 
 #include "http/uNetHTTP.h"
 #include "runtime/ShellLink.h"
@@ -64,6 +65,10 @@ public:
     // code, or -1 when it cannot be started.
     static int RunAndWait(const AnsiString& program, const AnsiString& arguments, std::uint16_t showWindow);
 
+    // The program copied into the install folder as its uninstaller when an
+    // installation is registered: the running program by default.
+    AnsiString UninstallerSource;
+
     // Where the routines report when called outside a step.
     void SetSink(TInstallSink* sink);
 
@@ -90,6 +95,12 @@ private:
     bool InstallDataSet(const AnsiString& installFolder, const AnsiString& dataFolder, const AnsiString& variant,
                         TInstallSink& sink);
     static AnsiString Translated(const char16_t* text);
+    // The files and folders the archive just unpacked into the install
+    // folder, added to its list of installed files.
+    void RecordUnpacked(const AnsiString& installFolder);
+    // The list of installed files, the uninstaller and the uninstall entry;
+    // reports a failure to the sink.
+    bool RegisterInstallation(const TInstallChoices& choices, TInstallSink& sink);
     Exception HttpError() const;
     // Download that survives a drop: more tries after a pause, each asking
     // only for the rest when the server can give it.
@@ -118,6 +129,8 @@ private:
     bool FZipBetweenEntries = true;
 
     std::optional<TManifest> FComponentList;
+    // What this run and earlier ones installed into the install folder.
+    TInstallRecord FRecord;
     // The file being fetched: its name, the bytes it had when this request
     // began, its whole size (0: unknown), and when this request began.
     AnsiString FFetchName;

@@ -1,0 +1,7 @@
+#include "setup/uDownloadSource.h"
+
+#include "manifest_key.h"
+
+AnsiString DownloadBaseUrl() { return KORVANT_DOWNLOAD_URL; }
+
+std::span<const std::uint8_t> ManifestKey() { return ManifestPublicKey; }

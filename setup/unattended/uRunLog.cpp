@@ -1,6 +1,7 @@
 #include "setup/unattended/uRunLog.h"
 
 #include "platform/uSetupHost.h"
+#include "platform/uSystem.h"
 #include "runtime/uSysUtils.h"
 
 #include <algorithm>
@@ -30,6 +31,8 @@ void TRunLog::Write(const AnsiString& line)
     std::lock_guard lock(FLock);
     if (!FFile.is_open())
         return;
-    FFile << platform::LocalDateTime() << "  " << text << "\r\n";
+    // UTF-8, as support's editors read it whatever the PC's code page.
+    FFile << platform::LocalDateTime() << "  "
+          << platform::WideToMultiByte(platform::MultiByteToWide(text, platform::CP_ANSI), platform::CP_UTF8_) << "\r\n";
     FFile.flush();
 }

@@ -8,6 +8,7 @@
 #include "trust/uManifest.h"
 #include "trust/uVerifyingStream.h"
 #include "setup/controls/uAdComboBox.h"
+#include "setup/log/uSetupLog.h"
 #include "ui/uComCtrls.h"
 #include "ui/uDirectoryEdit.h"
 #include "ui/uDriveCombo.h"
@@ -34,6 +35,7 @@ class TfrmMain : public TForm {
     RT_CLASS(TfrmMain, TForm)
 public:
     explicit TfrmMain(TComponent* owner);
+    ~TfrmMain() override;
 
     TImage* Image1;
     TButtonBar* ButtonBar1;
@@ -81,6 +83,8 @@ public:
     AdComboBox* GegevensType;
     TLabel* Label12;
     TDirectoryEdit* GegevensLocatie;
+    // Says that the data folder already holds a data set, which stays as it is.
+    TLabel* lbDATAFOUND;
     // "InstallData"
     TLabel* Label17;
     TLabel* Label25;
@@ -93,6 +97,8 @@ public:
     TLabel* Label28;
     TLabel* Label30;
     TLabel* Label29;
+    // Where the log of this run lies, for the support desk.
+    TLabel* lbLOGPATH;
     // Non-visual components.
     TNetHTTP* NetHTTP;
     TZipArchive* ZipArchive;
@@ -173,6 +179,18 @@ public:
     // Drive letter of the install drive list + ":\KORVANT07\".
     AnsiString InstallFolder() const;
 
+    // A folder holds a data set exactly when GLOBAL\WINKEL.DAT exists in it.
+    static bool HoldsDataSet(const AnsiString& folder);
+    // The "Data" page is shown: a data set in the data folder is kept, so
+    // "Installeer GEEN gegevens." is chosen and the page says why.
+    void DataPageShown();
+    // Next on "Data": false (after the error box) when an empty data set
+    // would be installed over an existing one.
+    bool DataChoiceAllowed();
+
+    // The support log of this run; never stops the wizard.
+    TSetupLog& Log() { return *FLog; }
+
     // The page the wizard shows and the page count.
     int PageIndex() const { return Notebook1->PageIndex(); }
     int PageCount() const { return Notebook1->PageCount(); }
@@ -218,6 +236,11 @@ private:
     // The extraction stands between two entries: a cancel stops it here, so
     // no file is left half written.
     bool FZipBetweenEntries = true;
+
+    std::unique_ptr<TSetupLog> FLog;
+    // The run's end is logged once: Finish, the close button, or the end of the program.
+    bool FEndLogged = false;
+    void LogRunEnd(const char* how);
 
     std::optional<TManifest> FComponentList;
     // The file being fetched: its name, the bytes it had when this request

@@ -141,7 +141,11 @@ TFilesInUse FindFilesInUse(const std::vector<std::string>& paths, const TRestart
     TFilesInUse result;
     if (existing.empty())
         return result;
-    if (AskRestartManager(wide, lookup, result.Applications)) {
+    // Its names are what the user needs to hear. Its "nobody" is checked
+    // once more by opening: a Restart Manager that answers without looking
+    // (or cannot see another session's programs) must not let a held file
+    // be half replaced.
+    if (AskRestartManager(wide, lookup, result.Applications) && !result.Applications.empty()) {
         result.Method = TInUseMethod::RestartManager;
         return result;
     }

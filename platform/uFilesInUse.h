@@ -1,8 +1,8 @@
 #pragma once
 // Which of a set of files another program holds open, asked before files are
 // replaced. The Restart Manager answers with the programs' names where it
-// works; otherwise each file is opened for exclusive writing, which fails
-// exactly while someone else has it open.
+// works; when it is missing, fails or names nobody, each file is opened for
+// exclusive writing, which fails exactly while someone else has it open.
 #include <functional>
 #include <string>
 #include <vector>

@@ -12,11 +12,11 @@ TEST(DiskSpace, AFolderNotMadeYetIsAskedThroughItsDrive)
     auto deep = platform::FreeDiskSpace("C:\\KORVANT-NOT-THERE\\DATA07\\GLOBAL");
     ASSERT_TRUE(root && deep);
     // Other programs write meanwhile: the same volume within 64 MB.
-    auto near = [&](std::uint64_t value) {
+    auto close = [&](std::uint64_t value) {
         return value + (64u << 20) > available.QuadPart && value < available.QuadPart + (64u << 20);
     };
-    EXPECT_TRUE(near(*root));
-    EXPECT_TRUE(near(*deep));
+    EXPECT_TRUE(close(*root));
+    EXPECT_TRUE(close(*deep));
     EXPECT_FALSE(platform::FreeDiskSpace("").has_value());
     EXPECT_FALSE(platform::FreeDiskSpace("no drive at all").has_value());
 }

@@ -86,9 +86,7 @@ void TfrmMain::LogRunEnd(const char* how)
         return;
     FEndLogged = true;
     const int page = Notebook1->PageIndex();
-    const char* state = page == PageCount() - 1 ? "not installed (Abort page)"
-                        : page == PageCount() - 2 ? "installed (Einde page)"
-                                                  : "not installed";
+    const char* state = page == PageCount() - 2 ? "installed" : "not installed";
     Log().Write(AnsiString("End: ") + how + " on page " + Notebook1->Pages()->Get(page) + ", " + state);
 }
 

@@ -168,6 +168,13 @@ bool RemoveFile(const std::string& path)
     return ::DeleteFileA(path.c_str()) != FALSE;
 }
 
+bool ReplaceFileWith(const std::string& from, const std::string& to)
+{
+    const std::u16string wideFrom = MultiByteToWide(from, CP_ANSI), wideTo = MultiByteToWide(to, CP_ANSI);
+    return ::MoveFileExW(reinterpret_cast<const wchar_t*>(wideFrom.c_str()), reinterpret_cast<const wchar_t*>(wideTo.c_str()),
+                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+}
+
 std::string GetEnvVar(const std::string& name)
 {
     DWORD n = ::GetEnvironmentVariableA(name.c_str(), nullptr, 0);

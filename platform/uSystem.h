@@ -39,6 +39,10 @@ bool MakeDirectory(const std::string& path);
 // Creates the folder with all missing parents; true when it exists afterwards.
 bool ForceDirectories(const std::string& path);
 bool RemoveFile(const std::string& path);
+// Renames `from` over `to`, replacing what `to` was, and returns once the
+// move is on the disk (MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+// false, with `to` as it was, when it cannot.
+bool ReplaceFileWith(const std::string& from, const std::string& to);
 
 std::string GetEnvVar(const std::string& name);
 std::string ModuleFileName(void* module = nullptr);

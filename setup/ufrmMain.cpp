@@ -3,7 +3,6 @@
 #include "translation/uTranslator.h"
 #include "ui/uActnList.h"
 #include "ui/uDialogs.h"
-#include "platform/uNetPlatform.h"
 #include "platform/uSystemInfo.h"
 #include "runtime/uSysUtils.h"
 
@@ -72,7 +71,7 @@ TfrmMain::TfrmMain(TComponent* owner) : TForm(owner)
     // the way a confirmed Cancel does; the form closes without asking.
     OnClose = [this](TObject*, TCloseAction&) {
         if (FStepRunning)
-            FCancelRequested = true;
+            FSteps->RequestCancel();
     };
     OnCreate = [this](TObject* sender) { FormCreate(sender); };
     OnCreate(this);
@@ -369,15 +368,23 @@ void TfrmMain::btCANCELClick(TObject*)
     bool confirmed;
     {
         TFlagScope asking(FAskingCancel);
-        confirmed = AskConfirmation(message);
+        // A running step stands still while the user decides.
+        if (FStepRunning)
+            FSteps->Hold(true);
+        try {
+            confirmed = AskConfirmation(message);
+        } catch (...) {
+            FSteps->Hold(false);
+            throw;
+        }
     }
     Log().Write(AnsiString("Question: Cancel? Answer: ") + (confirmed ? "Yes" : "No"));
-    if (!confirmed)
-        return;
     // A running step stops at its next check and leaves the page as this.
-    if (FStepRunning)
-        FCancelRequested = true;
-    StepCancelled();
+    if (confirmed && FStepRunning)
+        FSteps->RequestCancel();
+    FSteps->Hold(false);
+    if (confirmed)
+        StepCancelled();
 }
 
 void TfrmMain::btFINISHClick(TObject*)
@@ -391,8 +398,14 @@ void TfrmMain::rbSERVERClick(TObject*) { GegevensType->SetEnabled(rbSERVER->Chec
 bool TfrmMain::AskConfirmation(const AnsiString& message)
 {
     std::unique_ptr<TForm> dialog = CreateMessageDialog(message, TMsgDlgType::mtConfirmation, mbYes | mbNo);
-    dialog->SetCaption(Translated(u"WAARSCHUWING"));
+    dialog->SetCaption(WideToAnsi(TranslateText(u"WAARSCHUWING")));
     return dialog->ShowModal() == mrYes;
+}
+
+bool TfrmMain::AskRetry(const AnsiString& message)
+{
+    constexpr unsigned RetryCancel = 0x0005, IdRetry = 4; // MB_RETRYCANCEL, IDRETRY
+    return Application->MessageBox(message, Application->Title(), RetryCancel | mbfIconWarning) == IdRetry;
 }
 
 void TfrmMain::ShowErrorBox(const AnsiString& message)
@@ -401,11 +414,10 @@ void TfrmMain::ShowErrorBox(const AnsiString& message)
     Application->MessageBox(message, Application->Title(), mbfSystemModal | mbfIconError);
 }
 
-TfrmMain::TBusyState::TBusyState(TfrmMain& form)
-    : FForm(form), FWaitHook([&form] { form.StepTick(); })
+TfrmMain::TBusyState::TBusyState(TfrmMain& form) : FForm(form)
 {
     FForm.FStepRunning = true;
-    FForm.FCancelRequested = false;
+    FForm.FSteps->ClearCancel();
     FForm.btNEXT->SetEnabled(false);
     FForm.Notebook1->SetPageIndex(FForm.Notebook1->PageIndex() + 1);
     Screen->SetCursor(TCursor::crHourGlass);
@@ -436,28 +448,6 @@ void TfrmMain::FocusButtonOnTop()
     TWinControl* focus = FocusedControl();
     if (!focus || focus == covered || (focus == btCANCEL && !btCANCEL->Visible()))
         top->SetFocus();
-}
-
-void TfrmMain::KeepAlive()
-{
-    const std::uint64_t now = platform::TickCountMs();
-    if (FKeepingAlive || now - FLastKeepAliveTick < KeepAliveIntervalMs)
-        return;
-    FLastKeepAliveTick = now;
-    TFlagScope keeping(FKeepingAlive);
-    Application->ProcessMessages();
-}
-
-void TfrmMain::CheckCancelled()
-{
-    if (Cancelled())
-        throw EStepCancelled();
-}
-
-void TfrmMain::StepTick()
-{
-    KeepAlive();
-    CheckCancelled();
 }
 
 void TfrmMain::StepCancelled()

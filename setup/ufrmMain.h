@@ -3,12 +3,10 @@
 // walks the pages, Cancel (after confirmation) and a failed step jump to the
 // last page, "Abort", and Finish ends the program.
 #include "http/uNetHTTP.h"
-#include "http/uNetStack.h"
 #include "runtime/ShellLink.h"
-#include "trust/uManifest.h"
-#include "trust/uVerifyingStream.h"
 #include "setup/controls/uAdComboBox.h"
-#include "setup/log/uSetupLog.h"
+#include "setup/install/uInstallSteps.h"
+#include "setup/install/uSetupLog.h"
 #include "ui/uComCtrls.h"
 #include "ui/uDirectoryEdit.h"
 #include "ui/uDriveCombo.h"
@@ -19,17 +17,8 @@
 #include "zip/uZipArchive.h"
 
 #include <cstdint>
-#include <exception>
+#include <functional>
 #include <memory>
-#include <optional>
-
-// A step the user cancelled (Cancel confirmed, or the wizard closed) ends with
-// this. Not one of the runtime's exceptions on purpose: no handler that turns
-// failures into messages or retries may take it for one.
-class EStepCancelled : public std::exception {
-public:
-    const char* what() const noexcept override { return "cancelled"; }
-};
 
 class TfrmMain : public TForm {
     RT_CLASS(TfrmMain, TForm)
@@ -99,7 +88,7 @@ public:
     TLabel* Label29;
     // Where the log of this run lies, for the support desk.
     TLabel* lbLOGPATH;
-    // Non-visual components.
+    // Non-visual components: those of the installation steps.
     TNetHTTP* NetHTTP;
     TZipArchive* ZipArchive;
     TShellLink* ShellLink;
@@ -112,6 +101,8 @@ public:
 
     // Modal Yes/No question captioned "WAARSCHUWING"; true on Yes.
     bool AskConfirmation(const AnsiString& message);
+    // Modal Retry/Cancel question captioned with the application title; true on Retry.
+    bool AskRetry(const AnsiString& message);
     // System-modal error box captioned with the application title.
     void ShowErrorBox(const AnsiString& message);
 
@@ -127,8 +118,6 @@ public:
 
     private:
         TfrmMain& FForm;
-        // Socket waits of the step keep the window alive and can be cancelled.
-        TNetWaitHookScope FWaitHook;
     };
     // A cancelled step: "Abort" page, Finish on top, Cancel hidden.
     void StepCancelled();
@@ -136,40 +125,13 @@ public:
     // in an error box.
     void StepFailed(const Exception& error);
 
-    // The window stays alive during a step: from inside downloads, waits and
-    // extraction the pending messages are handled, at most every
-    // KeepAliveIntervalMs so the work is not slowed, and never re-entrantly.
-    static constexpr std::uint64_t KeepAliveIntervalMs = 50;
-    void KeepAlive();
-    // The running step was cancelled (Cancel confirmed, or the wizard closed).
-    bool Cancelled() const { return FStepRunning && FCancelRequested; }
-    // Raises EStepCancelled once it was.
-    void CheckCancelled();
-    // Both: what every long piece of a step calls as it goes.
-    void StepTick();
-
-    // Progress of downloads and extraction on the one progress bar.
+    // The steps' progress on the one progress bar, as the steps report it.
     void NetHTTPWorkBegin(TObject* sender, TWorkMode workMode, std::int32_t workCountMax);
     void NetHTTPWork(TObject* sender, TWorkMode workMode, std::int32_t workCount);
     void NetHTTPWorkEnd(TObject* sender, TWorkMode workMode);
     void ZipArchiveTotalProgress(TObject* sender, std::int64_t totalSize, int percent);
-
-    // Downloads base URL + remote name into the local file; raises on failure.
-    // With a key built in, the file must match its line of the signed
-    // component list (size and SHA-256, hashed as the bytes arrive), or it is
-    // deleted and the step fails naming it.
-    void FetchFile(const AnsiString& remoteName, const AnsiString& localPath);
-    // Fetches "manifest.txt" and "manifest.sig" once and checks the
-    // signature; raises naming the list when it is missing or not genuine.
-    void LoadComponentList();
-    // Extracts the archive beside itself, then deletes it; raises (and keeps
-    // the archive) when extraction failed.
-    void UnpackArchive(const AnsiString& archivePath);
-    // Runs program + arguments (which start with a blank) and waits for it;
-    // the exit code, or -1 when it cannot be started. `whileWaiting` runs
-    // whenever a message arrives meanwhile.
-    static int RunAndWait(const AnsiString& program, const AnsiString& arguments, std::uint16_t showWindow,
-                          const std::function<void()>& whileWaiting = nullptr);
+    // The line below the bar: the file being fetched, how far, how fast, how long yet.
+    void ShowDownloadStatus(const AnsiString& text);
 
     // Leaving "ProxySettings": the program files into the install folder.
     void InstallProgram();
@@ -178,6 +140,10 @@ public:
     bool InstallData();
     // Drive letter of the install drive list + ":\KORVANT07\".
     AnsiString InstallFolder() const;
+    // What the pages decided, as the steps take it.
+    TInstallChoices Choices() const;
+    // The installation steps the wizard shows.
+    TInstallSteps& Steps() { return *FSteps; }
 
     // A folder holds a data set exactly when GLOBAL\WINKEL.DAT exists in it.
     static bool HoldsDataSet(const AnsiString& folder);
@@ -203,50 +169,26 @@ private:
     TLabel* AddHeading(TWinControl* page, const char* name, const AnsiString& caption);
     void JumpToAbort();
     void CreateInstallComponents();
-    void ApplyProxySettings();
-    // A Dutch text of the wizard's own, in the chosen language.
-    static AnsiString Translated(const char16_t* text);
-    // "HTTP Error:" with the last answer's status, the error of any answer
-    // that is not the file.
-    Exception HttpError() const;
-    // Download that survives a drop: up to three more tries after 1, 2 and
-    // 4 s, each asking only for the rest when the server can give it.
-    void DownloadWithRetries(const AnsiString& remoteName, TVerifyingStream& destination);
-
-    // The line below the bar for `done` of `total` bytes of the current file.
-    void ShowDownloadStatus(std::uint64_t done, bool force = false);
-    void ShowReconnecting(int attempt, int attempts);
-
-    // A pause between download tries that keeps the window alive.
-    void PauseAlive(unsigned ms);
+    // Runs a step on a worker thread while this thread keeps handling the
+    // window's messages; returns when the step has ended, rethrowing what
+    // escaped it.
+    TStepResult RunStep(const std::function<TStepResult(TInstallSink&)>& step);
 
     // After a step or a cancel: when the focus is lost (the disabled Next
     // had it) or lies on a button that is hidden or covered, it goes to the
     // button on top of Next's spot, so the keyboard can carry on.
     void FocusButtonOnTop();
 
-    // The step state: a step runs (Next must not start another), Cancel
-    // was confirmed or the wizard closed during it, a Cancel question is up,
-    // messages are being handled from inside the step.
+    std::unique_ptr<TInstallSteps> FSteps;
+    // The step state: a step runs (Next must not start another), a Cancel
+    // question is up.
     bool FStepRunning = false;
-    bool FCancelRequested = false;
     bool FAskingCancel = false;
-    bool FKeepingAlive = false;
-    std::uint64_t FLastKeepAliveTick = 0;
-    // The extraction stands between two entries: a cancel stops it here, so
-    // no file is left half written.
-    bool FZipBetweenEntries = true;
 
     std::unique_ptr<TSetupLog> FLog;
     // The run's end is logged once: Finish, the close button, or the end of the program.
     bool FEndLogged = false;
     void LogRunEnd(const char* how);
-
-    std::optional<TManifest> FComponentList;
-    // The file being fetched: its name, the bytes it had when this request
-    // began, its whole size (0: unknown), and when this request began.
-    AnsiString FFetchName;
-    std::uint64_t FFetchBase = 0, FFetchTotal = 0, FFetchStartTick = 0, FLastStatusTick = 0;
 };
 
 extern TfrmMain* frmMain;

@@ -5,8 +5,9 @@ korvant_manifest_key_header(${CMAKE_CURRENT_BINARY_DIR}/generated/manifest_key.h
 file(STRINGS ${CMAKE_CURRENT_SOURCE_DIR}/res/Setup.rc korvant_version_line REGEX "define KORVANT_VERSION_TEXT")
 string(REGEX REPLACE ".*\"(.*)\".*" "\\1" KORVANT_SETUP_VERSION "${korvant_version_line}")
 function(korvant_wizard_library name url)
-  add_library(${name} STATIC ${CMAKE_CURRENT_SOURCE_DIR}/ufrmMain.cpp ${CMAKE_CURRENT_SOURCE_DIR}/ufrmMainSteps.cpp)
-  target_link_libraries(${name} PUBLIC setup_controls setup_config setup_log setup_checks ui http zip trust translation)
+  add_library(${name} STATIC ${CMAKE_CURRENT_SOURCE_DIR}/ufrmMain.cpp ${CMAKE_CURRENT_SOURCE_DIR}/ufrmMainSteps.cpp
+    ${CMAKE_CURRENT_SOURCE_DIR}/uStepView.cpp)
+  target_link_libraries(${name} PUBLIC setup_install setup_controls setup_config ui http zip trust translation)
   target_compile_definitions(${name} PRIVATE KORVANT_DOWNLOAD_URL="${url}" KORVANT_SETUP_VERSION="${KORVANT_SETUP_VERSION}")
   target_include_directories(${name} PRIVATE ${CMAKE_CURRENT_BINARY_DIR}/generated)
 endfunction()

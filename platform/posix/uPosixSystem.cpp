@@ -7,6 +7,7 @@
 #include "uPosix.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
@@ -156,6 +157,11 @@ bool ForceDirectories(const std::string& path)
 }
 
 bool RemoveFile(const std::string& path) { return ::unlink(posix::NativePath(path).c_str()) == 0; }
+
+bool ReplaceFileWith(const std::string& from, const std::string& to)
+{
+    return ::rename(posix::NativePath(from).c_str(), posix::NativePath(to).c_str()) == 0;
+}
 
 std::string GetEnvVar(const std::string& name)
 {

@@ -17,7 +17,10 @@ stall-mid-body-once sends half and then falls silent until the client gives
 up; changed-once serves an older version (another ETag, other bytes) cut
 halfway, so the resumed request no longer matches and gets the whole file
 with 200; ignore-range-once cuts the first and then answers 200 with the
-whole file whatever was asked. Every request line and its Range and If-Range
+whole file whatever was asked; wrong-range-once cuts the first and then
+answers 206 for a range that starts a byte later than asked. bad-chunk
+sends the file chunked, its second chunk followed by other bytes where
+its line end must be. Every request line and its Range and If-Range
 headers are appended to CONTROLFILE.log.
 """
 import os
@@ -68,12 +71,23 @@ class Handler(socketserver.StreamRequestHandler):
             wanted = headers.get("range", "")
             if mode != "ignore-range-once" and wanted.startswith("bytes=") and headers.get("if-range") == etag:
                 start = int(wanted[len("bytes="):].rstrip("-"))
+                if mode == "wrong-range-once":
+                    start += 1
                 self.wfile.write(b"HTTP/1.1 206 Partial Content\r\nContent-Length: %d\r\n"
                                  b"Content-Range: bytes %d-%d/%d\r\nETag: %s\r\nConnection: close\r\n\r\n"
                                  % (len(data) - start, start, len(data) - 1, len(data), etag.encode()))
                 self.wfile.write(data[start:])
                 return
             mode = "ok"
+        if mode == "bad-chunk":
+            third = max(1, len(data) // 3)
+            self.wfile.write(b"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\nConnection: close\r\n\r\n")
+            self.wfile.write(b"%x\r\n%s\r\n" % (third, data[:third]))
+            self.wfile.write(b"%x\r\n%sXX\r\n0\r\n\r\n" % (third, data[third:2 * third]))
+            self.wfile.flush()
+            self.connection.shutdown(socket.SHUT_WR)
+            self.wait_for_client_close(30)
+            return
         if mode == "flip-byte" and data:
             middle = len(data) // 2
             data = data[:middle] + bytes([data[middle] ^ 0x01]) + data[middle + 1:]

@@ -1,5 +1,5 @@
 // Room on the drive and the files an archive would replace, without a window.
-#include "setup/checks/uInstallChecks.h"
+#include "setup/install/uInstallChecks.h"
 
 #include <windows.h>
 

@@ -1,6 +1,6 @@
 // The support log: where it goes, what it looks like, what never stands in
 // it, and that it cannot stop anything.
-#include "setup/log/uSetupLog.h"
+#include "setup/install/uSetupLog.h"
 
 #include <windows.h>
 

@@ -1,4 +1,4 @@
-#include "uInstallChecks.h"
+#include "setup/install/uInstallChecks.h"
 
 #include "platform/uDiskSpace.h"
 #include "platform/uDrives.h"

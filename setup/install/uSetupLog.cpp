@@ -1,4 +1,4 @@
-#include "uSetupLog.h"
+#include "setup/install/uSetupLog.h"
 
 #include "platform/uDrives.h"
 #include "platform/uSystem.h"

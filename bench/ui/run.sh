@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# How fast the wizard's window answers another process while it works: a
+# reader in its own process reads the text of the form and of every control
+# in it, idle on the proxy page and in the middle of a download, an
+# extraction and the installed program's run, and prints the median time of
+# one full read in each state and its ratio to the idle one (target <= 2).
+#   bench/ui/run.sh        (uses the build tree of scripts/build)
+# Starts its own peers (nginx 8707, the fault proxy on 8709): run it inside
+# its own network namespace (unshare -n) when other tests may be running.
+source "$(dirname "$0")/../../scripts/lib.sh"
+
+install_deps
+cmake --build "$KORVANT_BUILD" --target Setup ZipEng179 demo_content ui_reader >/dev/null \
+  || { log "the build failed"; exit 1; }
+
+trap stop_services EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
+start_xvfb
+start_wineserver
+source "$KORVANT_ROOT/tests/peers/start-peers.sh"
+port=8709
+bash "$KORVANT_ROOT/tests/e2e/faultproxy.sh" start "$KORVANT_BUILD" "$port"
+trap 'bash "$KORVANT_ROOT/tests/e2e/faultproxy.sh" stop "$KORVANT_BUILD" '"$port"'; stop_services' EXIT
+
+# A program archive of many small files, listed and signed in place of
+# main.zip, whose extraction lasts some seconds: made once.
+work="$KORVANT_BUILD/bench-ui"
+files=20000
+if [ ! -f "$work/many-files.sig" ] || [ "$(cat "$work/.files" 2>/dev/null)" != "$files" ]; then
+  log "making an archive of $files small files (once)"
+  rm -rf "$work" && mkdir -p "$work/tree/MANY"
+  (cd "$work/tree/MANY" && for i in $(seq 0 $((files - 1))); do printf 'file %05d\r\n' "$i" > "$(printf '%05d' "$i").TXT"; done)
+  (cd "$work/tree" && zip -q -r -P 'mirabel ' "$work/many-files.zip" MANY)
+  rm -rf "$work/tree"
+  list="$KORVANT_BUILD/www/korvant07/manifest.txt"
+  grep -v ' main.zip$' "$list" > "$work/many-files.txt"
+  printf '%s %s main.zip\n' "$(sha256sum "$work/many-files.zip" | cut -d' ' -f1)" \
+    "$(stat -c %s "$work/many-files.zip")" >> "$work/many-files.txt"
+  openssl dgst -sha256 -sign "$KORVANT_ROOT/demo/keys/manifest-demo.key.pem" -out "$work/many-files.sig" "$work/many-files.txt"
+  echo "$files" > "$work/.files"
+fi
+
+rm -rf "$KORVANT_BUILD/wineprefix/drive_c/KORVANT07"
+to_windows() { printf 'Z:%s' "${1//\//\\}"; }
+KORVANT_BINARY_DIR="$KORVANT_BUILD" "$KORVANT_ROOT/scripts/wine-run" "$KORVANT_BUILD/bench/ui_reader.exe" \
+  "$port" "$(to_windows "$KORVANT_BUILD/e2e/faultproxy.control")" "$work" "$files" </dev/null \
+  | tr -d '\r'
+rm -rf "$KORVANT_BUILD/wineprefix/drive_c/KORVANT07"

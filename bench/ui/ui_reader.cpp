@@ -1,0 +1,186 @@
+// How fast the wizard's window answers another process while it works: reads
+// the text of the form and of every control in it (WM_GETTEXT, as a screen
+// reader or a test tool does) from this process, once with the wizard idle on
+// the proxy page, then in the middle of a download, of an extraction and of
+// the installed program's run. Prints the median time of one full read in
+// each state and its ratio to the idle one (target: at most 2).
+//   ui_reader.exe FAULT_PROXY_PORT CONTROL_FILE MANY_FILES_DIR FILE_COUNT
+// MANY_FILES_DIR (a path the fault proxy reads) holds many-files.zip, an
+// archive of FILE_COUNT files MANY\\00000.TXT..., with its list and signature.
+#include "uWizardDriver.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+using namespace e2e;
+
+namespace {
+
+const std::string Next = "Volgende >";
+const std::string HeadingData = "Gegevens installeren";
+constexpr int PageLeft = 129;
+constexpr int Passes = 15;
+
+struct TRead {
+    double Ms;
+    int Controls;
+};
+
+BOOL CALLBACK AddChild(HWND child, LPARAM list)
+{
+    reinterpret_cast<std::vector<HWND>*>(list)->push_back(child);
+    return TRUE;
+}
+
+// One read of every control, the form first.
+TRead ReadAll(HWND form)
+{
+    std::vector<HWND> windows{form};
+    EnumChildWindows(form, AddChild, reinterpret_cast<LPARAM>(&windows));
+    LARGE_INTEGER f, a, b;
+    QueryPerformanceFrequency(&f);
+    QueryPerformanceCounter(&a);
+    for (HWND h : windows) {
+        char text[512];
+        DWORD_PTR got = 0;
+        SendMessageTimeoutA(h, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_NORMAL, 10000, &got);
+    }
+    QueryPerformanceCounter(&b);
+    return {double(b.QuadPart - a.QuadPart) * 1000.0 / double(f.QuadPart), int(windows.size())};
+}
+
+double Median(std::vector<double> v)
+{
+    if (v.empty())
+        return 0;
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+// Reads while `busy` holds, up to Passes times; only reads that ended while
+// the wizard was still busy count.
+std::vector<double> ReadWhile(HWND form, const std::function<bool()>& busy, int& controls)
+{
+    std::vector<double> times;
+    while (int(times.size()) < Passes && busy()) {
+        const TRead read = ReadAll(form);
+        if (!busy())
+            break;
+        times.push_back(read.Ms);
+        controls = read.Controls;
+        Sleep(20);
+    }
+    return times;
+}
+
+void SetFaults(const std::string& controlFile, const std::string& lines)
+{
+    static int run = 0;
+    std::ofstream(controlFile, std::ios::binary | std::ios::trunc) << "#ui-" << ++run << "\n" << lines;
+}
+
+void ToProxyPage(TWizard& w, int proxyPort)
+{
+    w.ClickButton(Next);
+    if (!WaitUntil([&] { return w.Find("Button", Next) != nullptr; }, 30s))
+        throw std::runtime_error("the wizard did not leave its first page");
+    w.ClickButton(Next);
+    w.ClickButton(Next);
+    if (!WaitUntil([&] { return w.FindAt("Edit", PageLeft + 60, 236) != nullptr; }, 30s))
+        throw std::runtime_error("no proxy page:\n" + w.Describe());
+    w.Click(w.FindAt("Button", PageLeft + 20, 204));
+    w.SetText(w.FindAt("Edit", PageLeft + 60, 236), "127.0.0.1");
+    w.SetText(w.FindAt("Edit", PageLeft + 60, 260), std::to_string(proxyPort));
+}
+
+bool ProgressLineShows(const TWizard& w, const std::string& prefix)
+{
+    for (const std::string& text : w.LabelCaptions())
+        if (text.rfind(prefix, 0) == 0)
+            return true;
+    return false;
+}
+
+void Report(const char* state, const std::vector<double>& times, double idle, int controls)
+{
+    const double median = Median(times);
+    std::printf("%-22s %2zu reads of %d windows, median %8.2f ms", state, times.size(), controls, median);
+    if (idle > 0 && state[0] != 'i')
+        std::printf(", ratio to idle %.2f (target <= 2: %s)", median / idle, median <= 2 * idle ? "met" : "missed");
+    std::printf("\n");
+}
+
+bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc < 5) {
+        std::fprintf(stderr, "usage: ui_reader FAULT_PROXY_PORT CONTROL_FILE MANY_FILES_DIR FILE_COUNT\n");
+        return 2;
+    }
+    const int proxyPort = std::atoi(argv[1]);
+    const std::string control = argv[2], many = argv[3];
+    const int files = std::atoi(argv[4]);
+    try {
+        int controls = 0;
+        // Idle and mid-download: main.zip drips at 3 MB/s.
+        SetFaults(control, "main.zip slow=3000000\n");
+        std::vector<double> idle, download, extraction, program;
+        {
+            TWizard w;
+            ToProxyPage(w, proxyPort);
+            Sleep(500);
+            idle = ReadWhile(w.Form(), [] { return true; }, controls);
+            w.ClickButton(Next);
+            if (!WaitUntil([&] { return ProgressLineShows(w, "main.zip: "); }, 120s))
+                throw std::runtime_error("no download progress:\n" + w.Describe());
+            download = ReadWhile(w.Form(), [&] { return ProgressLineShows(w, "main.zip: "); }, controls);
+        }
+        // Mid-extraction: main.zip is an archive of many small files.
+        SetFaults(control, "main.zip from=" + many + "/many-files.zip\nmanifest.txt from=" + many +
+                               "/many-files.txt\nmanifest.sig from=" + many + "/many-files.sig\n");
+        {
+            TWizard w;
+            ToProxyPage(w, proxyPort);
+            w.ClickButton(Next);
+            char last[64];
+            std::snprintf(last, sizeof last, "C:\\KORVANT07\\MANY\\%05d.TXT", files - 1);
+            const std::string first = "C:\\KORVANT07\\MANY\\00000.TXT";
+            if (!WaitUntil([&] { return Exists(first); }, 120s))
+                throw std::runtime_error("no extraction:\n" + w.Describe());
+            extraction = ReadWhile(w.Form(), [&] { return !Exists(last); }, controls);
+        }
+        // Mid-program-run: the demo program takes 5 s for its database.
+        SetFaults(control, "");
+        SetEnvironmentVariableA("KORVANT07_DEMO_DELAY_MS", "5000");
+        {
+            TWizard w;
+            SetEnvironmentVariableA("KORVANT07_DEMO_DELAY_MS", nullptr);
+            ToProxyPage(w, proxyPort);
+            w.ClickButton(Next);
+            if (!w.WaitForLabel(HeadingData, 300s))
+                throw std::runtime_error("no data page:\n" + w.Describe());
+            DeleteFileA("C:\\KORVANT07\\KORVANT07.LOG");
+            w.ClickButton(Next);
+            const std::string db = "C:\\KORVANT07\\DATA07\\GLOBAL\\ADMINISTRATIE.DB";
+            if (!WaitUntil([&] { return Exists("C:\\KORVANT07\\KORVANT07.LOG"); }, 120s))
+                throw std::runtime_error("the program did not start:\n" + w.Describe());
+            program = ReadWhile(w.Form(), [&] { return !Exists(db); }, controls);
+        }
+        const double idleMedian = Median(idle);
+        Report("idle", idle, idleMedian, controls);
+        Report("mid-download", download, idleMedian, controls);
+        Report("mid-extraction", extraction, idleMedian, controls);
+        Report("mid-program-run", program, idleMedian, controls);
+        return 0;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "%s\n", e.what());
+        return 1;
+    }
+}

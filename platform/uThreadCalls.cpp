@@ -1,0 +1,157 @@
+#include "uThreadCalls.h"
+
+#include "uHandle.h"
+
+#include <windows.h>
+
+#include <atomic>
+#include <exception>
+#include <process.h>
+#include <utility>
+
+namespace platform {
+
+namespace {
+
+constexpr UINT WM_WAKE = WM_APP + 1;
+constexpr UINT WM_SENTCALL = WM_APP + 2;
+constexpr const wchar_t* CallWindowClass = L"KorvantThreadCalls";
+
+struct TSentCall {
+    const std::function<void()>* Call;
+    std::exception_ptr Failure;
+};
+
+} // namespace
+
+struct TThreadCalls::TState {
+    std::function<void()> OnWake;
+    std::atomic<bool> WakePending{false};
+    DWORD ThreadId = ::GetCurrentThreadId();
+    HWND Window = nullptr;
+};
+
+namespace {
+
+LRESULT CALLBACK CallWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    auto* state = reinterpret_cast<TThreadCalls::TState*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (message == WM_SENTCALL) {
+        auto* sent = reinterpret_cast<TSentCall*>(lParam);
+        try {
+            (*sent->Call)();
+        } catch (...) {
+            // Nothing may unwind through the system's dispatch.
+            sent->Failure = std::current_exception();
+        }
+        return 0;
+    }
+    if (message == WM_WAKE && state) {
+        state->WakePending = false;
+        try {
+            state->OnWake();
+        } catch (...) {
+            // A wake only shows progress; a failure there must not end the loop.
+        }
+        return 0;
+    }
+    return ::DefWindowProcW(window, message, wParam, lParam);
+}
+
+void RegisterCallWindowClass()
+{
+    static const bool registered = [] {
+        WNDCLASSEXW cls{};
+        cls.cbSize = sizeof cls;
+        cls.lpfnWndProc = CallWindowProc;
+        cls.hInstance = ::GetModuleHandleW(nullptr);
+        cls.lpszClassName = CallWindowClass;
+        return ::RegisterClassExW(&cls) != 0;
+    }();
+    (void)registered;
+}
+
+} // namespace
+
+TThreadCalls::TThreadCalls(std::function<void()> onWake) : FState(std::make_unique<TState>())
+{
+    FState->OnWake = std::move(onWake);
+    RegisterCallWindowClass();
+    FState->Window = ::CreateWindowExW(0, CallWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                       ::GetModuleHandleW(nullptr), nullptr);
+    if (FState->Window)
+        ::SetWindowLongPtrW(FState->Window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(FState.get()));
+}
+
+TThreadCalls::~TThreadCalls()
+{
+    if (FState->Window)
+        ::DestroyWindow(FState->Window);
+}
+
+void TThreadCalls::Send(const std::function<void()>& call) const
+{
+    if (::GetCurrentThreadId() == FState->ThreadId || !FState->Window) {
+        call();
+        return;
+    }
+    TSentCall sent{&call, nullptr};
+    ::SendMessageW(FState->Window, WM_SENTCALL, 0, reinterpret_cast<LPARAM>(&sent));
+    if (sent.Failure)
+        std::rethrow_exception(sent.Failure);
+}
+
+void TThreadCalls::Wake() const
+{
+    if (!FState->Window || FState->WakePending.exchange(true))
+        return;
+    if (!::PostMessageW(FState->Window, WM_WAKE, 0, 0))
+        FState->WakePending = false;
+}
+
+namespace {
+
+struct TWorkerJob {
+    const std::function<void()>* Job;
+    std::exception_ptr Failure;
+};
+
+unsigned __stdcall WorkerMain(void* parameter)
+{
+    auto* work = static_cast<TWorkerJob*>(parameter);
+    try {
+        (*work->Job)();
+    } catch (...) {
+        work->Failure = std::current_exception();
+    }
+    return 0;
+}
+
+} // namespace
+
+void RunOnWorkerThread(const std::function<void()>& job, const std::function<void()>& handleMessages)
+{
+    TWorkerJob work{&job, nullptr};
+    // _beginthreadex, not CreateThread: the job uses the C runtime.
+    TOwnedHandle thread(reinterpret_cast<HANDLE>(::_beginthreadex(nullptr, 0, WorkerMain, &work, 0, nullptr)));
+    if (!thread) {
+        // No thread to be had: the job runs here, as it would without one.
+        job();
+        return;
+    }
+    HANDLE handle = thread.Get();
+    for (;;) {
+        const DWORD woke = ::MsgWaitForMultipleObjectsEx(1, &handle, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+        if (woke == WAIT_OBJECT_0)
+            break;
+        if (woke == WAIT_FAILED) {
+            ::WaitForSingleObject(handle, INFINITE);
+            break;
+        }
+        handleMessages();
+    }
+    if (work.Failure)
+        std::rethrow_exception(work.Failure);
+}
+
+} // namespace platform

@@ -1,0 +1,317 @@
+// The two installation steps, the settings of the components they use, and
+// the wiring of the components' progress to the sink.
+#include "setup/install/uInstallSteps.h"
+
+#include "http/uNetStack.h"
+#include "platform/uCom.h"
+#include "platform/uNetPlatform.h"
+#include "runtime/uSysUtils.h"
+#include "setup/config/uConfigFiles.h"
+#include "setup/config/uDesktopShortcut.h"
+#include "translation/uTranslator.h"
+
+namespace {
+
+constexpr const char* ArchivePassword = "mirabel ";
+
+// Reports nowhere and answers No: for routines called outside a step.
+class TNullSink final : public TInstallSink {
+public:
+    void DownloadBegin(std::int32_t) override {}
+    void DownloadProgress(std::int32_t) override {}
+    void DownloadEnd() override {}
+    void UnpackProgress(int) override {}
+    void StatusLine(const AnsiString&) override {}
+    bool AskYesNo(const AnsiString&) override { return false; }
+    bool AskRetryCancel(const AnsiString&) override { return false; }
+    void StepFailed(const AnsiString&) override {}
+    void DataFolderRejected(const AnsiString&) override {}
+};
+TNullSink NullSink;
+
+// A data step failed before its data set was made.
+struct EDataSetMissing {};
+
+// The sink of one step, and the step's cancel checks inside every socket
+// wait of this thread; both end with the step.
+class TStepScope {
+public:
+    TStepScope(TInstallSteps& steps, TInstallSink& sink)
+        : FSteps(steps), FHook([&steps] { steps.CheckCancelled(); })
+    {
+        FSteps.SetSink(&sink);
+    }
+    ~TStepScope() { FSteps.SetSink(nullptr); }
+    TStepScope(const TStepScope&) = delete;
+    TStepScope& operator=(const TStepScope&) = delete;
+
+private:
+    TInstallSteps& FSteps;
+    TNetWaitHookScope FHook;
+};
+
+} // namespace
+
+TInstallSteps::TInstallSteps(TComponent* owner, const AnsiString& baseUrl, std::span<const std::uint8_t> manifestKey)
+    : FBaseUrl(baseUrl), FManifestKey(manifestKey.begin(), manifestKey.end()), FSink(&NullSink)
+{
+    if (!owner) {
+        FOwnComponents = std::make_unique<TComponent>(nullptr);
+        owner = FOwnComponents.get();
+    }
+    NetHTTP = new TNetHTTP(owner);
+    ZipArchive = new TZipArchive(owner);
+    ShellLink = new TShellLink(owner);
+    ApplySettings();
+}
+
+TInstallSteps::~TInstallSteps() = default;
+
+AnsiString TInstallSteps::Translated(const char16_t* text) { return WideToAnsi(TranslateText(text)); }
+
+void TInstallSteps::SetSink(TInstallSink* sink) { FSink = sink ? sink : &NullSink; }
+
+void TInstallSteps::ApplySettings()
+{
+    NetHTTP->SetName("NetHTTP");
+    NetHTTP->OnWorkBegin = [this](TObject* s, TWorkMode m, std::int32_t total) { NetHTTPWorkBegin(s, m, total); };
+    NetHTTP->OnWork = [this](TObject* s, TWorkMode m, std::int32_t count) { NetHTTPWork(s, m, count); };
+    NetHTTP->OnWorkEnd = [this](TObject* s, TWorkMode m) { NetHTTPWorkEnd(s, m); };
+    NetHTTP->AuthRetries = 0;
+    NetHTTP->AuthProxyRetries = 0;
+    NetHTTP->AllowCookies = true;
+    NetHTTP->ProxyParams().BasicAuthentication = false;
+    NetHTTP->ProxyParams().SetProxyPort(0);
+    TNetHTTPRequest& request = NetHTTP->Request();
+    request.ContentLength = -1;
+    request.ContentRangeStart = request.ContentRangeEnd = request.ContentRangeInstanceLength = 0;
+    request.SetAccept("text/html, */*");
+    request.BasicAuthentication = false;
+    request.SetUserAgent("Mozilla/3.0 (compatible; Korvant Setup)");
+    NetHTTP->HTTPOptions = hoEncodeParams;
+    NetHTTP->ConnectTimeout = DownloadConnectTimeoutMs;
+    NetHTTP->ReadTimeout = DownloadReadTimeoutMs;
+
+    ZipArchive->SetName("ZipArchive");
+    ZipArchive->BeginLoading();
+    ZipArchive->SetPassword(ArchivePassword);
+    ZipArchive->SetPasswordReqCount(1);
+    ZipArchive->SetExtrOptions(ExtrDirNames | ExtrOverWrite);
+    ZipArchive->SetUnattended(true);
+    ZipArchive->SetDll_Load(false);
+    ZipArchive->SetLanguage("NL");
+    ZipArchive->SetVerbose(true);
+    ZipArchive->SetTrace(false);
+    ZipArchive->AddOptions = 0;
+    ZipArchive->SpanOptions = 0;
+    ZipArchive->KeepFreeOnDisk1 = ZipArchive->KeepFreeOnAllDisks = ZipArchive->MaxVolumeSize = 0;
+    ZipArchive->SetVersion("1.79.01.02");
+    ZipArchive->Events.OnTotalProgress = [this](TObject* s, std::int64_t total, int percent) {
+        ZipArchiveTotalProgress(s, total, percent);
+    };
+    ZipArchive->Events.OnProgress = [this](TObject*, ProgressType type, const AnsiString&, std::int64_t) {
+        FZipBetweenEntries = type == ProgressType::NewFile || type == ProgressType::EndOfBatch;
+    };
+    // After every engine callback: a cancel, once the engine stands at the
+    // start of an entry; and a pause while the user is asked.
+    ZipArchive->Events.OnCheckTerminate = [this](TObject*, bool& abort) {
+        WaitWhileHeld();
+        if (FCancelRequested && FZipBetweenEntries)
+            abort = true;
+    };
+    ZipArchive->Loaded();
+
+    ShellLink->SetName("ShellLink");
+}
+
+// --- cancel ------------------------------------------------------------------
+
+void TInstallSteps::RequestCancel()
+{
+    FCancelRequested = true;
+    Hold(false);
+}
+
+void TInstallSteps::Hold(bool held)
+{
+    {
+        std::lock_guard lock(FHoldLock);
+        FHeld = held;
+    }
+    FHoldChanged.notify_all();
+}
+
+void TInstallSteps::WaitWhileHeld()
+{
+    std::unique_lock lock(FHoldLock);
+    FHoldChanged.wait(lock, [this] { return !FHeld; });
+}
+
+void TInstallSteps::CheckCancelled()
+{
+    WaitWhileHeld();
+    if (FCancelRequested)
+        throw EStepCancelled();
+}
+
+// --- progress wiring -----------------------------------------------------------
+
+void TInstallSteps::NetHTTPWorkBegin(TObject*, TWorkMode, std::int32_t workCountMax)
+{
+    FSink->DownloadBegin(workCountMax);
+    if (workCountMax > 0 && FFetchTotal == 0)
+        FFetchTotal = FFetchBase + std::uint64_t(workCountMax);
+    FFetchStartTick = platform::TickCountMs();
+    ShowDownloadStatus(FFetchBase, true);
+}
+
+void TInstallSteps::NetHTTPWork(TObject*, TWorkMode, std::int32_t workCount)
+{
+    FSink->DownloadProgress(workCount);
+    ShowDownloadStatus(FFetchBase + std::uint64_t(workCount));
+    // Throwing here breaks the transfer off; the client drops the connection.
+    CheckCancelled();
+}
+
+void TInstallSteps::NetHTTPWorkEnd(TObject*, TWorkMode) { FSink->DownloadEnd(); }
+
+void TInstallSteps::ZipArchiveTotalProgress(TObject*, std::int64_t, int percent) { FSink->UnpackProgress(percent); }
+
+namespace {
+// "35,2": one decimal, a decimal comma, as both languages write it.
+AnsiString Decimal(double value)
+{
+    AnsiString text = Format("%.1f", value);
+    for (char& c : text)
+        if (c == '.')
+            c = ',';
+    return text;
+}
+} // namespace
+
+void TInstallSteps::ShowDownloadStatus(std::uint64_t done, bool force)
+{
+    // A few times a second: more would only cost the download time.
+    constexpr std::uint64_t kIntervalMs = 250;
+    const std::uint64_t now = platform::TickCountMs();
+    if (FFetchName.empty() || (!force && now - FLastStatusTick < kIntervalMs))
+        return;
+    FLastStatusTick = now;
+    const double mb = 1000.0 * 1000.0;
+    const std::uint64_t elapsed = now - FFetchStartTick;
+    const std::uint64_t fetched = done - std::min(done, FFetchBase);
+    const double speed = elapsed > 0 ? double(fetched) * 1000.0 / double(elapsed) : 0.0;
+    AnsiString text;
+    if (FFetchTotal > 0 && speed > 0) {
+        const std::uint64_t left = FFetchTotal > done ? FFetchTotal - done : 0;
+        text = Format(Translated(u"%s: %s MB van %s MB - %s MB/s - nog %d s").c_str(), FFetchName.c_str(),
+                      Decimal(double(done) / mb).c_str(), Decimal(double(FFetchTotal) / mb).c_str(),
+                      Decimal(speed / mb).c_str(), static_cast<int>((double(left) / speed) + 0.999));
+    } else {
+        text = Format(Translated(u"%s: %s MB").c_str(), FFetchName.c_str(), Decimal(double(done) / mb).c_str());
+    }
+    FSink->StatusLine(text);
+}
+
+// --- the two steps -------------------------------------------------------------
+
+AnsiString TInstallSteps::InstallFolder(char drive) { return AnsiString(1, drive) + ":\\KORVANT07\\"; }
+
+AnsiString TInstallSteps::DefaultDataFolder(char drive) { return InstallFolder(drive) + "DATA07"; }
+
+void TInstallSteps::ApplyProxy(const TInstallChoices& choices)
+{
+    if (!choices.UseProxy)
+        return;
+    NetHTTP->ProxyParams().SetProxyServer(choices.ProxyServer);
+    NetHTTP->ProxyParams().SetProxyPort(choices.ProxyPort);
+}
+
+TStepResult TInstallSteps::InstallProgram(const TInstallChoices& choices, TInstallSink& sink)
+{
+    TStepScope scope(*this, sink);
+    ApplyProxy(choices);
+    const AnsiString installFolder = InstallFolder(choices.Drive);
+    // A folder that cannot be made shows up as the first fetch's error.
+    if (!DirectoryExists(installFolder))
+        ForceDirectories(installFolder);
+    try {
+        LoadComponentList();
+        FetchFile("ZipEng179.dll", installFolder + "ZipEng179.dll");
+        ZipArchive->SetDLLDirectory(installFolder);
+        FetchFile("main.zip", installFolder + "main.zip");
+        UnpackArchive(installFolder + "main.zip");
+        FetchFile("upgrade.zip", installFolder + "upgrade.zip");
+        UnpackArchive(installFolder + "upgrade.zip");
+    } catch (const EStepCancelled&) {
+        return TStepResult::Cancelled;
+    } catch (const Exception& error) {
+        sink.StepFailed(error.Message());
+        return TStepResult::Failed;
+    }
+    return TStepResult::Done;
+}
+
+bool TInstallSteps::InstallDataSet(const AnsiString& installFolder, const AnsiString& dataFolder,
+                                   const AnsiString& variant, TInstallSink& sink)
+{
+    constexpr std::uint16_t HiddenWindow = 0; // SW_HIDE
+    bool made = false;
+    try {
+        for (const char* folder : {"", "GLOBAL", "MESSAGES", "LEVLIST"})
+            if (!DirectoryExists(dataFolder + folder))
+                ForceDirectories(dataFolder + folder);
+        const AnsiString program = installFolder + "KORVANT07.EXE";
+        const AnsiString archive = dataFolder + "GLOBAL\\global.zip";
+        FetchFile("global" + variant + ".zip", archive);
+        UnpackArchive(archive);
+        // The program is creating a database: it is waited for, even after
+        // a cancel, and only then does the step stop.
+        RunAndWait(program, " \"/action=CreateAdministratieDB\" \"" + dataFolder + "GLOBAL\"", HiddenWindow);
+        CheckCancelled();
+        RunAndWait(program, " \"/action=CreateMessagesDB\" \"" + dataFolder + "MESSAGES\"", HiddenWindow);
+        CheckCancelled();
+        made = true;
+        FetchFile("upgrade.txt", dataFolder + "upgrade.txt");
+        FetchFile("upgrade.zip", dataFolder + "upgrade.zip");
+    } catch (const Exception& error) {
+        sink.StepFailed(error.Message());
+        // A verified data set stands: the configuration may point at it. The
+        // upgrade files that failed were left as they were.
+        if (!made)
+            throw EDataSetMissing();
+        return false;
+    }
+    return true;
+}
+
+TStepResult TInstallSteps::InstallData(const TInstallChoices& choices, TInstallSink& sink)
+{
+    TStepScope scope(*this, sink);
+    ApplyProxy(choices);
+    const AnsiString dataFolder = IncludeTrailingBackslash(choices.DataFolder);
+    const AnsiString installFolder = InstallFolder(choices.Drive);
+    TStepResult result = TStepResult::Done;
+    if (choices.InstallDataSet) {
+        try {
+            if (!InstallDataSet(installFolder, dataFolder, choices.VariantCode, sink))
+                result = TStepResult::Failed;
+        } catch (const EStepCancelled&) {
+            // Nothing after a cancel runs: no configuration, no shortcut.
+            return TStepResult::Cancelled;
+        } catch (const EDataSetMissing&) {
+            // No data set was made: a configuration would point the program
+            // at a folder without one, so none is written, nor a shortcut.
+            return TStepResult::Failed;
+        }
+    } else if (!FileExists(dataFolder + "GLOBAL\\WINKEL.DAT")) {
+        sink.DataFolderRejected(Translated(u"De opgegeven locatie bevat geen geldige gegevens."));
+        return TStepResult::NoDataSet;
+    }
+    WriteConfiguration(TSetupChoices{installFolder, dataFolder, choices.VariantIndex, choices.Dutch});
+    sink.ConfigurationWritten();
+    // The shell link object needs COM on this thread, whichever it is.
+    platform::TComApartment apartment;
+    CreateDesktopShortcut(*ShellLink, installFolder);
+    return result;
+}

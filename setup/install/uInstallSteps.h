@@ -1,0 +1,125 @@
+#pragma once
+// The installation itself, without a window: the program step (engine
+// library and program archives into the install folder) and the data step
+// (data set, database creation, configuration and shortcut), built from three
+// routines: fetch a file from the download server, unpack an archive in
+// place, run the installed program and wait for it. Every download is checked
+// against the signed component list when a key is built in.
+//
+// The steps run on any one thread; RequestCancel and Hold may be called from
+// another while they run.
+#include "setup/install/uInstallSink.h"
+
+#include "http/uNetHTTP.h"
+#include "runtime/ShellLink.h"
+#include "trust/uManifest.h"
+#include "trust/uVerifyingStream.h"
+#include "zip/uZipArchive.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <span>
+#include <vector>
+
+class TInstallSteps {
+public:
+    // The components belong to `owner` (the wizard's form), or to the steps
+    // when it is null. `baseUrl` ends in "/"; an empty key checks nothing.
+    TInstallSteps(TComponent* owner, const AnsiString& baseUrl, std::span<const std::uint8_t> manifestKey);
+    ~TInstallSteps();
+    TInstallSteps(const TInstallSteps&) = delete;
+    TInstallSteps& operator=(const TInstallSteps&) = delete;
+
+    TNetHTTP* NetHTTP;
+    TZipArchive* ZipArchive;
+    TShellLink* ShellLink;
+
+    // Leaving the proxy page: the program files into the install folder.
+    TStepResult InstallProgram(const TInstallChoices& choices, TInstallSink& sink);
+    // Leaving the data page: the data set, the configuration and the shortcut.
+    TStepResult InstallData(const TInstallChoices& choices, TInstallSink& sink);
+
+    // "X:\KORVANT07\" and its default data folder "X:\KORVANT07\DATA07".
+    static AnsiString InstallFolder(char drive);
+    static AnsiString DefaultDataFolder(char drive);
+
+    // Downloads base URL + remote name into the local file; raises on
+    // failure. With a key built in, the file must match its line of the
+    // signed component list (size and SHA-256, hashed as the bytes arrive),
+    // or it is deleted and the step fails naming it.
+    void FetchFile(const AnsiString& remoteName, const AnsiString& localPath);
+    // Fetches "manifest.txt" and "manifest.sig" once and checks the
+    // signature; raises naming the list when it is missing or not genuine.
+    void LoadComponentList();
+    // Extracts the archive beside itself, then deletes it; raises (and keeps
+    // the archive) when extraction failed.
+    void UnpackArchive(const AnsiString& archivePath);
+    // Runs program + arguments (which start with a blank), hidden or as
+    // `showWindow` says, and waits for it without a time limit: the exit
+    // code, or -1 when it cannot be started.
+    static int RunAndWait(const AnsiString& program, const AnsiString& arguments, std::uint16_t showWindow);
+
+    // Where the routines report when called outside a step.
+    void SetSink(TInstallSink* sink);
+
+    // Cancellation, from any thread: the running step stops at its next
+    // check (between two pieces of a download, between two archive entries,
+    // after a program run) and ends as cancelled.
+    void RequestCancel();
+    bool CancelRequested() const { return FCancelRequested; }
+    // Forgets an earlier cancel: before a new step.
+    void ClearCancel() { FCancelRequested = false; }
+    // While held (a question to the user is open), the step stands still at
+    // its next check.
+    void Hold(bool held);
+    // Waits while held, then raises EStepCancelled once cancelled.
+    void CheckCancelled();
+
+private:
+    void WaitWhileHeld();
+    void ApplySettings();
+    void ApplyProxy(const TInstallChoices& choices);
+    // The data set and the upgrade files; reports a failure to the sink.
+    // True when all went well, false when only the upgrade files failed;
+    // raises when no data set was made.
+    bool InstallDataSet(const AnsiString& installFolder, const AnsiString& dataFolder, const AnsiString& variant,
+                        TInstallSink& sink);
+    static AnsiString Translated(const char16_t* text);
+    Exception HttpError() const;
+    // Download that survives a drop: more tries after a pause, each asking
+    // only for the rest when the server can give it.
+    void DownloadWithRetries(const AnsiString& remoteName, TVerifyingStream& destination);
+    std::vector<std::uint8_t> FetchSmall(const char* name, std::uint64_t limit);
+    void PauseChecked(unsigned ms);
+
+    // Progress of the components, to the sink.
+    void NetHTTPWorkBegin(TObject* sender, TWorkMode workMode, std::int32_t workCountMax);
+    void NetHTTPWork(TObject* sender, TWorkMode workMode, std::int32_t workCount);
+    void NetHTTPWorkEnd(TObject* sender, TWorkMode workMode);
+    void ZipArchiveTotalProgress(TObject* sender, std::int64_t totalSize, int percent);
+    void ShowDownloadStatus(std::uint64_t done, bool force = false);
+
+    std::unique_ptr<TComponent> FOwnComponents;
+    AnsiString FBaseUrl;
+    std::vector<std::uint8_t> FManifestKey;
+    TInstallSink* FSink;
+
+    std::atomic<bool> FCancelRequested{false};
+    std::mutex FHoldLock;
+    std::condition_variable FHoldChanged;
+    bool FHeld = false;
+    // The extraction stands between two entries: a cancel stops it here, so
+    // no file is left half written.
+    bool FZipBetweenEntries = true;
+
+    std::optional<TManifest> FComponentList;
+    // The file being fetched: its name, the bytes it had when this request
+    // began, its whole size (0: unknown), and when this request began.
+    AnsiString FFetchName;
+    std::uint64_t FFetchBase = 0, FFetchTotal = 0, FFetchStartTick = 0, FLastStatusTick = 0;
+};

@@ -1,0 +1,56 @@
+#pragma once
+// The wizard's window as the sink of a step that runs on a worker thread:
+// progress is queued and shown when the window thread gets to it (a run of
+// progress reports shows only its last), questions and failures are handed
+// to the window thread and waited for.
+#include "setup/install/uInstallSink.h"
+
+#include "platform/uThreadCalls.h"
+
+#include <mutex>
+#include <vector>
+
+class TfrmMain;
+
+class TStepView final : public TInstallSink {
+public:
+    // On the window thread.
+    explicit TStepView(TfrmMain& form);
+
+    void DownloadBegin(std::int32_t total) override;
+    void DownloadProgress(std::int32_t done) override;
+    void DownloadEnd() override;
+    void UnpackProgress(int percent) override;
+    void StatusLine(const AnsiString& text) override;
+    bool AskYesNo(const AnsiString& question) override;
+    bool AskRetryCancel(const AnsiString& question) override;
+    void StepFailed(const AnsiString& message) override;
+    void DataFolderRejected(const AnsiString& message) override;
+    void ConfigurationWritten() override;
+
+    // Shows what is queued; on the window thread.
+    void Show();
+
+private:
+    enum class TKind { DownloadBegin, DownloadProgress, DownloadEnd, UnpackProgress, StatusLine };
+    struct TEvent {
+        TKind Kind;
+        std::int32_t Value;
+        AnsiString Text;
+    };
+    void Queue(TEvent event);
+    void Apply(const TEvent& event);
+    // Runs `call` on the window thread after what is queued is shown.
+    template <class F> void OnWindowThread(F call)
+    {
+        FCalls.Send([&] {
+            Show();
+            call();
+        });
+    }
+
+    TfrmMain& FForm;
+    std::mutex FLock;
+    std::vector<TEvent> FQueue;
+    platform::TThreadCalls FCalls;
+};

@@ -1,0 +1,343 @@
+// The installation steps with no window at all: a recording sink stands in
+// for the wizard, nginx serves the demo content, the fault proxy misbehaves.
+#include "setup/install/uInstallSteps.h"
+#include "http/uNetStack.h"
+#include "tests/install/uRecordingSink.h"
+#include "tests/support/uTestPaths.h"
+
+#include "manifest_key.h"
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <thread>
+
+namespace {
+
+const std::string BaseUrl = "http://127.0.0.1:8707/korvant07/";
+const std::string InstallFolder = "C:\\KORVANT07\\";
+const std::string DataFolder = InstallFolder + "DATA07\\";
+
+std::string BinaryDir() { return ProgramPath(std::getenv("KORVANT_BINARY_DIR")); }
+std::string WwwFile(const std::string& name) { return BinaryDir() + "\\www\\korvant07\\" + name; }
+int FaultProxyPort()
+{
+    const char* port = std::getenv("KORVANT_FAULT_PROXY_PORT");
+    return port && std::atoi(port) > 0 ? std::atoi(port) : 8709;
+}
+
+bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+std::string ReadFileText(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void WriteFileText(const std::string& path, const std::string& text)
+{
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
+}
+
+void RemoveTree(const std::string& path)
+{
+    std::string from = path + '\0';
+    SHFILEOPSTRUCTA op{};
+    op.wFunc = FO_DELETE;
+    op.pFrom = from.c_str();
+    op.fFlags = FOF_NO_UI;
+    SHFileOperationA(&op);
+}
+
+std::string DesktopLink()
+{
+    char path[MAX_PATH];
+    DWORD size = sizeof path;
+    if (RegGetValueA(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
+                     "Desktop", RRF_RT_REG_SZ, nullptr, path, &size) != ERROR_SUCCESS)
+        return {};
+    std::string folder = path;
+    if (!folder.empty() && folder.back() != '\\')
+        folder += '\\';
+    return folder + "Korvant.lnk";
+}
+
+// The fault proxy's control file: each call a new run with these faults.
+void SetFaults(const std::string& lines)
+{
+    static int run = 0;
+    const std::string control = BinaryDir() + "\\e2e\\faultproxy.control";
+    WriteFileText(control, "#run-" + std::to_string(++run) + "-steps\n" + lines);
+    WriteFileText(control + ".log", "");
+}
+
+class Steps : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        RemoveTree("C:\\KORVANT07");
+        DeleteFileA(DesktopLink().c_str());
+        SetFaults("");
+    }
+    void TearDown() override { SetFaults(""); }
+
+    TInstallChoices ThroughFaultProxy()
+    {
+        TInstallChoices choices;
+        choices.UseProxy = true;
+        choices.ProxyServer = "127.0.0.1";
+        choices.ProxyPort = FaultProxyPort();
+        return choices;
+    }
+
+    TInstallSteps steps{nullptr, BaseUrl, ManifestPublicKey};
+    TRecordingSink sink;
+};
+
+TEST_F(Steps, TheProgramStepInstallsWithoutAWindowAndReportsItsProgress)
+{
+    ASSERT_EQ(steps.InstallProgram(TInstallChoices{}, sink), TStepResult::Done);
+    EXPECT_TRUE(sink.Failures.empty());
+    EXPECT_TRUE(Exists(InstallFolder + "ZipEng179.dll"));
+    EXPECT_EQ(ReadFileText(InstallFolder + "VERSION.TXT"), "KORVANT 07 demo\r\nversion 7.0.1\r\n");
+    EXPECT_TRUE(Exists(InstallFolder + "HELP\\LEESMIJ.TXT"));
+    EXPECT_FALSE(Exists(InstallFolder + "main.zip"));
+    EXPECT_FALSE(Exists(InstallFolder + "upgrade.zip"));
+
+    // Each download announces its size and ends; each archive ends its batch.
+    const auto size = [](const char* name) {
+        return "begin " + std::to_string(ReadFileText(WwwFile(name)).size());
+    };
+    const std::vector<std::string> expected = {size("manifest.txt"), "end", size("manifest.sig"), "end",
+        size("ZipEng179.dll"), "end", size("main.zip"), "end", "unpacked", size("upgrade.zip"), "end", "unpacked"};
+    std::vector<std::string> seen;
+    for (const std::string& e : sink.Events)
+        if (seen.empty() || e != "unpacked" || seen.back() != "unpacked")
+            seen.push_back(e);
+    EXPECT_EQ(seen, expected);
+    EXPECT_GT(sink.ProgressReports.load(), 0);
+    // The last line of each file says all of it arrived.
+    bool mainLine = false;
+    for (const std::string& line : sink.Lines)
+        mainLine = mainLine || line.rfind("main.zip: ", 0) == 0;
+    EXPECT_TRUE(mainLine);
+}
+
+TEST_F(Steps, TheDataStepInstallsTheDataSetConfigurationAndShortcut)
+{
+    ASSERT_EQ(steps.InstallProgram(TInstallChoices{}, sink), TStepResult::Done);
+    TInstallChoices choices;
+    choices.DataFolder = "C:\\KORVANT07\\DATA07";
+    choices.VariantIndex = 1;
+    choices.VariantCode = "nl";
+    ASSERT_EQ(steps.InstallData(choices, sink), TStepResult::Done);
+    EXPECT_TRUE(sink.Failures.empty());
+    EXPECT_EQ(ReadFileText(DataFolder + "GLOBAL\\WINKEL.DAT"), "KORVANT data set\r\nvariant=nl\r\n");
+    EXPECT_TRUE(Exists(DataFolder + "GLOBAL\\ADMINISTRATIE.DB"));
+    EXPECT_TRUE(Exists(DataFolder + "MESSAGES\\MESSAGES.DB"));
+    EXPECT_TRUE(Exists(DataFolder + "LEVLIST"));
+    EXPECT_EQ(ReadFileText(DataFolder + "upgrade.txt"), "KORVANT 07 upgrade 7.0.1\r\n");
+    EXPECT_EQ(ReadFileText(DataFolder + "upgrade.zip"), ReadFileText(WwwFile("upgrade.zip")));
+    EXPECT_NE(ReadFileText(InstallFolder + "CONFIG07.INI").find("BEDRIJF_DIRECTORY=\"C:\\KORVANT07\\DATA07\\\""),
+              std::string::npos);
+    EXPECT_NE(ReadFileText(InstallFolder + "000\\CONFIG07.INI").find("KASKONTANT=01000"), std::string::npos);
+    EXPECT_TRUE(sink.Saw("configured"));
+    EXPECT_TRUE(Exists(DesktopLink()));
+}
+
+TEST_F(Steps, AFolderWithoutADataSetIsRejectedAndNothingIsWritten)
+{
+    TInstallChoices choices;
+    choices.InstallDataSet = false;
+    choices.DataFolder = "C:\\KORVANT07\\ELSEWHERE\\";
+    ASSERT_EQ(steps.InstallData(choices, sink), TStepResult::NoDataSet);
+    EXPECT_TRUE(sink.Saw("rejected De opgegeven locatie bevat geen geldige gegevens."));
+    EXPECT_FALSE(Exists(InstallFolder + "CONFIG07.INI"));
+    EXPECT_FALSE(Exists(DesktopLink()));
+
+    // With the marker the folder is taken as it is: only configuration and shortcut.
+    CreateDirectoryA("C:\\KORVANT07", nullptr);
+    CreateDirectoryA("C:\\KORVANT07\\ELSEWHERE", nullptr);
+    CreateDirectoryA("C:\\KORVANT07\\ELSEWHERE\\GLOBAL", nullptr);
+    WriteFileText("C:\\KORVANT07\\ELSEWHERE\\GLOBAL\\WINKEL.DAT", "shared data");
+    TRecordingSink second;
+    ASSERT_EQ(steps.InstallData(choices, second), TStepResult::Done);
+    EXPECT_TRUE(second.Events == std::vector<std::string>{"configured"});
+    EXPECT_FALSE(Exists("C:\\KORVANT07\\ELSEWHERE\\MESSAGES"));
+    EXPECT_TRUE(Exists(InstallFolder + "CONFIG07.INI"));
+}
+
+TEST_F(Steps, AFailureReachesTheSinkWithTheMessage)
+{
+    TInstallSteps refused(nullptr, "http://127.0.0.1:9/korvant07/", ManifestPublicKey);
+    ASSERT_EQ(refused.InstallProgram(TInstallChoices{}, sink), TStepResult::Failed);
+    ASSERT_EQ(sink.Failures.size(), 1u);
+    EXPECT_EQ(sink.Failures[0], "Socket Error # 10061\r\nConnection refused.");
+    EXPECT_FALSE(Exists(InstallFolder + "ZipEng179.dll"));
+}
+
+TEST_F(Steps, ACancelFromAnotherThreadStopsTheDownloadAtOnceAndNothingFollows)
+{
+    SetFaults("main.zip slow=2000000\n");
+    std::thread canceller;
+    sink.OnProgress = [&](std::int32_t done) {
+        if (done > 100000 && !canceller.joinable())
+            canceller = std::thread([this] { steps.RequestCancel(); });
+    };
+    const auto started = GetTickCount64();
+    EXPECT_EQ(steps.InstallProgram(ThroughFaultProxy(), sink), TStepResult::Cancelled);
+    canceller.join();
+    EXPECT_LT(GetTickCount64() - started, 20000u);
+    EXPECT_TRUE(sink.Failures.empty());
+    EXPECT_FALSE(Exists(InstallFolder + "KORVANT07.EXE"));
+    EXPECT_TRUE(Exists(InstallFolder + "ZipEng179.dll"));
+}
+
+TEST_F(Steps, AHeldStepStandsStillUntilReleased)
+{
+    SetFaults("main.zip slow=2000000\n");
+    std::thread holder;
+    std::atomic<std::int32_t> atHold{0};
+    sink.OnProgress = [&](std::int32_t done) {
+        if (done > 100000 && !holder.joinable()) {
+            steps.Hold(true);
+            atHold = done;
+            holder = std::thread([&] {
+                Sleep(1500);
+                // Held: no byte more was taken in.
+                EXPECT_EQ(sink.LastDone.load(), atHold.load());
+                steps.RequestCancel();
+            });
+        }
+    };
+    EXPECT_EQ(steps.InstallProgram(ThroughFaultProxy(), sink), TStepResult::Cancelled);
+    holder.join();
+}
+
+// --- nothing unverified under a real name --------------------------------------
+
+// A download that fails or is cancelled leaves no file of its name and keeps
+// what lay at the target before; a good one replaces it.
+struct TBrokenDownload {
+    const char* Name;
+    const char* Faults;
+    bool Cancel;
+};
+
+class BrokenDownload : public Steps, public ::testing::WithParamInterface<TBrokenDownload> {};
+
+TEST_P(BrokenDownload, LeavesNoPartFileAndTheEarlierFileUntouched)
+{
+    const TBrokenDownload& broken = GetParam();
+    SetFaults(broken.Faults);
+    CreateDirectoryA("C:\\KORVANT07", nullptr);
+    const std::string earlier = "an earlier good main.zip";
+    WriteFileText(InstallFolder + "main.zip", earlier);
+    std::thread canceller;
+    if (broken.Cancel)
+        sink.OnProgress = [&](std::int32_t done) {
+            if (done > 100000 && !canceller.joinable())
+                canceller = std::thread([this] { steps.RequestCancel(); });
+        };
+    steps.SetSink(&sink);
+    TNetWaitHookScope checks([this] { steps.CheckCancelled(); });
+    steps.NetHTTP->ProxyParams().SetProxyServer("127.0.0.1");
+    steps.NetHTTP->ProxyParams().SetProxyPort(FaultProxyPort());
+    bool failed = false, cancelled = false;
+    try {
+        steps.FetchFile("main.zip", InstallFolder + "main.zip");
+    } catch (const Exception& e) {
+        failed = true;
+        std::printf("%s: %s\n", broken.Name, e.Message().c_str());
+    } catch (const EStepCancelled&) {
+        cancelled = true;
+    }
+    if (canceller.joinable())
+        canceller.join();
+    EXPECT_EQ(failed, !broken.Cancel);
+    EXPECT_EQ(cancelled, broken.Cancel);
+    EXPECT_FALSE(Exists(InstallFolder + "main.zip.part"));
+    EXPECT_EQ(ReadFileText(InstallFolder + "main.zip"), earlier);
+
+    // The same fetch that succeeds replaces the earlier file whole.
+    SetFaults("");
+    steps.ClearCancel();
+    sink.OnProgress = nullptr;
+    steps.FetchFile("main.zip", InstallFolder + "main.zip");
+    EXPECT_EQ(ReadFileText(InstallFolder + "main.zip"), ReadFileText(WwwFile("main.zip")));
+    EXPECT_FALSE(Exists(InstallFolder + "main.zip.part"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, BrokenDownload,
+    ::testing::Values(TBrokenDownload{"Cut", "main.zip close-mid-body\n", false},
+                      TBrokenDownload{"WrongRange", "main.zip wrong-range-once\n", false},
+                      TBrokenDownload{"BadChunk", "main.zip bad-chunk\n", false},
+                      TBrokenDownload{"Changed", "main.zip flip-byte\n", false},
+                      TBrokenDownload{"Cancel", "main.zip slow=2000000\n", true}),
+    [](const ::testing::TestParamInfo<TBrokenDownload>& info) { return std::string(info.param.Name); });
+
+TEST_F(Steps, AResumedDownloadContinuesItsPartFile)
+{
+    SetFaults("main.zip close-mid-body-once\n");
+    TInstallChoices choices = ThroughFaultProxy();
+    ASSERT_EQ(steps.InstallProgram(choices, sink), TStepResult::Done);
+    EXPECT_TRUE(sink.Saw("reconnecting 2/4"));
+    EXPECT_TRUE(Exists(InstallFolder + "KORVANT07.EXE"));
+    EXPECT_FALSE(Exists(InstallFolder + "main.zip.part"));
+    EXPECT_FALSE(Exists(InstallFolder + "main.zip"));
+}
+
+// A list the server refuses is an HTTP error like any other; "not genuine"
+// is kept for a list that arrived and fails its checks.
+TEST_F(Steps, ARefusedListIsAnHttpErrorAndAnEditedOneIsNotGenuine)
+{
+    SetFaults("manifest.sig 404\n");
+    EXPECT_EQ(steps.InstallProgram(ThroughFaultProxy(), sink), TStepResult::Failed);
+    ASSERT_EQ(sink.Failures.size(), 1u);
+    EXPECT_EQ(sink.Failures[0], "HTTP/1.1 404 Not Found");
+
+    TInstallSteps second(nullptr, BaseUrl, ManifestPublicKey);
+    TRecordingSink edited;
+    SetFaults("manifest.txt flip-byte\n");
+    EXPECT_EQ(second.InstallProgram(ThroughFaultProxy(), edited), TStepResult::Failed);
+    ASSERT_EQ(edited.Failures.size(), 1u);
+    EXPECT_EQ(edited.Failures[0], "Controle mislukt: manifest.txt is niet echt.");
+    EXPECT_FALSE(Exists(InstallFolder + "ZipEng179.dll"));
+}
+
+// A data step that failed before its data set was made writes neither
+// configuration nor shortcut; one whose data set stands writes both.
+TEST_F(Steps, AFailedDataStepConfiguresOnlyAMadeDataSet)
+{
+    ASSERT_EQ(steps.InstallProgram(TInstallChoices{}, sink), TStepResult::Done);
+    TInstallChoices choices = ThroughFaultProxy();
+    choices.DataFolder = "C:\\KORVANT07\\DATA07";
+    SetFaults("globalbenl.zip flip-byte\n");
+    TRecordingSink early;
+    EXPECT_EQ(steps.InstallData(choices, early), TStepResult::Failed);
+    EXPECT_EQ(early.Failures, std::vector<std::string>{"Controle mislukt: globalbenl.zip is beschadigd of gewijzigd."});
+    EXPECT_FALSE(Exists(DataFolder + "GLOBAL\\global.zip"));
+    EXPECT_FALSE(Exists(DataFolder + "GLOBAL\\global.zip.part"));
+    EXPECT_FALSE(Exists(InstallFolder + "CONFIG07.INI"));
+    EXPECT_FALSE(Exists(DesktopLink()));
+
+    SetFaults("upgrade.zip close-mid-body\n");
+    TRecordingSink late;
+    EXPECT_EQ(steps.InstallData(choices, late), TStepResult::Failed);
+    EXPECT_EQ(late.Failures, std::vector<std::string>{"Connection Closed Gracefully."});
+    EXPECT_TRUE(Exists(DataFolder + "upgrade.txt"));
+    EXPECT_FALSE(Exists(DataFolder + "upgrade.zip"));
+    EXPECT_FALSE(Exists(DataFolder + "upgrade.zip.part"));
+    EXPECT_TRUE(Exists(InstallFolder + "CONFIG07.INI"));
+    EXPECT_TRUE(Exists(DesktopLink()));
+}
+
+} // namespace

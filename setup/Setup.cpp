@@ -6,6 +6,9 @@
 #include "platform/uLibrary.h"
 #include "platform/uSetupHost.h"
 #include "platform/uSystem.h"
+#include "platform/uSystemInfo.h"
+
+#include <memory>
 #include "setup/uDownloadSource.h"
 #include "setup/unattended/uUnattended.h"
 #include "setup/uninstall/uUninstall.h"
@@ -14,6 +17,16 @@
 namespace {
 
 constexpr const char* Title = "Korvant Setup";
+
+std::vector<AnsiString> Arguments;
+
+AnsiString JoinedArguments()
+{
+    AnsiString text;
+    for (const AnsiString& arg : Arguments)
+        text += (text.empty() ? "" : " ") + arg;
+    return text;
+}
 
 int RunWizard()
 {
@@ -50,6 +63,16 @@ private:
     bool FSilent;
 };
 
+// The log at the path the command line names, or in the temporary folder.
+std::unique_ptr<TSetupLog> OpenLog(const TSetupOptions& options)
+{
+    auto log = options.LogPath.empty() ? std::make_unique<TSetupLog>()
+                                       : std::make_unique<TSetupLog>(TSetupLog::TNamedFile{options.LogPath});
+    log->Write("KORVANT Setup " + SetupVersionText() + ", Windows " + platform::WindowsVersion() + ", " +
+               JoinedArguments());
+    return log;
+}
+
 int RunCommandLine(const std::vector<AnsiString>& args)
 {
     const TCommandLine commandLine = ParseCommandLine(args);
@@ -58,8 +81,7 @@ int RunCommandLine(const std::vector<AnsiString>& args)
     if (!commandLine.Ok()) {
         const AnsiString message = CommandLineFaultText(commandLine);
         if (options.Silent) {
-            TRunLog log(options.LogPath);
-            log.Write(message);
+            OpenLog(options)->Write(message);
             platform::WriteStandardError(message + "\r\n");
         } else {
             platform::ShowErrorMessageBox(Title, message);
@@ -71,14 +93,14 @@ int RunCommandLine(const std::vector<AnsiString>& args)
         platform::ShowInfoBox(Title, UsageText());
         return ExitDone;
     case TSetupMode::Unattended: {
-        TRunLog log(options.LogPath);
+        const auto log = OpenLog(options);
         TInstallSteps steps(nullptr, DownloadBaseUrl(), ManifestKey());
-        return RunUnattendedInstall(options, steps, log);
+        return RunUnattendedInstall(options, steps, *log);
     }
     case TSetupMode::Uninstall: {
-        TRunLog log(options.LogPath);
+        const auto log = OpenLog(options);
         TUninstallBoxes view(options.Silent);
-        return RunUninstall(platform::ModuleFileName(), view, log);
+        return RunUninstall(platform::ModuleFileName(), view, *log);
     }
     case TSetupMode::Wizard:
         break;
@@ -93,13 +115,12 @@ extern "C" int WinMain(struct HINSTANCE__*, struct HINSTANCE__*, char*, int)
     // Before anything loads a library: no DLL planted beside the download
     // or in the current folder is ever taken for a system one.
     platform::RestrictDllSearch();
-    std::vector<AnsiString> args;
     for (const std::string& arg : platform::CommandLineArguments())
-        args.push_back(arg);
-    if (args.empty())
+        Arguments.push_back(arg);
+    if (Arguments.empty())
         return RunWizard();
     try {
-        return RunCommandLine(args);
+        return RunCommandLine(Arguments);
     } catch (const std::exception& e) {
         platform::WriteStandardError(AnsiString(e.what()) + "\r\n");
         return ExitFailed;

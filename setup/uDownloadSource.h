@@ -8,3 +8,5 @@
 
 AnsiString DownloadBaseUrl();
 std::span<const std::uint8_t> ManifestKey();
+// Setup's own version, as its version resource states it.
+AnsiString SetupVersionText();

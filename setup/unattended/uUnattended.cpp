@@ -15,7 +15,7 @@ AnsiString Translated(const char16_t* text) { return WideToAnsi(TranslateText(te
 // for the exit code.
 class TLogSink final : public TInstallSink {
 public:
-    explicit TLogSink(TRunLog& log) : FLog(log) {}
+    explicit TLogSink(TSetupLog& log) : FLog(log) {}
 
     void DownloadBegin(std::int32_t) override {}
     void DownloadProgress(std::int32_t) override {}
@@ -57,7 +57,7 @@ private:
         FLog.Write(question + " -> " + Translated(u"Nee (installatie zonder vragen)"));
         return false;
     }
-    TRunLog& FLog;
+    TSetupLog& FLog;
     AnsiString FLastName;
 };
 
@@ -98,7 +98,7 @@ AnsiString FirstFileInUse(const AnsiString& installFolder, const std::vector<Ans
     return {};
 }
 
-int RunUnattendedInstall(const TSetupOptions& options, TInstallSteps& steps, TRunLog& log)
+int RunUnattendedInstall(const TSetupOptions& options, TInstallSteps& steps, TSetupLog& log)
 {
     const TInstallChoices choices = UnattendedChoices(options);
     const AnsiString installFolder = TInstallSteps::InstallFolder(choices.Drive);

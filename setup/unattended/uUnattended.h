@@ -5,13 +5,13 @@
 #include "setup/install/uInstallSteps.h"
 #include "setup/unattended/uCommandLine.h"
 #include "setup/unattended/uExitCodes.h"
-#include "setup/unattended/uRunLog.h"
+#include "setup/install/uSetupLog.h"
 
 // The choices the wizard would have made with these options.
 TInstallChoices UnattendedChoices(const TSetupOptions& options);
 
 // Runs the installation; every failure ends with its message in the log.
-int RunUnattendedInstall(const TSetupOptions& options, TInstallSteps& steps, TRunLog& log);
+int RunUnattendedInstall(const TSetupOptions& options, TInstallSteps& steps, TSetupLog& log);
 
 // A file of the install folder another program holds open; empty when none.
 AnsiString FirstFileInUse(const AnsiString& installFolder, const std::vector<AnsiString>& relativePaths);

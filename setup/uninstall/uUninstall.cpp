@@ -72,7 +72,7 @@ int Depth(const AnsiString& path) { return int(std::count(path.begin(), path.end
 
 } // namespace
 
-int RunUninstall(const AnsiString& uninstallerPath, TUninstallView& view, TRunLog& log)
+int RunUninstall(const AnsiString& uninstallerPath, TUninstallView& view, TSetupLog& log)
 {
     auto end = [&](int code, const AnsiString& message, bool error) {
         log.Write(message);

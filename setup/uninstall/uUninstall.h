@@ -5,7 +5,7 @@
 // empty), the desktop shortcut that points at the program, the uninstall
 // entry and itself; it keeps the configuration files and every data folder.
 #include "setup/unattended/uCommandLine.h"
-#include "setup/unattended/uRunLog.h"
+#include "setup/install/uSetupLog.h"
 
 // What the uninstaller shows: message boxes, or nothing with /S.
 class TUninstallView {
@@ -17,4 +17,4 @@ public:
 
 // `uninstallerPath`: the running program. Its folder is the install folder
 // when it holds the list of installed files; otherwise the registered one.
-int RunUninstall(const AnsiString& uninstallerPath, TUninstallView& view, TRunLog& log);
+int RunUninstall(const AnsiString& uninstallerPath, TUninstallView& view, TSetupLog& log);

@@ -262,6 +262,8 @@ TStepResult TInstallSteps::InstallProgram(const TInstallChoices& choices, TInsta
     } recordOnExit{*this, installFolder};
     try {
         LoadComponentList();
+        if (BeforeProgramFiles)
+            BeforeProgramFiles();
         FetchFile("ZipEng179.dll", installFolder + "ZipEng179.dll");
         FRecord.AddFile("ZipEng179.dll");
         ZipArchive->SetDLLDirectory(installFolder);
@@ -282,6 +284,14 @@ TStepResult TInstallSteps::InstallProgram(const TInstallChoices& choices, TInsta
         return TStepResult::Failed;
     }
     return TStepResult::Done;
+}
+
+std::optional<std::uint64_t> TInstallSteps::ListedSize(const AnsiString& name) const
+{
+    const TManifestEntry* entry = FComponentList ? FComponentList->Find(name) : nullptr;
+    if (!entry)
+        return std::nullopt;
+    return entry->Size;
 }
 
 void TInstallSteps::RecordUnpacked(const AnsiString& installFolder)

@@ -69,6 +69,13 @@ public:
     // installation is registered: the running program by default.
     AnsiString UninstallerSource;
 
+    // Called by the program step once the component list is in, before any
+    // component is fetched; what it raises fails the step with its message.
+    std::function<void()> BeforeProgramFiles;
+    // The size the signed component list gives a file; empty when no list
+    // is loaded or it does not name the file.
+    std::optional<std::uint64_t> ListedSize(const AnsiString& name) const;
+
     // Where the routines report when called outside a step.
     void SetSink(TInstallSink* sink);
 

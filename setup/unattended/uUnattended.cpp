@@ -1,6 +1,11 @@
 #include "setup/unattended/uUnattended.h"
 
 #include "platform/uDrives.h"
+#include "platform/uFilesInUse.h"
+#include "setup/install/uInstallChecks.h"
+
+#include <algorithm>
+#include <optional>
 #include "platform/uNetPlatform.h"
 #include "platform/uSystem.h"
 #include "runtime/uSysUtils.h"
@@ -81,22 +86,41 @@ TInstallChoices UnattendedChoices(const TSetupOptions& options)
 
 AnsiString FirstFileInUse(const AnsiString& installFolder, const std::vector<AnsiString>& relativePaths)
 {
-    constexpr unsigned SharingViolation = 32, LockViolation = 33;
-    for (const AnsiString& relative : relativePaths) {
-        const AnsiString path = installFolder + relative;
-        if (!FileExists(path))
-            continue;
-        // Opened for writing with no sharing: refused exactly while another
-        // program holds the file (a running program holds its image).
-        platform::TOwnedHandle handle = platform::OpenFile(path, true, 0, platform::TCreateDisposition::OpenExisting);
-        if (!handle) {
-            const unsigned error = platform::LastError();
-            if (error == SharingViolation || error == LockViolation)
-                return path;
-        }
-    }
+    std::vector<std::string> paths;
+    for (const AnsiString& relative : relativePaths)
+        paths.push_back(installFolder + relative);
+    const platform::TFilesInUse inUse = platform::FindFilesInUse(paths);
+    if (!inUse.Applications.empty())
+        return inUse.Applications.front();
+    if (!inUse.Files.empty())
+        return inUse.Files.front();
     return {};
 }
+
+namespace {
+
+// Room for the components as the list gives their sizes: each archive takes
+// its own size again once unpacked, and lies beside its files until then.
+// A lower bound, so a drive that passes may still fill up while unpacking.
+std::vector<TSpaceCheck> SpaceChecks(const TInstallSteps& steps, const TInstallChoices& choices)
+{
+    auto size = [&](const AnsiString& name) { return steps.ListedSize(name).value_or(0); };
+    const AnsiString installFolder = TInstallSteps::InstallFolder(choices.Drive);
+    const std::uint64_t main = size("main.zip"), upgrade = size("upgrade.zip");
+    std::uint64_t program = size("ZipEng179.dll") + main + upgrade + std::max(main, upgrade);
+    std::uint64_t data = 0;
+    if (choices.InstallDataSet)
+        data = 2 * size("global" + choices.VariantCode + ".zip") + upgrade + size("upgrade.txt");
+    const AnsiString dataFolder = IncludeTrailingBackslash(choices.DataFolder);
+    if (SameText(DriveOf(installFolder), DriveOf(dataFolder)))
+        return {CheckFreeSpace(installFolder, program + data)};
+    std::vector<TSpaceCheck> checks{CheckFreeSpace(installFolder, program)};
+    if (data > 0)
+        checks.push_back(CheckFreeSpace(dataFolder, data));
+    return checks;
+}
+
+} // namespace
 
 int RunUnattendedInstall(const TSetupOptions& options, TInstallSteps& steps, TSetupLog& log)
 {
@@ -141,6 +165,17 @@ int RunUnattendedInstall(const TSetupOptions& options, TInstallSteps& steps, TSe
                                           .c_str(),
                                       inUse.c_str()));
 
+    std::optional<TSpaceCheck> noRoom;
+    steps.BeforeProgramFiles = [&] {
+        for (const TSpaceCheck& check : SpaceChecks(steps, choices))
+            if (!check.Enough()) {
+                noRoom = check;
+                throw Exception(Format(Translated(u"Er is te weinig vrije schijfruimte op station %s: %s MB nodig, %s MB vrij.")
+                                           .c_str(),
+                                       check.Drive.c_str(), IntToStr(std::int64_t(check.NeededMB())).c_str(),
+                                       IntToStr(std::int64_t(check.FreeMB())).c_str()));
+            }
+    };
     TLogSink sink(log);
     TStepResult result = steps.InstallProgram(choices, sink);
     if (result == TStepResult::Done) {
@@ -158,6 +193,8 @@ int RunUnattendedInstall(const TSetupOptions& options, TInstallSteps& steps, TSe
     case TStepResult::NoDataSet:
         return fail(ExitDataSet, Translated(u"De installatie is niet voltooid."));
     case TStepResult::Failed:
+        if (noRoom)
+            return fail(ExitDiskSpace, Translated(u"De installatie is niet voltooid."));
         break;
     }
     return fail(ExitFailed, Translated(u"De installatie is niet voltooid."));

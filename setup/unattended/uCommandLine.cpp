@@ -135,9 +135,17 @@ TCommandLine ParseCommandLine(const std::vector<AnsiString>& args)
         result.Value = value;
         return result;
     };
+    // The first fault is the one reported; the options after it are still
+    // read, so that its message goes to the /LOG= file in the /LANG= language.
+    auto note = [&](TCommandLineFault fault, const AnsiString& option, const AnsiString& value) {
+        if (result.Ok())
+            fail(fault, option, value);
+    };
     for (const AnsiString& arg : args) {
-        if (arg.size() < 2 || (arg[0] != '/' && arg[0] != '-'))
-            return fail(TCommandLineFault::UnknownOption, arg, {});
+        if (arg.size() < 2 || (arg[0] != '/' && arg[0] != '-')) {
+            note(TCommandLineFault::UnknownOption, arg, {});
+            continue;
+        }
         const auto equals = arg.find('=');
         const AnsiString name = arg.substr(0, equals);
         const AnsiString key = UpperCase(name.substr(1));
@@ -145,23 +153,25 @@ TCommandLine ParseCommandLine(const std::vector<AnsiString>& args)
         for (const TOptionName& candidate : Names)
             if (key == candidate.Name)
                 known = &candidate;
-        if (!known)
-            return fail(TCommandLineFault::UnknownOption, name, {});
-        if (seen[int(known->Option)])
-            return fail(TCommandLineFault::Repeated, name, {});
-        seen[int(known->Option)] = true;
-        if (!known->TakesValue) {
-            if (equals != AnsiString::npos)
-                return fail(TCommandLineFault::NoValueTaken, name, arg.substr(equals + 1));
-            Apply(known->Option, {}, options);
+        if (!known) {
+            note(TCommandLineFault::UnknownOption, name, {});
             continue;
         }
+        if (seen[int(known->Option)]) {
+            note(TCommandLineFault::Repeated, name, {});
+            continue;
+        }
+        seen[int(known->Option)] = true;
         const AnsiString value = equals == AnsiString::npos ? AnsiString() : arg.substr(equals + 1);
-        if (value.empty())
-            return fail(TCommandLineFault::MissingValue, name, {});
-        if (!Apply(known->Option, value, options))
-            return fail(TCommandLineFault::BadValue, name, value);
+        if (!known->TakesValue && equals != AnsiString::npos)
+            note(TCommandLineFault::NoValueTaken, name, value);
+        else if (known->TakesValue && value.empty())
+            note(TCommandLineFault::MissingValue, name, {});
+        else if (!Apply(known->Option, value, options))
+            note(TCommandLineFault::BadValue, name, value);
     }
+    if (!result.Ok())
+        return result;
     if (options.Mode == TSetupMode::Usage)
         return result;
     if (options.Mode == TSetupMode::Uninstall) {

@@ -38,9 +38,9 @@ struct TCommandLine {
     bool Ok() const { return Fault == TCommandLineFault::None; }
 };
 
-// Reads the arguments after the program name. A fault stops the reading at
-// the first argument that has one; the options read so far stay (the
-// language of the message among them).
+// Reads the arguments after the program name. The first fault is the one
+// reported; every sound option stays read (the log and the language of the
+// message among them).
 TCommandLine ParseCommandLine(const std::vector<AnsiString>& args);
 
 // The fault as a message in the chosen language, followed by the usage.

@@ -77,7 +77,9 @@ int RunUninstall(const AnsiString& uninstallerPath, TUninstallView& view, TSetup
     auto end = [&](int code, const AnsiString& message, bool error) {
         log.Write(message);
         log.Write(Format(Translated(u"Einde met afsluitcode %d.").c_str(), code));
-        view.Tell(message, error);
+        // Whoever answered No needs no word that nothing happened.
+        if (code != ExitCancelled)
+            view.Tell(message, error);
         return code;
     };
 

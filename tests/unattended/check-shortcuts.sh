@@ -6,8 +6,8 @@ dir=$1/unattended
 for f in wizard.lnk unattended.lnk; do
   [ -f "$dir/$f" ] || { echo "no $f in $dir (left by unattended_e2e_tests)" >&2; exit 1; }
 done
-wizard=$(lnkinfo "$dir/wizard.lnk" | grep -v '^lnkinfo ')
-unattended=$(lnkinfo "$dir/unattended.lnk" | grep -v '^lnkinfo ')
+wizard=$(lnkinfo "$dir/wizard.lnk" | grep -v -e '^lnkinfo ' -e ' time\s*:')
+unattended=$(lnkinfo "$dir/unattended.lnk" | grep -v -e '^lnkinfo ' -e ' time\s*:')
 if [ "$wizard" != "$unattended" ]; then
   diff <(echo "$wizard") <(echo "$unattended") >&2 || true
   exit 1

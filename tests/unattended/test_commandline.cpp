@@ -129,8 +129,10 @@ TEST_F(CommandLine, TheMessageNamesTheFaultThenShowsTheUsageInTheChosenLanguage)
     EXPECT_NE(text.find("/EXISTINGDATA"), AnsiString::npos);
     EXPECT_NE(text.find("6 geannuleerd."), AnsiString::npos);
 
-    // The language read before the fault is the message's.
-    const TCommandLine french = Parse({"/S", "/LANG=fr", "/FOO"});
+    // The language and the log are read also after the fault: the message
+    // goes where and how the command line asks.
+    const TCommandLine french = Parse({"/S", "/FOO", "/BAR", "/LANG=fr", "/LOG=C:\\setup.log"});
+    EXPECT_EQ(french.Options.LogPath, "C:\\setup.log");
     ChooseLanguage(french.Options.Language);
     const AnsiString frText = CommandLineFaultText(french);
     EXPECT_EQ(frText.substr(0, frText.find('\r')), "Option inconnue : /FOO");

@@ -445,6 +445,38 @@ TEST_F(Unattended, EveryFailureHasItsExitCodeAndItsLogLine)
     EXPECT_NE(ReadFileText(Log("6")).find("KORVANT is niet verwijderd."), std::string::npos);
 }
 
+// The text of the message box with Setup's caption, once it shows, closed with OK.
+std::string AnswerMessageBox()
+{
+    HWND box = nullptr;
+    if (!WaitUntil([&] { return (box = FindWindowA("#32770", "Korvant Setup")) != nullptr; }, 60s))
+        return "(no message box)";
+    std::string text;
+    for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+        if (ClassOf(child) == "Static" && WindowText(child).size() > text.size())
+            text = WindowText(child);
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+    return text;
+}
+
+// Without /S the command line speaks through a message box: the usage for
+// /? (exit code 0), the fault of a bad one (exit code 2); nothing installed.
+TEST_F(Unattended, WithoutSilentTheUsageAndTheFaultShowInAMessageBox)
+{
+    std::string shown;
+    std::thread usage([&] { shown = AnswerMessageBox(); });
+    EXPECT_EQ(RunSetup("-?").ExitCode, 0u);
+    usage.join();
+    EXPECT_EQ(shown.substr(0, shown.find('\r')), "Gebruik: Setup.exe [/S [opties]] | /UNINSTALL [/S] [/LOG=bestand] | /?");
+    EXPECT_NE(shown.find("/EXISTINGDATA"), std::string::npos) << shown;
+
+    std::thread fault([&] { shown = AnswerMessageBox(); });
+    EXPECT_EQ(RunSetup("/LANG=fr").ExitCode, 2u);
+    fault.join();
+    EXPECT_EQ(shown.substr(0, shown.find('\r')), "L'option /LANG ne vaut qu'avec /S.");
+    EXPECT_FALSE(Exists(InstallFolder));
+}
+
 // 5: a drive too small for the components, refused before any of them is
 // fetched. Drive D: is a small tmpfs where the test machine can mount one.
 TEST_F(Unattended, ASmallDriveEndsWithExitCodeFiveBeforeAnyDownload)

@@ -158,6 +158,17 @@ void TInstallSteps::CheckCancelled()
         throw EStepCancelled();
 }
 
+bool TInstallSteps::ReportFailure(const Exception& error, TInstallSink& sink)
+{
+    // A failure that comes while the user is asked whether to cancel waits
+    // for the answer; after a Yes the step ends as cancelled, without it.
+    WaitWhileHeld();
+    if (FCancelRequested)
+        return false;
+    sink.StepFailed(error.Message());
+    return true;
+}
+
 // --- progress wiring -----------------------------------------------------------
 
 void TInstallSteps::NetHTTPWorkBegin(TObject*, TWorkMode, std::int32_t workCountMax)
@@ -280,8 +291,7 @@ TStepResult TInstallSteps::InstallProgram(const TInstallChoices& choices, TInsta
     } catch (const EStepCancelled&) {
         return TStepResult::Cancelled;
     } catch (const Exception& error) {
-        sink.StepFailed(error.Message());
-        return TStepResult::Failed;
+        return ReportFailure(error, sink) ? TStepResult::Failed : TStepResult::Cancelled;
     }
     return TStepResult::Done;
 }
@@ -359,7 +369,8 @@ bool TInstallSteps::InstallDataSet(const AnsiString& installFolder, const AnsiSt
         FetchFile("upgrade.txt", dataFolder + "upgrade.txt");
         FetchFile("upgrade.zip", dataFolder + "upgrade.zip");
     } catch (const Exception& error) {
-        sink.StepFailed(error.Message());
+        if (!ReportFailure(error, sink))
+            throw EStepCancelled();
         // A verified data set stands: the configuration may point at it. The
         // upgrade files that failed were left as they were.
         if (!made)

@@ -194,18 +194,25 @@ TCommandLine ParseCommandLine(const std::vector<AnsiString>& args)
     return result;
 }
 
+namespace {
+// One line of the usage: the option (its placeholder translated), a tab, what it does.
+AnsiString UsageLine(const char16_t* option, const char16_t* meaning)
+{
+    return Translated(option) + "\t" + Translated(meaning) + "\r\n";
+}
+} // namespace
+
 AnsiString UsageText()
 {
     return Translated(u"Gebruik: Setup.exe [/S [opties]] | /UNINSTALL [/S] [/LOG=bestand] | /?") + "\r\n\r\n" +
-           Translated(u"/S\tinstalleren zonder venster en zonder vragen") + "\r\n" +
-           Translated(u"/LANG=nl|fr\tde taal (standaard nl)") + "\r\n" +
-           Translated(u"/DRIVE=C\tde schijf van de installatiemap X:\\KORVANT07\\") + "\r\n" +
-           Translated(u"/VARIANT=benl|nl|befr\tde versie van de gegevens (standaard benl)") + "\r\n" +
-           Translated(u"/DATA=map\tde gegevensmap (standaard X:\\KORVANT07\\DATA07)") + "\r\n" +
-           Translated(u"/EXISTINGDATA\tde gegevens gebruiken die al in de gegevensmap staan") + "\r\n" +
-           Translated(u"/PROXY=host:poort\tde proxyserver") + "\r\n" +
-           Translated(u"/LOG=bestand\thet logbestand") + "\r\n" +
-           Translated(u"/UNINSTALL\tKORVANT verwijderen; uw gegevens en instellingen blijven bewaard") + "\r\n\r\n" +
+           UsageLine(u"/S", u"installeren zonder venster en zonder vragen") +
+           UsageLine(u"/LANG=nl|fr", u"de taal (standaard nl)") +
+           UsageLine(u"/DRIVE=C", u"de schijf van de installatiemap X:\\KORVANT07\\") +
+           UsageLine(u"/VARIANT=benl|nl|befr", u"de versie van de gegevens (standaard benl)") +
+           UsageLine(u"/DATA=map", u"de gegevensmap (standaard X:\\KORVANT07\\DATA07)") +
+           UsageLine(u"/EXISTINGDATA", u"de gegevens gebruiken die al in de gegevensmap staan") +
+           UsageLine(u"/PROXY=host:poort", u"de proxyserver") + UsageLine(u"/LOG=bestand", u"het logbestand") +
+           UsageLine(u"/UNINSTALL", u"KORVANT verwijderen; uw gegevens en instellingen blijven bewaard") + "\r\n" +
            Translated(u"Afsluitcodes: 0 geïnstalleerd, 1 downloaden, controleren of uitpakken mislukt, "
                       u"2 ongeldige opdrachtregel, 3 gegevensmap zonder gegevens (met /EXISTINGDATA) of met "
                       u"gegevens (zonder), 4 programma in gebruik, 5 te weinig schijfruimte, 6 geannuleerd.");

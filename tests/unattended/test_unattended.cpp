@@ -201,6 +201,20 @@ void SetFaults(const std::string& lines)
     WriteFileText(BinaryDir() + "\\e2e\\faultproxy.control", "#run-" + std::to_string(++run) + "-unattended\n" + lines);
 }
 
+// The text of the message box with Setup's caption, once it shows, closed with OK.
+std::string AnswerMessageBox()
+{
+    HWND box = nullptr;
+    if (!WaitUntil([&] { return (box = FindWindowA("#32770", "Korvant Setup")) != nullptr; }, 60s))
+        return "(no message box)";
+    std::string text;
+    for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+        if (ClassOf(child) == "Static" && WindowText(child).size() > text.size())
+            text = WindowText(child);
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+    return text;
+}
+
 class Unattended : public ::testing::Test {
 protected:
     void SetUp() override { Clean(); }
@@ -359,6 +373,15 @@ TEST_P(UnattendedFrench, EachVariant)
     EXPECT_NE(entry.at("InstallDate"), "19990101");
     EXPECT_NE(entry.at("DisplayVersion"), "6.0");
     EXPECT_NE(ReadFileText(InstallFolder + "UNINSTALL.LST").find("language=fr\r\n"), std::string::npos);
+
+    // Removed again: a data folder of its own stays as it is, wherever it lies.
+    const auto data = Snapshot(c.DataFolder);
+    ASSERT_EQ(Uninstall("/S /LOG=" + Log("fr-uninstall")).ExitCode, 0u) << ReadFileText(Log("fr-uninstall"));
+    EXPECT_EQ(Snapshot(c.DataFolder), data);
+    EXPECT_FALSE(Exists(InstallFolder + "KORVANT07.EXE"));
+    EXPECT_NE(ReadFileText(Log("fr-uninstall")).find(std::string("KORVANT a \xC3\xA9t\xC3\xA9 d\xC3\xA9sinstall\xC3\xA9.")),
+              std::string::npos)
+        << ReadFileText(Log("fr-uninstall"));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -443,20 +466,28 @@ TEST_F(Unattended, EveryFailureHasItsExitCodeAndItsLogLine)
     answer.join();
     EXPECT_EQ(Snapshot(InstallFolder), before);
     EXPECT_NE(ReadFileText(Log("6")).find("KORVANT is niet verwijderd."), std::string::npos);
-}
 
-// The text of the message box with Setup's caption, once it shows, closed with OK.
-std::string AnswerMessageBox()
-{
-    HWND box = nullptr;
-    if (!WaitUntil([&] { return (box = FindWindowA("#32770", "Korvant Setup")) != nullptr; }, 60s))
-        return "(no message box)";
-    std::string text;
-    for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
-        if (ClassOf(child) == "Static" && WindowText(child).size() > text.size())
-            text = WindowText(child);
-    PostMessageA(box, WM_COMMAND, IDOK, 0);
-    return text;
+    // Yes removes it, the archives' folder left empty with it; the
+    // configuration, the data and the program's own log stay.
+    std::thread yes([] {
+        HWND box = nullptr;
+        WaitUntil([&] { return (box = FindWindowA("#32770", "Korvant Setup")) != nullptr; }, 60s);
+        if (box)
+            PostMessageA(box, WM_COMMAND, IDYES, 0);
+        std::this_thread::sleep_for(500ms);
+        AnswerMessageBox(); // the last word: what was kept, and where
+    });
+    EXPECT_EQ(Uninstall("/LOG=" + Log("yes")).ExitCode, 0u);
+    yes.join();
+    std::vector<std::string> left;
+    for (const auto& [name, bytes] : Snapshot(InstallFolder))
+        if (name.rfind("DATA07\\", 0) != 0)
+            left.push_back(name);
+    EXPECT_EQ(left, (std::vector<std::string>{"000\\", "000\\CONFIG07.INI", "CONFIG07.INI", "KORVANT07.LOG"}));
+    EXPECT_TRUE(Exists(DataFolder + "GLOBAL\\WINKEL.DAT"));
+    for (const auto& [name, bytes] : before)
+        if (name.rfind("DATA07\\", 0) == 0 || name.find("CONFIG07.INI") != std::string::npos)
+            EXPECT_EQ(ReadFileText(InstallFolder + name), bytes) << name;
 }
 
 // Without /S the command line speaks through a message box: the usage for

@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-#include <atomic>
+#include <algorithm>
 #include <exception>
 #include <process.h>
 #include <utility>
@@ -13,7 +13,6 @@ namespace platform {
 
 namespace {
 
-constexpr UINT WM_WAKE = WM_APP + 1;
 constexpr UINT WM_SENTCALL = WM_APP + 2;
 constexpr const wchar_t* CallWindowClass = L"KorvantThreadCalls";
 
@@ -25,8 +24,6 @@ struct TSentCall {
 } // namespace
 
 struct TThreadCalls::TState {
-    std::function<void()> OnWake;
-    std::atomic<bool> WakePending{false};
     DWORD ThreadId = ::GetCurrentThreadId();
     HWND Window = nullptr;
 };
@@ -35,7 +32,6 @@ namespace {
 
 LRESULT CALLBACK CallWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    auto* state = reinterpret_cast<TThreadCalls::TState*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
     if (message == WM_SENTCALL) {
         auto* sent = reinterpret_cast<TSentCall*>(lParam);
         try {
@@ -43,15 +39,6 @@ LRESULT CALLBACK CallWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         } catch (...) {
             // Nothing may unwind through the system's dispatch.
             sent->Failure = std::current_exception();
-        }
-        return 0;
-    }
-    if (message == WM_WAKE && state) {
-        state->WakePending = false;
-        try {
-            state->OnWake();
-        } catch (...) {
-            // A wake only shows progress; a failure there must not end the loop.
         }
         return 0;
     }
@@ -73,14 +60,11 @@ void RegisterCallWindowClass()
 
 } // namespace
 
-TThreadCalls::TThreadCalls(std::function<void()> onWake) : FState(std::make_unique<TState>())
+TThreadCalls::TThreadCalls() : FState(std::make_unique<TState>())
 {
-    FState->OnWake = std::move(onWake);
     RegisterCallWindowClass();
     FState->Window = ::CreateWindowExW(0, CallWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
                                        ::GetModuleHandleW(nullptr), nullptr);
-    if (FState->Window)
-        ::SetWindowLongPtrW(FState->Window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(FState.get()));
 }
 
 TThreadCalls::~TThreadCalls()
@@ -99,14 +83,6 @@ void TThreadCalls::Send(const std::function<void()>& call) const
     ::SendMessageW(FState->Window, WM_SENTCALL, 0, reinterpret_cast<LPARAM>(&sent));
     if (sent.Failure)
         std::rethrow_exception(sent.Failure);
-}
-
-void TThreadCalls::Wake() const
-{
-    if (!FState->Window || FState->WakePending.exchange(true))
-        return;
-    if (!::PostMessageW(FState->Window, WM_WAKE, 0, 0))
-        FState->WakePending = false;
 }
 
 namespace {
@@ -129,7 +105,8 @@ unsigned __stdcall WorkerMain(void* parameter)
 
 } // namespace
 
-void RunOnWorkerThread(const std::function<void()>& job, const std::function<void()>& handleMessages)
+void RunOnWorkerThread(const std::function<void()>& job, const std::function<void()>& handleMessages,
+                       const std::function<void()>& tick, unsigned tickMs)
 {
     TWorkerJob work{&job, nullptr};
     // _beginthreadex, not CreateThread: the job uses the C runtime.
@@ -140,16 +117,35 @@ void RunOnWorkerThread(const std::function<void()>& job, const std::function<voi
         return;
     }
     HANDLE handle = thread.Get();
+    // When the processors are busy, the window thread's answers go first:
+    // it sleeps but for them, the job works all the time.
+    ::SetThreadPriority(handle, THREAD_PRIORITY_BELOW_NORMAL);
+    const int ownPriority = ::GetThreadPriority(::GetCurrentThread());
+    ::SetThreadPriority(::GetCurrentThread(), THREAD_PRIORITY_ABOVE_NORMAL);
+    ULONGLONG nextTick = ::GetTickCount64() + tickMs;
     for (;;) {
-        const DWORD woke = ::MsgWaitForMultipleObjectsEx(1, &handle, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+        const ULONGLONG now = ::GetTickCount64();
+        if (now >= nextTick) {
+            tick();
+            nextTick = now + tickMs;
+        }
+        const DWORD wait = static_cast<DWORD>(nextTick - std::min(now, nextTick));
+        const DWORD woke = ::MsgWaitForMultipleObjectsEx(1, &handle, wait, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
         if (woke == WAIT_OBJECT_0)
             break;
         if (woke == WAIT_FAILED) {
             ::WaitForSingleObject(handle, INFINITE);
             break;
         }
-        handleMessages();
+        if (woke != WAIT_TIMEOUT) {
+            try {
+                handleMessages();
+            } catch (...) {
+                // Message handlers report their own failures; this wait goes on.
+            }
+        }
     }
+    ::SetThreadPriority(::GetCurrentThread(), ownPriority);
     if (work.Failure)
         std::rethrow_exception(work.Failure);
 }

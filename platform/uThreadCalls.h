@@ -12,8 +12,8 @@ namespace platform {
 // a modal dialog's) runs them as they come.
 class TThreadCalls {
 public:
-    // On the thread the calls are for. `onWake` runs there after Wake.
-    explicit TThreadCalls(std::function<void()> onWake);
+    // On the thread the calls are for.
+    TThreadCalls();
     ~TThreadCalls();
     TThreadCalls(const TThreadCalls&) = delete;
     TThreadCalls& operator=(const TThreadCalls&) = delete;
@@ -21,9 +21,6 @@ public:
     // Runs `call` on the owning thread and returns once it has; at once when
     // already there. Rethrows what the call threw.
     void Send(const std::function<void()>& call) const;
-    // Has `onWake` run on the owning thread soon; does not wait. Wakes that
-    // come while one is pending are one.
-    void Wake() const;
 
 private:
 public:
@@ -35,7 +32,9 @@ private:
 
 // Runs `job` on a new thread and returns when it has ended, rethrowing what
 // it threw. Meanwhile this thread waits for the job and for its own messages
-// at once, and calls `handleMessages` as soon as any message arrives.
-void RunOnWorkerThread(const std::function<void()>& job, const std::function<void()>& handleMessages);
+// at once, calls `handleMessages` as soon as any message arrives, and `tick`
+// every `tickMs` (to show the job's progress: the job need not wake it).
+void RunOnWorkerThread(const std::function<void()>& job, const std::function<void()>& handleMessages,
+                       const std::function<void()>& tick, unsigned tickMs);
 
 } // namespace platform

@@ -4,7 +4,7 @@
 
 #include <utility>
 
-TStepView::TStepView(TfrmMain& form) : FForm(form), FCalls([this] { Show(); }) {}
+TStepView::TStepView(TfrmMain& form) : FForm(form) {}
 
 void TStepView::Queue(TEvent event)
 {
@@ -18,7 +18,6 @@ void TStepView::Queue(TEvent event)
         else
             FQueue.push_back(std::move(event));
     }
-    FCalls.Wake();
 }
 
 void TStepView::Show()

@@ -1,6 +1,6 @@
 #pragma once
 // The wizard's window as the sink of a step that runs on a worker thread:
-// progress is queued and shown when the window thread gets to it (a run of
+// progress is queued and shown when the window thread next looks (a run of
 // progress reports shows only its last), questions and failures are handed
 // to the window thread and waited for.
 #include "setup/install/uInstallSink.h"
@@ -30,8 +30,10 @@ public:
     // Straight into the run's log, from the step's thread.
     void Note(const AnsiString& line) override;
 
-    // Shows what is queued; on the window thread.
+    // Shows what is queued; on the window thread, a few dozen times a second
+    // while the step runs, and once after it.
     void Show();
+    static constexpr unsigned ShowIntervalMs = 40;
 
 private:
     enum class TKind { DownloadBegin, DownloadProgress, DownloadEnd, UnpackProgress, StatusLine };

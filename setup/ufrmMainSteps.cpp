@@ -70,7 +70,8 @@ TStepResult TfrmMain::RunStep(const std::function<TStepResult(TInstallSink&)>& s
     TStepView view(*this);
     TStepResult result = TStepResult::Failed;
     try {
-        platform::RunOnWorkerThread([&] { result = step(view); }, [] { Application->ProcessMessages(); });
+        platform::RunOnWorkerThread([&] { result = step(view); }, [] { Application->ProcessMessages(); },
+                                    [&view] { view.Show(); }, TStepView::ShowIntervalMs);
     } catch (...) {
         view.Show();
         throw;

@@ -10,7 +10,7 @@
 source "$(dirname "$0")/../../scripts/lib.sh"
 
 install_deps
-cmake --build "$KORVANT_BUILD" --target Setup ZipEng179 demo_content ui_reader >/dev/null \
+cmake --build "$KORVANT_BUILD" --target Setup ZipEng179 demo_content ui_reader unpack >/dev/null \
   || { log "the build failed"; exit 1; }
 
 trap stop_services EXIT
@@ -41,9 +41,9 @@ if [ ! -f "$work/many-files.sig" ] || [ "$(cat "$work/.files" 2>/dev/null)" != "
   echo "$files" > "$work/.files"
 fi
 
-rm -rf "$KORVANT_BUILD/wineprefix/drive_c/KORVANT07"
+rm -rf "$KORVANT_BUILD/wineprefix/drive_c/KORVANT07" "$KORVANT_BUILD/wineprefix/drive_c/KORVANT07-UNPACK"
 to_windows() { printf 'Z:%s' "${1//\//\\}"; }
 KORVANT_BINARY_DIR="$KORVANT_BUILD" "$KORVANT_ROOT/scripts/wine-run" "$KORVANT_BUILD/bench/ui_reader.exe" \
-  "$port" "$(to_windows "$KORVANT_BUILD/e2e/faultproxy.control")" "$work" "$files" </dev/null \
+  "$port" "$(to_windows "$KORVANT_BUILD/e2e/faultproxy.control")" "$work" </dev/null \
   | tr -d '\r'
-rm -rf "$KORVANT_BUILD/wineprefix/drive_c/KORVANT07"
+rm -rf "$KORVANT_BUILD/wineprefix/drive_c/KORVANT07" "$KORVANT_BUILD/wineprefix/drive_c/KORVANT07-UNPACK"

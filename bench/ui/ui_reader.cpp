@@ -4,9 +4,9 @@
 // the proxy page, then in the middle of a download, of an extraction and of
 // the installed program's run. Prints the median time of one full read in
 // each state and its ratio to the idle one (target: at most 2).
-//   ui_reader.exe FAULT_PROXY_PORT CONTROL_FILE MANY_FILES_DIR FILE_COUNT
+//   ui_reader.exe FAULT_PROXY_PORT CONTROL_FILE MANY_FILES_DIR
 // MANY_FILES_DIR (a path the fault proxy reads) holds many-files.zip, an
-// archive of FILE_COUNT files MANY\\00000.TXT..., with its list and signature.
+// archive of many files in a folder MANY, with its list and signature.
 #include "uWizardDriver.h"
 
 #include <algorithm>
@@ -52,6 +52,8 @@ TRead ReadAll(HWND form)
     QueryPerformanceCounter(&b);
     return {double(b.QuadPart - a.QuadPart) * 1000.0 / double(f.QuadPart), int(windows.size())};
 }
+
+bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 double Median(std::vector<double> v)
 {
@@ -105,6 +107,42 @@ bool ProgressLineShows(const TWizard& w, const std::string& prefix)
     return false;
 }
 
+// Idle reads of each wizard started, so that the idle figure spans the run
+// as the busy ones do.
+void MoreIdle(HWND form, std::vector<double>& idle, int& controls)
+{
+    Sleep(500);
+    const std::vector<double> more = ReadWhile(form, [] { return true; }, controls);
+    idle.insert(idle.end(), more.begin(), more.end());
+}
+
+// Reads the idle wizard while unpack.exe extracts the archive of many files
+// in its own process.
+std::vector<double> ReadBesideUnpack(HWND form, const std::string& manyDir, int& controls)
+{
+    const std::string folder = "C:\\KORVANT07-UNPACK\\", archive = folder + "many.zip";
+    CreateDirectoryA(folder.c_str(), nullptr);
+    std::string source = "Z:" + manyDir + "/many-files.zip";
+    std::replace(source.begin(), source.end(), '/', '\\');
+    if (!CopyFileA(source.c_str(), archive.c_str(), FALSE))
+        throw std::runtime_error("cannot copy " + source);
+    const std::string bin = BinaryDir() + "\\bin\\";
+    // The folder's last backslash doubled: before a quote it would escape it.
+    std::string command = "\"" + bin + "unpack.exe\" \"" + archive + "\" --password \"mirabel \" --engine-dir \"" + bin + "\\\"";
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi))
+        throw std::runtime_error("cannot start unpack.exe");
+    WaitUntil([&] { return Exists(folder + "MANY"); }, 60s);
+    auto running = [&] { return WaitForSingleObject(pi.hProcess, 0) == WAIT_TIMEOUT; };
+    std::vector<double> times = ReadWhile(form, running, controls);
+    WaitForSingleObject(pi.hProcess, INFINITE);
+    CloseHandle(pi.hProcess);
+    CloseHandle(pi.hThread);
+    return times;
+}
+
 void Report(const char* state, const std::vector<double>& times, double idle, int controls)
 {
     const double median = Median(times);
@@ -114,19 +152,16 @@ void Report(const char* state, const std::vector<double>& times, double idle, in
     std::printf("\n");
 }
 
-bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
 } // namespace
 
 int main(int argc, char** argv)
 {
-    if (argc < 5) {
-        std::fprintf(stderr, "usage: ui_reader FAULT_PROXY_PORT CONTROL_FILE MANY_FILES_DIR FILE_COUNT\n");
+    if (argc < 4) {
+        std::fprintf(stderr, "usage: ui_reader FAULT_PROXY_PORT CONTROL_FILE MANY_FILES_DIR\n");
         return 2;
     }
     const int proxyPort = std::atoi(argv[1]);
     const std::string control = argv[2], many = argv[3];
-    const int files = std::atoi(argv[4]);
     try {
         int controls = 0;
         // Idle and mid-download: main.zip drips at 3 MB/s.
@@ -135,8 +170,7 @@ int main(int argc, char** argv)
         {
             TWizard w;
             ToProxyPage(w, proxyPort);
-            Sleep(500);
-            idle = ReadWhile(w.Form(), [] { return true; }, controls);
+            MoreIdle(w.Form(), idle, controls);
             w.ClickButton(Next);
             if (!WaitUntil([&] { return ProgressLineShows(w, "main.zip: "); }, 120s))
                 throw std::runtime_error("no download progress:\n" + w.Describe());
@@ -148,13 +182,13 @@ int main(int argc, char** argv)
         {
             TWizard w;
             ToProxyPage(w, proxyPort);
+            MoreIdle(w.Form(), idle, controls);
             w.ClickButton(Next);
-            char last[64];
-            std::snprintf(last, sizeof last, "C:\\KORVANT07\\MANY\\%05d.TXT", files - 1);
-            const std::string first = "C:\\KORVANT07\\MANY\\00000.TXT";
-            if (!WaitUntil([&] { return Exists(first); }, 120s))
+            // The archive is deleted once it is unpacked.
+            const std::string folder = "C:\\KORVANT07\\MANY", archive = "C:\\KORVANT07\\main.zip";
+            if (!WaitUntil([&] { return Exists(folder); }, 120s))
                 throw std::runtime_error("no extraction:\n" + w.Describe());
-            extraction = ReadWhile(w.Form(), [&] { return !Exists(last); }, controls);
+            extraction = ReadWhile(w.Form(), [&] { return Exists(archive); }, controls);
         }
         // Mid-program-run: the demo program takes 5 s for its database.
         SetFaults(control, "");
@@ -163,6 +197,7 @@ int main(int argc, char** argv)
             TWizard w;
             SetEnvironmentVariableA("KORVANT07_DEMO_DELAY_MS", nullptr);
             ToProxyPage(w, proxyPort);
+            MoreIdle(w.Form(), idle, controls);
             w.ClickButton(Next);
             if (!w.WaitForLabel(HeadingData, 300s))
                 throw std::runtime_error("no data page:\n" + w.Describe());
@@ -173,11 +208,20 @@ int main(int argc, char** argv)
                 throw std::runtime_error("the program did not start:\n" + w.Describe());
             program = ReadWhile(w.Form(), [&] { return !Exists(db); }, controls);
         }
+        // The same extraction in another process (unpack.exe) beside an idle
+        // wizard: what the machine itself costs a reader while files are made.
+        std::vector<double> beside;
+        {
+            TWizard w;
+            ToProxyPage(w, proxyPort);
+            beside = ReadBesideUnpack(w.Form(), many, controls);
+        }
         const double idleMedian = Median(idle);
         Report("idle", idle, idleMedian, controls);
         Report("mid-download", download, idleMedian, controls);
         Report("mid-extraction", extraction, idleMedian, controls);
         Report("mid-program-run", program, idleMedian, controls);
+        Report("beside unpack.exe", beside, idleMedian, controls);
         return 0;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "%s\n", e.what());

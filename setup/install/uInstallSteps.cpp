@@ -154,6 +154,17 @@ void TInstallSteps::CheckCancelled()
         throw EStepCancelled();
 }
 
+bool TInstallSteps::ReportFailure(const Exception& error, TInstallSink& sink)
+{
+    // A failure that comes while the user is asked whether to cancel waits
+    // for the answer; after a Yes the step ends as cancelled, without it.
+    WaitWhileHeld();
+    if (FCancelRequested)
+        return false;
+    sink.StepFailed(error.Message());
+    return true;
+}
+
 // --- progress wiring -----------------------------------------------------------
 
 void TInstallSteps::NetHTTPWorkBegin(TObject*, TWorkMode, std::int32_t workCountMax)
@@ -261,8 +272,7 @@ TStepResult TInstallSteps::InstallProgram(const TInstallChoices& choices, TInsta
         return TStepResult::Cancelled;
     } catch (const Exception& error) {
         sink.Note("Program step failed: " + error.Message());
-        sink.StepFailed(error.Message());
-        return TStepResult::Failed;
+        return ReportFailure(error, sink) ? TStepResult::Failed : TStepResult::Cancelled;
     }
     sink.Note("Program step done");
     return TStepResult::Done;
@@ -303,7 +313,8 @@ bool TInstallSteps::InstallDataSet(const AnsiString& installFolder, const AnsiSt
         }
     } catch (const Exception& error) {
         sink.Note("Data step failed: " + error.Message());
-        sink.StepFailed(error.Message());
+        if (!ReportFailure(error, sink))
+            throw EStepCancelled();
         // A verified data set stands: the configuration may point at it. The
         // upgrade files that failed were left as they were.
         if (!made)

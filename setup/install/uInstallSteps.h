@@ -94,6 +94,9 @@ public:
 
 private:
     void WaitWhileHeld();
+    // Reports a failure to the sink; false (nothing reported) when the step
+    // was cancelled meanwhile.
+    bool ReportFailure(const Exception& error, TInstallSink& sink);
     void ApplySettings();
     void ApplyProxy(const TInstallChoices& choices);
     // The data set and the upgrade files; reports a failure to the sink.

@@ -37,6 +37,8 @@ void RegisterTranslationIgnores()
 
 namespace {
 constexpr int DataPageIndex = 5;
+
+// A Dutch text of the wizard's own, in the chosen language.
 AnsiString Translated(const char16_t* text) { return WideToAnsi(TranslateText(text)); }
 } // namespace
 

@@ -52,6 +52,7 @@ public:
         FLog.Write(message);
     }
     void ConfigurationWritten() override { FLog.Write(Translated(u"Configuratie geschreven.")); }
+    void Note(const AnsiString& line) override { FLog.Write(line); }
 
     bool Failed = false, Rejected = false, Asked = false;
 
@@ -98,6 +99,18 @@ AnsiString FirstFileInUse(const AnsiString& installFolder, const std::vector<Ans
 }
 
 namespace {
+
+// What an installation replaces in the install folder: what the earlier ones
+// recorded, the program and the engine.
+std::vector<AnsiString> ProgramFiles(const AnsiString& installFolder)
+{
+    TInstallRecord earlier;
+    ReadInstallRecord(installFolder, earlier);
+    std::vector<AnsiString> files = earlier.Files;
+    files.push_back("KORVANT07.EXE");
+    files.push_back("ZipEng179.dll");
+    return files;
+}
 
 // Room for the components as the list gives their sizes: each archive takes
 // its own size again once unpacked, and lies beside its files until then.
@@ -154,12 +167,7 @@ int RunUnattendedInstall(const TSetupOptions& options, TInstallSteps& steps, TSe
                            dataFolder.c_str()));
 
     // A running program's files are never replaced under it.
-    TInstallRecord earlier;
-    ReadInstallRecord(installFolder, earlier);
-    std::vector<AnsiString> programFiles = earlier.Files;
-    programFiles.push_back("KORVANT07.EXE");
-    programFiles.push_back("ZipEng179.dll");
-    const AnsiString inUse = FirstFileInUse(installFolder, programFiles);
+    const AnsiString inUse = FirstFileInUse(installFolder, ProgramFiles(installFolder));
     if (!inUse.empty())
         return fail(ExitInUse, Format(Translated(u"KORVANT is in gebruik (%s). Sluit het programma en probeer opnieuw.")
                                           .c_str(),
@@ -189,6 +197,10 @@ int RunUnattendedInstall(const TSetupOptions& options, TInstallSteps& steps, TSe
         log.Write(Format(Translated(u"Einde met afsluitcode %d.").c_str(), int(ExitDone)));
         return ExitDone;
     case TStepResult::Cancelled:
+        // Without a window the only cancel is a question answered No; the
+        // steps ask when a program holds the files they would replace.
+        if (sink.Asked && !FirstFileInUse(installFolder, ProgramFiles(installFolder)).empty())
+            return fail(ExitInUse, Translated(u"De installatie is niet voltooid."));
         return fail(ExitCancelled, Translated(u"De installatie is niet voltooid."));
     case TStepResult::NoDataSet:
         return fail(ExitDataSet, Translated(u"De installatie is niet voltooid."));

@@ -373,7 +373,7 @@ TEST_F(HeldFile, CancelLeavesEveryOldFileAsItWas)
     after.erase(InstallFolder + "main.zip");
     EXPECT_EQ(after, Before);
     const std::string log = LogPathOnAbortPage(w);
-    ExpectLogHolds(log, {R"(Question: KORVANT is nog geopend\..*Answer: Cancel)", R"(Cancelled)"});
+    ExpectLogHolds(log, {R"(Question: KORVANT is nog geopend\..*Answer: Cancel)", R"(Program step cancelled)"});
     w.ClickButton("Voltooien");
     ASSERT_TRUE(w.WaitForExit(20s));
     EXPECT_NE(ReadFileText(log).find("End: Finish on page Abort, not installed"), std::string::npos);

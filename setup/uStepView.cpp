@@ -86,3 +86,5 @@ void TStepView::ConfigurationWritten()
 {
     OnWindowThread([&] { FForm.btFINISH->BringToFront(); });
 }
+
+void TStepView::Note(const AnsiString& line) { FForm.Log().Write(line); }

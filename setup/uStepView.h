@@ -27,6 +27,8 @@ public:
     void StepFailed(const AnsiString& message) override;
     void DataFolderRejected(const AnsiString& message) override;
     void ConfigurationWritten() override;
+    // Straight into the run's log, from the step's thread.
+    void Note(const AnsiString& line) override;
 
     // Shows what is queued; on the window thread, a few dozen times a second
     // while the step runs, and once after it.

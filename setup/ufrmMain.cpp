@@ -3,6 +3,8 @@
 #include "translation/uTranslator.h"
 #include "ui/uActnList.h"
 #include "ui/uDialogs.h"
+#include "platform/uSystemInfo.h"
+#include "runtime/uSysUtils.h"
 
 TfrmMain* frmMain = nullptr;
 
@@ -34,6 +36,13 @@ void RegisterTranslationIgnores()
 }
 
 namespace {
+constexpr int DataPageIndex = 5;
+
+// A Dutch text of the wizard's own, in the chosen language.
+AnsiString Translated(const char16_t* text) { return WideToAnsi(TranslateText(text)); }
+} // namespace
+
+namespace {
 // The form's texts are Dutch in the ANSI code page (Windows-1252).
 constexpr const char* kFrancais = "Fran\xE7" "ais";
 constexpr const char* kGeinstalleerd = "ge\xEF" "nstalleerd";
@@ -57,6 +66,8 @@ TfrmMain::TfrmMain(TComponent* owner) : TForm(owner)
     Font()->SetHeight(-11);
     Font()->SetStyle(0);
     Font()->SetCharset(ANSI_CHARSET_);
+    FLog = std::make_unique<TSetupLog>();
+    FLog->Write(AnsiString("KORVANT Setup ") + KORVANT_SETUP_VERSION + ", Windows " + platform::WindowsVersion());
     CreateControls();
     CreateInstallComponents();
     // Closing during a step (title bar, Finish by keyboard) stops the step
@@ -67,6 +78,18 @@ TfrmMain::TfrmMain(TComponent* owner) : TForm(owner)
     };
     OnCreate = [this](TObject* sender) { FormCreate(sender); };
     OnCreate(this);
+}
+
+TfrmMain::~TfrmMain() { LogRunEnd("the wizard was closed"); }
+
+void TfrmMain::LogRunEnd(const char* how)
+{
+    if (FEndLogged)
+        return;
+    FEndLogged = true;
+    const int page = Notebook1->PageIndex();
+    const char* state = page == PageCount() - 2 ? "installed" : "not installed";
+    Log().Write(AnsiString("End: ") + how + " on page " + Notebook1->Pages()->Get(page) + ", " + state);
 }
 
 TLabel* TfrmMain::AddLabel(TWinControl* page, const char* name, int left, int top, const AnsiString& caption)
@@ -229,6 +252,8 @@ void TfrmMain::CreateControls()
     Label12 = AddLabel(page, "Label12", 16, 264, "Locatie voor de gegevens");
     GegevensLocatie = Place(new TDirectoryEdit(this), "GegevensLocatie", page, 16, 288, 377, 21);
     GegevensLocatie->SetText("GegevensLocatie");
+    lbDATAFOUND = AddWrappedLabel(page, "lbDATAFOUND", 16, 160, 377, 33, "");
+    lbDATAFOUND->SetVisible(false);
     Label13->SetFocusControl(GegevensType);
     Label12->SetFocusControl(GegevensLocatie);
     GegevensType->SetTabOrder(3);
@@ -254,6 +279,8 @@ void TfrmMain::CreateControls()
     // Wrapped: on one line it runs past the page's edge.
     Label29 = AddWrappedLabel(page, "Label29", 16, 184, 377, 33,
         "Neem contact op met Tolvek BVBA indien het probleem zich blijft voordoen.");
+    lbLOGPATH = AddWrappedLabel(page, "lbLOGPATH", 16, 136, 377, 41, "");
+    lbLOGPATH->SetVisible(false);
 }
 
 void TfrmMain::FormCreate(TObject*)
@@ -276,11 +303,14 @@ void TfrmMain::btNEXTClick(TObject*)
     case 0: // "SelectTaal"
         ChooseLanguage(rbNEDERLANDS->Checked() ? "nl" : "fr");
         RetranslateComponent(this);
+        Log().Write(AnsiString("Language: ") + (rbNEDERLANDS->Checked() ? "nl" : "fr"));
         break;
     case 3: // "ProxySettings"
         InstallProgram();
         break;
     case 5: // "Data"
+        if (!DataChoiceAllowed())
+            return;
         if (!InstallData())
             return;
         break;
@@ -289,11 +319,56 @@ void TfrmMain::btNEXTClick(TObject*)
     }
     // Re-read after the page's own action: a step moves the page itself.
     Notebook1->SetPageIndex(Notebook1->PageIndex() + 1);
+    if (Notebook1->PageIndex() == DataPageIndex)
+        DataPageShown();
+}
+
+bool TfrmMain::HoldsDataSet(const AnsiString& folder)
+{
+    // An empty field is no folder: "\GLOBAL" would be the current drive's.
+    if (Trim(folder).empty())
+        return false;
+    return FileExists(IncludeTrailingBackslash(folder) + "GLOBAL\\WINKEL.DAT");
+}
+
+void TfrmMain::DataPageShown()
+{
+    const AnsiString folder = GegevensLocatie->Text();
+    const bool found = HoldsDataSet(folder);
+    Log().Write("Data page: " + folder + (found ? " holds a data set" : " holds no data set"));
+    lbDATAFOUND->SetCaption(found ? Translated(u"Er zijn al gegevens gevonden op deze locatie. Ze blijven ongewijzigd.")
+                                  : AnsiString());
+    lbDATAFOUND->SetVisible(found);
+    if (found) {
+        rbWORKSTATION->SetChecked(true);
+        rbSERVERClick(rbWORKSTATION);
+    }
+}
+
+bool TfrmMain::DataChoiceAllowed()
+{
+    const AnsiString folder = GegevensLocatie->Text();
+    Log().Write(AnsiString("Data choice: ") + (rbSERVER->Checked() ? "install data" : "no data") + ", folder " +
+                folder + ", variant " + GegevensType->Value());
+    if (!rbSERVER->Checked() || !HoldsDataSet(folder))
+        return true;
+    // The folder was typed or browsed after the page was shown: it is
+    // judged now, and its data are never overwritten.
+    ShowErrorBox(Translated(u"De opgegeven locatie bevat al gegevens. Deze worden niet overschreven."));
+    lbDATAFOUND->SetCaption(Translated(u"Er zijn al gegevens gevonden op deze locatie. Ze blijven ongewijzigd."));
+    lbDATAFOUND->SetVisible(true);
+    GegevensLocatie->SetFocus();
+    return false;
 }
 
 void TfrmMain::JumpToAbort()
 {
     Notebook1->SetPageIndex(Notebook1->PageCount() - 1);
+    if (!Log().Path().empty() && !lbLOGPATH->Visible()) {
+        lbLOGPATH->SetCaption(Format(Translated(u"Het verslag van deze installatie staat in %s").c_str(),
+                                     Log().Path().c_str()));
+        lbLOGPATH->SetVisible(true);
+    }
 }
 
 void TfrmMain::btCANCELClick(TObject*)
@@ -315,6 +390,7 @@ void TfrmMain::btCANCELClick(TObject*)
             throw;
         }
     }
+    Log().Write(AnsiString("Question: Cancel? Answer: ") + (confirmed ? "Yes" : "No"));
     // A running step stops at its next check and leaves the page as this.
     if (confirmed && FStepRunning)
         FSteps->RequestCancel();
@@ -323,7 +399,11 @@ void TfrmMain::btCANCELClick(TObject*)
         StepCancelled();
 }
 
-void TfrmMain::btFINISHClick(TObject*) { Close(); }
+void TfrmMain::btFINISHClick(TObject*)
+{
+    LogRunEnd("Finish");
+    Close();
+}
 
 void TfrmMain::rbSERVERClick(TObject*) { GegevensType->SetEnabled(rbSERVER->Checked()); }
 
@@ -342,6 +422,7 @@ bool TfrmMain::AskRetry(const AnsiString& message)
 
 void TfrmMain::ShowErrorBox(const AnsiString& message)
 {
+    Log().Write("Error box: " + message);
     Application->MessageBox(message, Application->Title(), mbfSystemModal | mbfIconError);
 }
 

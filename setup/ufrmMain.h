@@ -6,6 +6,7 @@
 #include "runtime/ShellLink.h"
 #include "setup/controls/uAdComboBox.h"
 #include "setup/install/uInstallSteps.h"
+#include "setup/install/uSetupLog.h"
 #include "ui/uComCtrls.h"
 #include "ui/uDirectoryEdit.h"
 #include "ui/uDriveCombo.h"
@@ -23,6 +24,7 @@ class TfrmMain : public TForm {
     RT_CLASS(TfrmMain, TForm)
 public:
     explicit TfrmMain(TComponent* owner);
+    ~TfrmMain() override;
 
     TImage* Image1;
     TButtonBar* ButtonBar1;
@@ -70,6 +72,8 @@ public:
     AdComboBox* GegevensType;
     TLabel* Label12;
     TDirectoryEdit* GegevensLocatie;
+    // Says that the data folder already holds a data set, which stays as it is.
+    TLabel* lbDATAFOUND;
     // "InstallData"
     TLabel* Label17;
     TLabel* Label25;
@@ -82,6 +86,8 @@ public:
     TLabel* Label28;
     TLabel* Label30;
     TLabel* Label29;
+    // Where the log of this run lies, for the support desk.
+    TLabel* lbLOGPATH;
     // Non-visual components: those of the installation steps.
     TNetHTTP* NetHTTP;
     TZipArchive* ZipArchive;
@@ -139,6 +145,18 @@ public:
     // The installation steps the wizard shows.
     TInstallSteps& Steps() { return *FSteps; }
 
+    // A folder holds a data set exactly when GLOBAL\WINKEL.DAT exists in it.
+    static bool HoldsDataSet(const AnsiString& folder);
+    // The "Data" page is shown: a data set in the data folder is kept, so
+    // "Installeer GEEN gegevens." is chosen and the page says why.
+    void DataPageShown();
+    // Next on "Data": false (after the error box) when an empty data set
+    // would be installed over an existing one.
+    bool DataChoiceAllowed();
+
+    // The support log of this run; never stops the wizard.
+    TSetupLog& Log() { return *FLog; }
+
     // The page the wizard shows and the page count.
     int PageIndex() const { return Notebook1->PageIndex(); }
     int PageCount() const { return Notebook1->PageCount(); }
@@ -166,6 +184,11 @@ private:
     // question is up.
     bool FStepRunning = false;
     bool FAskingCancel = false;
+
+    std::unique_ptr<TSetupLog> FLog;
+    // The run's end is logged once: Finish, the close button, or the end of the program.
+    bool FEndLogged = false;
+    void LogRunEnd(const char* how);
 };
 
 extern TfrmMain* frmMain;

@@ -1,11 +1,14 @@
 # The wizard form as a library, so the tests drive the same form the program shows.
 # The component list's public key, as bytes in a generated header.
 korvant_manifest_key_header(${CMAKE_CURRENT_BINARY_DIR}/generated/manifest_key.h)
+# Setup's version, as its version resource states it, for the support log.
+file(STRINGS ${CMAKE_CURRENT_SOURCE_DIR}/res/Setup.rc korvant_version_line REGEX "define KORVANT_VERSION_TEXT")
+string(REGEX REPLACE ".*\"(.*)\".*" "\\1" KORVANT_SETUP_VERSION "${korvant_version_line}")
 function(korvant_wizard_library name url)
   add_library(${name} STATIC ${CMAKE_CURRENT_SOURCE_DIR}/ufrmMain.cpp ${CMAKE_CURRENT_SOURCE_DIR}/ufrmMainSteps.cpp
-    ${CMAKE_CURRENT_SOURCE_DIR}/uStepView.cpp)
-  target_link_libraries(${name} PUBLIC setup_install setup_controls setup_config ui http zip trust translation)
-  target_compile_definitions(${name} PRIVATE KORVANT_DOWNLOAD_URL="${url}")
+    ${CMAKE_CURRENT_SOURCE_DIR}/uStepView.cpp ${CMAKE_CURRENT_SOURCE_DIR}/uDownloadSource.cpp)
+  target_link_libraries(${name} PUBLIC setup_install setup_unattended setup_controls setup_config ui http zip trust translation)
+  target_compile_definitions(${name} PRIVATE KORVANT_DOWNLOAD_URL="${url}" KORVANT_SETUP_VERSION="${KORVANT_SETUP_VERSION}")
   target_include_directories(${name} PRIVATE ${CMAKE_CURRENT_BINARY_DIR}/generated)
 endfunction()
 korvant_wizard_library(wizard "${KORVANT_DOWNLOAD_URL}")

@@ -25,6 +25,8 @@ public:
     int ErrCode() const { return FWorker->ErrCode(); }
     int ErrorId() const { return FWorker->ErrorId(); }
     AnsiString ErrMessage() const;
+    // The archive entry ErrCode concerns ("HELP\\LEESMIJ.TXT"); empty when none.
+    AnsiString ErrEntry() const { return FWorker->ErrEntry(); }
     bool Busy() const { return FBusy; }
     bool Reentry() const { return FReentry; }
     int Count() const { return FWorker->Count(); }

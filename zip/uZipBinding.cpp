@@ -131,11 +131,12 @@ void TZipCore::Inform(const AnsiString& text)
         Events.OnMessage(FSender, 0, text);
 }
 
-void TZipCore::RecordEngineError(int code, int errorId, const AnsiString& text)
+void TZipCore::RecordEngineError(int code, int errorId, const AnsiString& text, const AnsiString& entry)
 {
     FErrCode = code;
     FErrorId = errorId;
     FErrText = text;
+    FErrEntry = entry;
 }
 
 void TZipCore::ReportNewFile(const AnsiString& name, std::int64_t size)

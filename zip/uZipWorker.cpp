@@ -277,6 +277,22 @@ std::int32_t ZE_CALL TZipWorker::Callback(void* caller, TCallbackRec* rec) noexc
     }
 }
 
+AnsiString TZipWorker::EntryNamedIn(const AnsiString& text)
+{
+    // The entry being extracted, when the message is about it: some come
+    // before an entry starts (a folder, an unsupported method), and then the
+    // current one is still the last file's.
+    const AnsiString& name = FDetails.ItemName();
+    if (name.empty())
+        return {};
+    const AnsiString word = " " + name;
+    std::size_t at = text.find(word);
+    if (at == AnsiString::npos)
+        return {};
+    std::size_t after = at + word.size();
+    return after == text.size() || text[after] == ' ' ? name : AnsiString();
+}
+
 std::int32_t TZipWorker::HandleCallback(TCallbackRec& rec)
 {
     int action = rec.Action & 0x3F;
@@ -295,7 +311,7 @@ std::int32_t TZipWorker::HandleCallback(TCallbackRec& rec)
             case acEndBatch: ReportEndOfBatch(); break;
             case acMessage:
                 if (rec.Arg != 0)
-                    RecordEngineError(rec.Arg, static_cast<std::int8_t>(rec.Arg & 0xFF), text);
+                    RecordEngineError(rec.Arg, static_cast<std::int8_t>(rec.Arg & 0xFF), text, EntryNamedIn(text));
                 if (Events.OnMessage)
                     Events.OnMessage(FSender, rec.Arg, text);
                 break;
@@ -377,7 +393,7 @@ void TZipWorker::HandleSkipped(TCallbackRec& rec, const AnsiString& name)
     int skipType = (rec.SkipType & 0xFF) - 1;
     if (rec.Arg != 0) {
         // Keep the text with the code, so ErrMessage never shows an older one.
-        RecordEngineError(rec.Arg, rec.Arg & 0xFF, ZipFmtLoadStr(GE_Skipped, name.c_str(), skipType));
+        RecordEngineError(rec.Arg, rec.Arg & 0xFF, ZipFmtLoadStr(GE_Skipped, name.c_str(), skipType), name);
     }
     if (Events.OnExtractSkipped)
         Events.OnExtractSkipped(FSender, name, static_cast<UnZipSkipTypes>(skipType), rec.Arg);

@@ -45,6 +45,9 @@ public:
     int ErrorId() const { return FErrorId; }
     void SetErrorId(int id) { FErrorId = id; }
     const AnsiString& ErrText() const { return FErrText; }
+    // The entry the last engine error concerns, as stored in the archive
+    // (backslashes); empty when it concerns none.
+    const AnsiString& ErrEntry() const { return FErrEntry; }
     bool Cancel() const { return FCancel; }
     void SetCancel(bool cancel) { FCancel = cancel; }
     TProgDetails& Details() { return FDetails; }
@@ -54,8 +57,8 @@ public:
     void RecordMessage(int id, const AnsiString& extra = {});
     // Informational message (code 0) to OnMessage.
     void Inform(const AnsiString& text);
-    // An error the engine reported: sets ErrCode.
-    void RecordEngineError(int code, int errorId, const AnsiString& text);
+    // An error the engine reported about `entry`: sets ErrCode.
+    void RecordEngineError(int code, int errorId, const AnsiString& text, const AnsiString& entry);
 
     void ReportNewFile(const AnsiString& name, std::int64_t size);
     void ReportBytes(std::int64_t n);
@@ -76,6 +79,7 @@ protected:
     int FErrCode = 0;
     int FErrorId = -1;
     AnsiString FErrText;
+    AnsiString FErrEntry;
     bool FCancel = false;
     TProgDetails FDetails;
     static constexpr std::uint64_t kMessageInterval = 15; // ms
@@ -172,6 +176,7 @@ private:
     std::int32_t HandleCallback(zipeng::TCallbackRec& rec);
     void HandlePassword(zipeng::TCallbackRec& rec);
     void HandleSkipped(zipeng::TCallbackRec& rec, const AnsiString& name);
+    AnsiString EntryNamedIn(const AnsiString& text);
     void HandleQuery(zipeng::TCallbackRec& rec, int action, const AnsiString& text);
     AnsiString CheckExtractDir();
     static bool ArchiveDriveReady(const AnsiString& full, bool& hardDisk);

@@ -1,6 +1,8 @@
 // Stand-in for the installed KORVANT program, for demonstrations and tests of
 // the wizard. With an action argument it creates that database's files in the
-// folder given; without arguments it shows the configuration it finds.
+// folder given, and refuses (exit code 4, a line in KORVANT07.LOG) when the
+// database is there already; without arguments it shows the configuration it
+// finds.
 #include <windows.h>
 
 #include <cstdlib>
@@ -87,7 +89,20 @@ int CreateDatabase(const std::string& action, std::string folder)
     if (GetEnvironmentVariableA("KORVANT07_DEMO_DELAY_MS", delay, sizeof delay) > 0)
         Sleep(static_cast<DWORD>(strtoul(delay, nullptr, 10)));
     CreateDirectoryA(folder.c_str(), nullptr);
-    return WriteTextFile(folder + file, "KORVANT demo database\r\n", false) ? 0 : 3;
+    // A database that exists holds a firm's books: it is never created
+    // over. The refusal is logged, so a test sees that it was asked to.
+    HANDLE h = CreateFileA((folder + file).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        if (GetLastError() != ERROR_FILE_EXISTS)
+            return 3;
+        WriteTextFile(ExeFolder() + "KORVANT07.LOG", "refused: " + folder + file + " exists\r\n", true);
+        return 4;
+    }
+    const std::string text = "KORVANT demo database\r\n";
+    DWORD done = 0;
+    BOOL ok = WriteFile(h, text.data(), static_cast<DWORD>(text.size()), &done, nullptr);
+    CloseHandle(h);
+    return ok && done == text.size() ? 0 : 3;
 }
 
 LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)

@@ -3,18 +3,35 @@
 #include "setup/install/uInstallSteps.h"
 
 #include "platform/uCrypto.h"
+#include "platform/uFilesInUse.h"
 #include "platform/uNetPlatform.h"
 #include "platform/uProcess.h"
 #include "platform/uSystem.h"
 #include "runtime/uResStrings.h"
 #include "runtime/uStreams.h"
 #include "runtime/uSysUtils.h"
+#include "setup/install/uInstallChecks.h"
 #include "trust/uListSerial.h"
 #include "trust/uResumingGet.h"
+#include "zip/uZipContract.h"
+#include "zip/uZipPaths.h"
+
+#include <algorithm>
 
 namespace {
 // A DER ECDSA P-256 signature takes at most 72 bytes.
 constexpr std::uint64_t MaxSignatureBytes = 256;
+
+AnsiString HexDigest(const platform::TSha256Digest& digest)
+{
+    static const char* const Digits = "0123456789abcdef";
+    AnsiString hex;
+    for (std::uint8_t b : digest) {
+        hex += Digits[b >> 4];
+        hex += Digits[b & 15];
+    }
+    return hex;
+}
 } // namespace
 
 Exception TInstallSteps::HttpError() const
@@ -125,6 +142,11 @@ void TInstallSteps::FetchFile(const AnsiString& remoteName, const AnsiString& lo
             // More bytes than listed: not the file, whatever else it is.
         }
         genuine = !line || (!checked.Spoiled() && checked.Count() == line->Size && checked.Digest() == line->Sha256);
+        if (line)
+            FSink->Note(Format("Verified %s: %llu bytes, SHA-256 %s, %s", remoteName.c_str(),
+                               static_cast<unsigned long long>(checked.Count()),
+                               checked.Spoiled() ? "(not all of it)" : HexDigest(checked.Digest()).c_str(),
+                               genuine ? "genuine" : "NOT genuine"));
     }
     if (!genuine)
         throw Exception(Format(Translated(u"Controle mislukt: %s is beschadigd of gewijzigd.").c_str(),
@@ -136,10 +158,29 @@ void TInstallSteps::DownloadWithRetries(const AnsiString& remoteName, TVerifying
 {
     TResumingGet get(*NetHTTP);
     get.HttpError = [this] { return HttpError(); };
+    const AnsiString url = FBaseUrl + remoteName;
+    const std::uint64_t started = platform::TickCountMs();
+    int tries = 0;
+    std::uint64_t resumedFrom = 0;
     get.OnTry = [&](std::uint64_t kept, std::uint64_t total) {
         FFetchName = remoteName;
         FFetchBase = kept;
         FFetchTotal = total;
+        ++tries;
+        if (kept > 0)
+            resumedFrom = kept;
+    };
+    // The request as support needs it: what was asked, what came, how long
+    // it took, how often and from where it was asked again.
+    auto note = [&](const AnsiString& outcome) {
+        AnsiString line = Format("GET %s: %s, %llu bytes in %llu ms", url.c_str(), outcome.c_str(),
+                                 static_cast<unsigned long long>(destination.Count()),
+                                 static_cast<unsigned long long>(platform::TickCountMs() - started));
+        if (tries > 1)
+            line += Format(", %d tries", tries);
+        if (resumedFrom > 0)
+            line += Format(", resumed with Range: bytes=%llu-", static_cast<unsigned long long>(resumedFrom));
+        FSink->Note(line);
     };
     get.OnRetry = [this](int next, int tries) {
         FSink->Reconnecting(Format(Translated(u"%s: opnieuw verbinden (poging %d van %d)").c_str(),
@@ -147,7 +188,16 @@ void TInstallSteps::DownloadWithRetries(const AnsiString& remoteName, TVerifying
                             next, tries);
     };
     get.Pause = [this](unsigned ms) { PauseChecked(ms); };
-    get.Get(FBaseUrl + remoteName, destination);
+    try {
+        get.Get(url, destination);
+    } catch (const EStepCancelled&) {
+        note("cancelled");
+        throw;
+    } catch (const Exception& error) {
+        note("failed (" + error.Message() + ")" + (NetHTTP->ResponseCode() > 0 ? ", last answer " + NetHTTP->ResponseText() : AnsiString()));
+        throw;
+    }
+    note(NetHTTP->ResponseText());
     ShowDownloadStatus(destination.Count(), true);
     FFetchName.clear();
 }
@@ -165,14 +215,57 @@ void TInstallSteps::PauseChecked(unsigned ms)
     }
 }
 
-void TInstallSteps::UnpackArchive(const AnsiString& archivePath)
+void TInstallSteps::UnpackArchive(const AnsiString& archivePath, TUnpack mode)
 {
-    ZipArchive->SetExtrBaseDir(ExtractFilePath(archivePath));
+    const AnsiString folder = ExtractFilePath(archivePath);
+    const AnsiString name = ExtractFileName(archivePath);
+    ZipArchive->SetExtrBaseDir(folder);
     FZipBetweenEntries = true;
     ZipArchive->SetZipFileName(archivePath);
+    const std::vector<TArchiveFile> files = ArchiveFiles(*ZipArchive);
+    const TUnpackPlan plan = PlanUnpack(files, folder);
+    // Files kept, and no file of the customer's replaced: only new names.
+    const bool replace = mode == TUnpack::ReplaceFiles;
+    RequireFreeSpace(folder, replace ? plan.Bytes : NewFileBytes(files, plan));
+    if (replace)
+        WaitUntilNotInUse(plan.Existing);
+
+    std::vector<AnsiString> skipped;
+    ZipArchive->Events.OnExtractSkipped = [&](TObject*, const AnsiString& entry, UnZipSkipTypes, int) {
+        skipped.push_back(entry);
+    };
+    // A file that exists and cannot be replaced ends the extraction there:
+    // no more old files give way to new ones after it.
+    FStopUnpacking = false;
+    ZipArchive->Events.OnMessage = [&](TObject*, int code, const AnsiString&) {
+        if ((code & 0xFF) == zipeng::eeCreateFile && FileExists(folder + ZipArchive->ErrEntry()))
+            FStopUnpacking = true;
+    };
+    ZipArchive->SetExtrOptions(replace ? ExtrDirNames | ExtrOverWrite : ExtrDirNames);
     const int errorId = ZipArchive->Extract();
+    ZipArchive->SetExtrOptions(ExtrDirNames | ExtrOverWrite);
+    ZipArchive->Events.OnExtractSkipped = nullptr;
+    ZipArchive->Events.OnMessage = nullptr;
+
+    std::uint64_t bytes = 0;
+    for (const TArchiveFile& file : files)
+        bytes += file.Size;
+    AnsiString line = Format("Unpacked %s into %s: %d files, %llu bytes", name.c_str(), folder.c_str(),
+                             ZipArchive->SuccessCnt(), static_cast<unsigned long long>(bytes));
+    if (!skipped.empty()) {
+        line += ", kept as they were:";
+        for (const AnsiString& entry : skipped)
+            line += " " + entry;
+    }
+    if (ZipArchive->ErrCode() != 0 || errorId != 0)
+        line += Format("; engine error %d (%d): %s", ZipArchive->ErrCode(), errorId, ZipArchive->ErrMessage().c_str());
+    FSink->Note(line);
+
     // Stopped by the user: not a failure, and the archive stays.
     CheckCancelled();
+    const AnsiString entry = ZipArchive->ErrEntry();
+    if (FStopUnpacking && !entry.empty())
+        throw Exception(Format(Translated(u"Het bestand %s kan niet vervangen worden.").c_str(), (folder + entry).c_str()));
     if (ZipArchive->ErrCode() != 0)
         throw Exception(Translated(u"Unzip Error:") +
                         Format("%d: %s", ZipArchive->ErrCode(), ZipArchive->ErrMessage().c_str()));
@@ -183,7 +276,72 @@ void TInstallSteps::UnpackArchive(const AnsiString& archivePath)
     DeleteFile(archivePath);
 }
 
+std::uint64_t TInstallSteps::ListedBytes(std::initializer_list<AnsiString> names) const
+{
+    std::uint64_t bytes = 0;
+    if (FComponentList)
+        for (const AnsiString& name : names)
+            if (const TManifestEntry* line = name.empty() ? nullptr : FComponentList->Find(name))
+                bytes += line->Size;
+    return bytes;
+}
+
+std::uint64_t TInstallSteps::NewFileBytes(const std::vector<TArchiveFile>& files, const TUnpackPlan& plan)
+{
+    // Without replacing, a file that exists takes no room at all.
+    std::uint64_t bytes = 0;
+    for (std::size_t i = 0, t = 0; i < files.size() && t < plan.Targets.size(); ++i) {
+        if (ziprec::SafeRelativePath(AnsiToWide(files[i].Name), true).empty())
+            continue;
+        const AnsiString& target = plan.Targets[t++];
+        if (std::find(plan.Existing.begin(), plan.Existing.end(), target) == plan.Existing.end())
+            bytes += files[i].Size;
+    }
+    return bytes;
+}
+
+void TInstallSteps::RequireFreeSpace(const AnsiString& folder, std::uint64_t bytes)
+{
+    const TSpaceCheck check = CheckFreeSpace(folder, bytes, FreeSpace);
+    FSink->Note(Format("Free space on %s %s MB, needed %llu MB", check.Drive.c_str(),
+                       check.Free ? std::to_string(check.FreeMB()).c_str() : "(unknown)",
+                       static_cast<unsigned long long>(check.NeededMB())));
+    if (!check.Enough())
+        throw Exception(Format(Translated(u"Er is te weinig vrije schijfruimte op station %s: %s MB nodig, %s MB vrij.").c_str(),
+                               check.Drive.c_str(), std::to_string(check.NeededMB()).c_str(),
+                               std::to_string(check.FreeMB()).c_str()));
+}
+
+void TInstallSteps::WaitUntilNotInUse(const std::vector<AnsiString>& files)
+{
+    for (;;) {
+        CheckCancelled();
+        const platform::TFilesInUse inUse = platform::FindFilesInUse(files, RestartManager);
+        if (!inUse.Any())
+            return;
+        AnsiString line = inUse.Method == platform::TInUseMethod::RestartManager ? "In use by:" : "In use:";
+        for (const std::string& program : inUse.Applications)
+            line += " " + program;
+        for (const std::string& file : inUse.Files)
+            line += " " + file;
+        FSink->Note(line);
+        const AnsiString question = Translated(u"KORVANT is nog geopend. Sluit het programma en kies Opnieuw proberen.");
+        const bool retry = FSink->AskRetryCancel(question);
+        FSink->Note("Question: " + question + " Answer: " + (retry ? "Retry" : "Cancel"));
+        // Cancel ends the step with nothing replaced, as the user's own Cancel does.
+        if (!retry)
+            throw EStepCancelled();
+    }
+}
+
 int TInstallSteps::RunAndWait(const AnsiString& program, const AnsiString& arguments, std::uint16_t showWindow)
 {
     return platform::RunAndWait(program + arguments, showWindow);
+}
+
+int TInstallSteps::RunProgram(const AnsiString& program, const AnsiString& arguments, std::uint16_t showWindow)
+{
+    const int exitCode = RunAndWait(program, arguments, showWindow);
+    FSink->Note(Format("Run %s%s: exit code %d", program.c_str(), arguments.c_str(), exitCode));
+    return exitCode;
 }

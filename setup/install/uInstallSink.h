@@ -82,4 +82,7 @@ public:
     virtual void DataFolderRejected(const AnsiString& message) = 0;
     // The configuration files are written; the shortcut follows.
     virtual void ConfigurationWritten() {}
+    // One line of what happened, for the support log: each request, check,
+    // verification, unpack, program run and file written.
+    virtual void Note(const AnsiString& line) { (void)line; }
 };

@@ -6,6 +6,9 @@
 #include "platform/uCom.h"
 #include "platform/uNetPlatform.h"
 #include "runtime/uSysUtils.h"
+#include "platform/uSystem.h"
+
+#include <algorithm>
 #include "setup/config/uConfigFiles.h"
 #include "setup/config/uDesktopShortcut.h"
 #include "translation/uTranslator.h"
@@ -62,6 +65,7 @@ TInstallSteps::TInstallSteps(TComponent* owner, const AnsiString& baseUrl, std::
     NetHTTP = new TNetHTTP(owner);
     ZipArchive = new TZipArchive(owner);
     ShellLink = new TShellLink(owner);
+    UninstallerSource = platform::ModuleFileName();
     ApplySettings();
 }
 
@@ -116,7 +120,7 @@ void TInstallSteps::ApplySettings()
     // start of an entry; and a pause while the user is asked.
     ZipArchive->Events.OnCheckTerminate = [this](TObject*, bool& abort) {
         WaitWhileHeld();
-        if (FCancelRequested && FZipBetweenEntries)
+        if ((FCancelRequested && FZipBetweenEntries) || FStopUnpacking)
             abort = true;
     };
     ZipArchive->Loaded();
@@ -226,6 +230,14 @@ void TInstallSteps::ShowDownloadStatus(std::uint64_t done, bool force)
 
 // --- the two steps -------------------------------------------------------------
 
+AnsiString TInstallSteps::ProxyText(const TInstallChoices& choices)
+{
+    // Host and port only: no credential of any kind goes into a log.
+    if (!choices.UseProxy)
+        return "no proxy";
+    return Format("proxy %s:%d", choices.ProxyServer.c_str(), choices.ProxyPort);
+}
+
 AnsiString TInstallSteps::InstallFolder(char drive) { return AnsiString(1, drive) + ":\\KORVANT07\\"; }
 
 AnsiString TInstallSteps::DefaultDataFolder(char drive) { return InstallFolder(drive) + "DATA07"; }
@@ -243,23 +255,111 @@ TStepResult TInstallSteps::InstallProgram(const TInstallChoices& choices, TInsta
     TStepScope scope(*this, sink);
     ApplyProxy(choices);
     const AnsiString installFolder = InstallFolder(choices.Drive);
+    sink.Note(Format("Program step: drive %c, install folder %s, %s", choices.Drive, installFolder.c_str(),
+                     ProxyText(choices).c_str()));
+    // What earlier installations put here stays theirs to remove.
+    FRecord = TInstallRecord();
+    ReadInstallRecord(installFolder, FRecord);
+    FRecord.Language = choices.Dutch ? "nl" : "fr";
     // A folder that cannot be made shows up as the first fetch's error.
-    if (!DirectoryExists(installFolder))
+    if (!DirectoryExists(installFolder)) {
         ForceDirectories(installFolder);
+        FRecord.MadeInstallFolder = DirectoryExists(installFolder);
+    }
+    // Whatever this step leaves in the install folder, even when it fails
+    // half-way, is on the list before it ends.
+    struct TRecordOnExit {
+        TInstallSteps& Steps;
+        const AnsiString& Folder;
+        ~TRecordOnExit()
+        {
+            try {
+                if (!Steps.FRecord.Files.empty())
+                    WriteInstallRecord(Folder, Steps.FRecord);
+            } catch (const Exception&) {
+                // The uninstall entry is written with it later and reports then.
+            }
+        }
+    } recordOnExit{*this, installFolder};
     try {
         LoadComponentList();
+        if (BeforeProgramFiles)
+            BeforeProgramFiles();
+        // A full disk is said before minutes of downloading: the listed
+        // sizes (the archives' unpacked sizes are known once they are here).
+        RequireFreeSpace(installFolder, ListedBytes({"ZipEng179.dll", "main.zip", "upgrade.zip"}));
         FetchFile("ZipEng179.dll", installFolder + "ZipEng179.dll");
+        FRecord.AddFile("ZipEng179.dll");
         ZipArchive->SetDLLDirectory(installFolder);
-        FetchFile("main.zip", installFolder + "main.zip");
-        UnpackArchive(installFolder + "main.zip");
-        FetchFile("upgrade.zip", installFolder + "upgrade.zip");
-        UnpackArchive(installFolder + "upgrade.zip");
+        for (const char* archive : {"main.zip", "upgrade.zip"}) {
+            FetchFile(archive, installFolder + archive);
+            try {
+                UnpackArchive(installFolder + archive);
+            } catch (...) {
+                RecordUnpacked(installFolder);
+                throw;
+            }
+            RecordUnpacked(installFolder);
+        }
     } catch (const EStepCancelled&) {
+        sink.Note("Program step cancelled");
         return TStepResult::Cancelled;
     } catch (const Exception& error) {
+        sink.Note("Program step failed: " + error.Message());
         return ReportFailure(error, sink) ? TStepResult::Failed : TStepResult::Cancelled;
     }
+    sink.Note("Program step done");
     return TStepResult::Done;
+}
+
+std::optional<std::uint64_t> TInstallSteps::ListedSize(const AnsiString& name) const
+{
+    const TManifestEntry* entry = FComponentList ? FComponentList->Find(name) : nullptr;
+    if (!entry)
+        return std::nullopt;
+    return entry->Size;
+}
+
+void TInstallSteps::RecordUnpacked(const AnsiString& installFolder)
+{
+    // The listing of the archive just extracted; only what is there now
+    // counts, so an extraction that stopped early records what it wrote.
+    for (int i = 0; i < ZipArchive->Count(); ++i) {
+        AnsiString name = ZipArchive->DirEntry(i).FileName;
+        std::replace(name.begin(), name.end(), '/', '\\');
+        if (name.empty())
+            continue;
+        if (name.back() == '\\') {
+            if (DirectoryExists(installFolder + name))
+                FRecord.AddFolder(name);
+            continue;
+        }
+        if (FileExists(installFolder + name))
+            FRecord.AddFile(name);
+        // The folders on the way to it are the archive's too.
+        for (auto slash = name.find('\\'); slash != AnsiString::npos; slash = name.find('\\', slash + 1))
+            FRecord.AddFolder(name.substr(0, slash));
+    }
+}
+
+bool TInstallSteps::RegisterInstallation(const TInstallChoices& choices, TInstallSink& sink)
+{
+    const AnsiString installFolder = InstallFolder(choices.Drive);
+    // A data step without a program step before it (a test, or a run that
+    // picks up): the list of an earlier program step.
+    if (FRecord.Files.empty()) {
+        ReadInstallRecord(installFolder, FRecord);
+        FRecord.Language = choices.Dutch ? "nl" : "fr";
+    }
+    FRecord.AddDataFolder(IncludeTrailingBackslash(choices.DataFolder));
+    FRecord.AddDataFolder(DefaultDataFolder(choices.Drive));
+    try {
+        ::RegisterInstallation(installFolder, FRecord, UninstallerSource);
+    } catch (const Exception& error) {
+        sink.StepFailed(error.Message());
+        return false;
+    }
+    return true;
 }
 
 bool TInstallSteps::InstallDataSet(const AnsiString& installFolder, const AnsiString& dataFolder,
@@ -273,18 +373,30 @@ bool TInstallSteps::InstallDataSet(const AnsiString& installFolder, const AnsiSt
                 ForceDirectories(dataFolder + folder);
         const AnsiString program = installFolder + "KORVANT07.EXE";
         const AnsiString archive = dataFolder + "GLOBAL\\global.zip";
-        FetchFile("global" + variant + ".zip", archive);
-        UnpackArchive(archive);
+        const AnsiString remoteArchive = "global" + variant + ".zip";
+        // Files that were there before the step are the customer's: none is
+        // replaced, also not the upgrade notes of an earlier run.
+        const bool keepNotes = FileExists(dataFolder + "upgrade.txt");
+        const bool keepUpgrade = FileExists(dataFolder + "upgrade.zip");
+        RequireFreeSpace(dataFolder, ListedBytes({remoteArchive, keepNotes ? "" : "upgrade.txt",
+                                                  keepUpgrade ? "" : "upgrade.zip"}));
+        FetchFile(remoteArchive, archive);
+        UnpackArchive(archive, TUnpack::KeepFiles);
         // The program is creating a database: it is waited for, even after
         // a cancel, and only then does the step stop.
-        RunAndWait(program, " \"/action=CreateAdministratieDB\" \"" + dataFolder + "GLOBAL\"", HiddenWindow);
+        RunProgram(program, " \"/action=CreateAdministratieDB\" \"" + dataFolder + "GLOBAL\"", HiddenWindow);
         CheckCancelled();
-        RunAndWait(program, " \"/action=CreateMessagesDB\" \"" + dataFolder + "MESSAGES\"", HiddenWindow);
+        RunProgram(program, " \"/action=CreateMessagesDB\" \"" + dataFolder + "MESSAGES\"", HiddenWindow);
         CheckCancelled();
         made = true;
-        FetchFile("upgrade.txt", dataFolder + "upgrade.txt");
-        FetchFile("upgrade.zip", dataFolder + "upgrade.zip");
+        for (const auto& [name, keep] : {std::pair{"upgrade.txt", keepNotes}, std::pair{"upgrade.zip", keepUpgrade}}) {
+            if (keep)
+                sink.Note(Format("Kept %s%s: it was there before", dataFolder.c_str(), name));
+            else
+                FetchFile(name, dataFolder + name);
+        }
     } catch (const Exception& error) {
+        sink.Note("Data step failed: " + error.Message());
         if (!ReportFailure(error, sink))
             throw EStepCancelled();
         // A verified data set stands: the configuration may point at it. The
@@ -303,12 +415,21 @@ TStepResult TInstallSteps::InstallData(const TInstallChoices& choices, TInstallS
     const AnsiString dataFolder = IncludeTrailingBackslash(choices.DataFolder);
     const AnsiString installFolder = InstallFolder(choices.Drive);
     TStepResult result = TStepResult::Done;
+    sink.Note(Format("Data step: folder %s, %s, variant %s, %s", dataFolder.c_str(),
+                     choices.InstallDataSet ? "install data" : "no data", choices.VariantCode.c_str(),
+                     ProxyText(choices).c_str()));
+    if (choices.InstallDataSet && FileExists(dataFolder + "GLOBAL\\WINKEL.DAT")) {
+        // An existing data set is never overwritten, whoever asks.
+        sink.DataFolderRejected(Translated(u"De opgegeven locatie bevat al gegevens. Deze worden niet overschreven."));
+        return TStepResult::NoDataSet;
+    }
     if (choices.InstallDataSet) {
         try {
             if (!InstallDataSet(installFolder, dataFolder, choices.VariantCode, sink))
                 result = TStepResult::Failed;
         } catch (const EStepCancelled&) {
             // Nothing after a cancel runs: no configuration, no shortcut.
+            sink.Note("Data step cancelled");
             return TStepResult::Cancelled;
         } catch (const EDataSetMissing&) {
             // No data set was made: a configuration would point the program
@@ -320,9 +441,17 @@ TStepResult TInstallSteps::InstallData(const TInstallChoices& choices, TInstallS
         return TStepResult::NoDataSet;
     }
     WriteConfiguration(TSetupChoices{installFolder, dataFolder, choices.VariantIndex, choices.Dutch});
+    sink.Note("Written " + installFolder + "CONFIG07.INI");
+    sink.Note("Written " + installFolder + "000\\CONFIG07.INI");
     sink.ConfigurationWritten();
     // The shell link object needs COM on this thread, whichever it is.
     platform::TComApartment apartment;
     CreateDesktopShortcut(*ShellLink, installFolder);
+    sink.Note("Written " + ShellLink->LinkFile());
+    // The program is there and configured: it can be found and removed in
+    // Apps & features, also when only the upgrade files failed.
+    if (!RegisterInstallation(choices, sink))
+        result = TStepResult::Failed;
+    sink.Note(result == TStepResult::Done ? "Data step done" : "Data step failed");
     return result;
 }

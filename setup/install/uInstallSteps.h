@@ -8,9 +8,12 @@
 //
 // The steps run on any one thread; RequestCancel and Hold may be called from
 // another while they run.
+#include "setup/install/uInstallChecks.h"
 #include "setup/install/uInstallSink.h"
+#include "setup/install/uInstallRecord.h"
 
 #include "http/uNetHTTP.h"
+#include "platform/uFilesInUse.h"
 #include "runtime/ShellLink.h"
 #include "trust/uManifest.h"
 #include "trust/uVerifyingStream.h"
@@ -59,13 +62,34 @@ public:
     // Fetches "manifest.txt" and "manifest.sig" once and checks the
     // signature; raises naming the list when it is missing or not genuine.
     void LoadComponentList();
+    // Whether an unpack may replace files that exist: the program's files
+    // yes, once nobody holds them; a data set's files never.
+    enum class TUnpack { ReplaceFiles, KeepFiles };
     // Extracts the archive beside itself, then deletes it; raises (and keeps
-    // the archive) when extraction failed.
-    void UnpackArchive(const AnsiString& archivePath);
+    // the archive) when extraction failed. First checks the room it needs
+    // and, when it replaces files, that no program holds any of them (asking
+    // Retry/Cancel until none does). A file that still cannot be replaced
+    // ends it there, naming the file.
+    void UnpackArchive(const AnsiString& archivePath, TUnpack mode = TUnpack::ReplaceFiles);
     // Runs program + arguments (which start with a blank), hidden or as
     // `showWindow` says, and waits for it without a time limit: the exit
     // code, or -1 when it cannot be started.
     static int RunAndWait(const AnsiString& program, const AnsiString& arguments, std::uint16_t showWindow);
+
+    // The program copied into the install folder as its uninstaller when an
+    // installation is registered: the running program by default.
+    AnsiString UninstallerSource;
+
+    // Called by the program step once the component list is in, before any
+    // component is fetched; what it raises fails the step with its message.
+    std::function<void()> BeforeProgramFiles;
+    // The size the signed component list gives a file; empty when no list
+    // is loaded or it does not name the file.
+    std::optional<std::uint64_t> ListedSize(const AnsiString& name) const;
+
+    // Where free space and programs holding files are asked; tests put their own.
+    TFreeSpaceQuery FreeSpace;
+    platform::TRestartManagerLookup RestartManager = platform::SystemRestartManager();
 
     // Where the routines report when called outside a step.
     void SetSink(TInstallSink* sink);
@@ -96,12 +120,29 @@ private:
     bool InstallDataSet(const AnsiString& installFolder, const AnsiString& dataFolder, const AnsiString& variant,
                         TInstallSink& sink);
     static AnsiString Translated(const char16_t* text);
+    // The files and folders the archive just unpacked into the install
+    // folder, added to its list of installed files.
+    void RecordUnpacked(const AnsiString& installFolder);
+    // The list of installed files, the uninstaller and the uninstall entry;
+    // reports a failure to the sink.
+    bool RegisterInstallation(const TInstallChoices& choices, TInstallSink& sink);
     Exception HttpError() const;
     // Download that survives a drop: more tries after a pause, each asking
     // only for the rest when the server can give it.
     void DownloadWithRetries(const AnsiString& remoteName, TVerifyingStream& destination);
     std::vector<std::uint8_t> FetchSmall(const char* name, std::uint64_t limit);
     void PauseChecked(unsigned ms);
+    // RunAndWait, and a note of the command line and its exit code.
+    int RunProgram(const AnsiString& program, const AnsiString& arguments, std::uint16_t showWindow);
+    // Raises the free-space message when `bytes` and the margin do not fit.
+    void RequireFreeSpace(const AnsiString& folder, std::uint64_t bytes);
+    // The listed sizes of those remote files (0 for one not listed).
+    std::uint64_t ListedBytes(std::initializer_list<AnsiString> names) const;
+    // "proxy host:port" or "no proxy", for the log.
+    static AnsiString ProxyText(const TInstallChoices& choices);
+    static std::uint64_t NewFileBytes(const std::vector<TArchiveFile>& files, const TUnpackPlan& plan);
+    // Asks Retry/Cancel while any of the files is held; Cancel ends the step.
+    void WaitUntilNotInUse(const std::vector<AnsiString>& files);
 
     // Progress of the components, to the sink.
     void NetHTTPWorkBegin(TObject* sender, TWorkMode workMode, std::int32_t workCountMax);
@@ -122,8 +163,12 @@ private:
     // The extraction stands between two entries: a cancel stops it here, so
     // no file is left half written.
     bool FZipBetweenEntries = true;
+    // A file that exists could not be replaced: the extraction stops.
+    bool FStopUnpacking = false;
 
     std::optional<TManifest> FComponentList;
+    // What this run and earlier ones installed into the install folder.
+    TInstallRecord FRecord;
     // The file being fetched: its name, the bytes it had when this request
     // began, its whole size (0: unknown), and when this request began.
     AnsiString FFetchName;

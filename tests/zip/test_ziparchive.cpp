@@ -3,6 +3,8 @@
 #include "zipTestUtil.h"
 #include "platform/uLocale.h"
 
+#include <windows.h>
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -479,3 +481,29 @@ TEST(ZipArchive, TheListingNamesTheFilesTheEngineWrites)
     EXPECT_EQ(listed, (std::set<AnsiString>{"caf\xE9.txt", "na\xEFve.txt", "stale.txt"}));
     EXPECT_EQ(ReadAll(dir / "na\xEFve.txt"), "unicode path\n");
 }
+
+namespace {
+
+// A file another program keeps open cannot be replaced: the error names the
+// entry, and the file keeps what it held.
+TEST(ZipArchive, AFileThatCannotBeReplacedIsNamedAndKept)
+{
+    AnsiString archive = FreshCopy("held", "main.zip");
+    fs::path readme = Dir(archive) / "top" / "readme.txt";
+    fs::create_directories(readme.parent_path());
+    WriteAll(readme, "the customer's own");
+    HANDLE held = CreateFileW(readme.wstring().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                              nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    TWizardZip zip;
+    zip.Unpack(archive);
+    CloseHandle(held);
+    EXPECT_EQ(zip.ErrCode() & 0xFF, zipeng::eeCreateFile);
+    EXPECT_EQ(zip.ErrEntry(), "top\\readme.txt");
+    EXPECT_THAT(zip.ErrMessage(), HasSubstr("top\\readme.txt"));
+    EXPECT_EQ(ReadAll(readme), "the customer's own");
+    EXPECT_FALSE(fs::exists(readme.string() + ".~zetmp")) << "no half-made file is left";
+
+}
+
+} // namespace

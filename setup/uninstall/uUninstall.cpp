@@ -1,0 +1,186 @@
+#include "setup/uninstall/uUninstall.h"
+
+#include "platform/uCom.h"
+#include "platform/uNetPlatform.h"
+#include "platform/uDrives.h"
+#include "platform/uSetupHost.h"
+#include "platform/uSystem.h"
+#include "runtime/ShellLink.h"
+#include "runtime/uIniFiles.h"
+#include "runtime/uRegistry.h"
+#include "runtime/uSysUtils.h"
+#include "setup/config/uDesktopShortcut.h"
+#include "setup/install/uInstallRecord.h"
+#include "setup/unattended/uExitCodes.h"
+#include "setup/unattended/uUnattended.h"
+#include "translation/uTranslator.h"
+
+#include <algorithm>
+
+namespace {
+
+AnsiString Translated(const char16_t* text) { return WideToAnsi(TranslateText(text)); }
+
+bool Inside(const AnsiString& path, const AnsiString& folder)
+{
+    const AnsiString prefix = IncludeTrailingBackslash(folder);
+    return path.size() >= prefix.size() && SameText(path.substr(0, prefix.size()), prefix);
+}
+
+// The data folder the main configuration points at, without its quotes.
+AnsiString ConfiguredDataFolder(const AnsiString& installFolder)
+{
+    if (!FileExists(installFolder + "CONFIG07.INI"))
+        return {};
+    TIniFile ini(installFolder + "CONFIG07.INI");
+    AnsiString folder = Trim(ini.ReadString("000", "BEDRIJF_DIRECTORY", ""));
+    if (folder.size() >= 2 && folder.front() == '"' && folder.back() == '"')
+        folder = folder.substr(1, folder.size() - 2);
+    return folder.empty() ? AnsiString() : IncludeTrailingBackslash(folder);
+}
+
+// The desktop's "Korvant.lnk" when it opens this installation's program.
+AnsiString OurShortcut(const AnsiString& installFolder)
+{
+    TRegistry registry(platform::RegKeyRead);
+    registry.SetRootKey(platform::RegCurrentUser);
+    if (!registry.OpenKeyReadOnly(ShellFoldersKey))
+        return {};
+    AnsiString desktop;
+    try {
+        desktop = registry.ReadString(DesktopValueName);
+    } catch (const Exception&) {
+        return {};
+    }
+    if (desktop.empty())
+        return {};
+    const AnsiString link = IncludeTrailingBackslash(desktop) + ShortcutName;
+    if (!FileExists(link))
+        return {};
+    platform::TComApartment apartment;
+    TShellLink shellLink(nullptr);
+    shellLink.SetLinkFile(link);
+    try {
+        shellLink.Read();
+    } catch (const Exception&) {
+        return {};
+    }
+    return SameText(shellLink.ProgramFile(), installFolder + ProgramName) ? link : AnsiString();
+}
+
+int Depth(const AnsiString& path) { return int(std::count(path.begin(), path.end(), '\\')); }
+
+} // namespace
+
+int RunUninstall(const AnsiString& uninstallerPath, TUninstallView& view, TSetupLog& log)
+{
+    auto end = [&](int code, const AnsiString& message, bool error) {
+        log.Write(message);
+        log.Write(Format(Translated(u"Einde met afsluitcode %d.").c_str(), code));
+        // Whoever answered No needs no word that nothing happened.
+        if (code != ExitCancelled)
+            view.Tell(message, error);
+        return code;
+    };
+
+    AnsiString installFolder = ExtractFilePath(uninstallerPath);
+    TInstallRecord record;
+    if (!ReadInstallRecord(installFolder, record)) {
+        installFolder = RegisteredInstallFolder();
+        if (installFolder.empty() || !ReadInstallRecord(IncludeTrailingBackslash(installFolder), record))
+            return end(ExitFailed, Translated(u"Er is hier geen installatie van KORVANT om te verwijderen."), true);
+        installFolder = IncludeTrailingBackslash(installFolder);
+    }
+    ChooseLanguage(record.Language);
+    log.Write("KORVANT /UNINSTALL: " + installFolder);
+
+    // Never touched, wherever they lie: every data folder an installation
+    // named, the one the configuration names now, and the default one.
+    std::vector<AnsiString> keep = record.DataFolders;
+    if (const AnsiString configured = ConfiguredDataFolder(installFolder); !configured.empty())
+        keep.push_back(configured);
+    keep.push_back(installFolder + "DATA07\\");
+    const AnsiString mainConfig = installFolder + "CONFIG07.INI";
+    const AnsiString companyConfig = installFolder + "000\\CONFIG07.INI";
+    auto kept = [&](const AnsiString& path) {
+        return SameText(path, mainConfig) || SameText(path, companyConfig) ||
+               std::any_of(keep.begin(), keep.end(), [&](const AnsiString& folder) {
+                   return Inside(path, folder) || SameText(IncludeTrailingBackslash(path), folder);
+               });
+    };
+
+    if (!view.Confirm(Translated(u"Wilt u KORVANT van deze pc verwijderen?") + "\r\n\r\n" +
+                      Translated(u"Uw gegevens en instellingen blijven bewaard.")))
+        return end(ExitCancelled, Translated(u"KORVANT is niet verwijderd."), false);
+
+    std::vector<AnsiString> programFiles = record.Files;
+    programFiles.push_back(ProgramName);
+    const AnsiString inUse = FirstFileInUse(installFolder, programFiles);
+    if (!inUse.empty())
+        return end(ExitInUse,
+                   Format(Translated(u"KORVANT is in gebruik (%s). Sluit het programma en probeer opnieuw.").c_str(),
+                          inUse.c_str()),
+                   true);
+
+    TInstallRecord left = record;
+    left.Files.clear();
+    for (const AnsiString& file : record.Files) {
+        const AnsiString path = installFolder + file;
+        if (kept(path) || !FileExists(path))
+            continue;
+        if (DeleteFile(path)) {
+            log.Write(Translated(u"Verwijderd: ") + path);
+        } else {
+            log.Write(Format(Translated(u"Kan %s niet verwijderen: %s").c_str(), path.c_str(),
+                             SysErrorMessage(GetLastOSError()).c_str()));
+            left.Files.push_back(file);
+        }
+    }
+    if (const AnsiString link = OurShortcut(installFolder); !link.empty() && DeleteFile(link))
+        log.Write(Translated(u"Verwijderd: ") + link);
+
+    std::vector<AnsiString> folders = record.Folders;
+    std::stable_sort(folders.begin(), folders.end(),
+                     [](const AnsiString& a, const AnsiString& b) { return Depth(a) > Depth(b); });
+    for (const AnsiString& folder : folders)
+        if (!kept(installFolder + folder) && platform::RemoveEmptyDirectory(installFolder + folder))
+            log.Write(Translated(u"Verwijderd: ") + installFolder + folder);
+
+    if (!left.Files.empty()) {
+        // What could not go stays on the list, so that a second run can
+        // finish; the entry stays too, to start it from.
+        WriteInstallRecord(installFolder, left);
+        return end(ExitFailed, Translated(u"KORVANT is niet helemaal verwijderd; zie het logbestand: ") + log.Path(),
+                   true);
+    }
+    RemoveUninstallEntry();
+    DeleteFile(installFolder + InstallRecordName);
+    // A running program cannot be deleted, but it can be moved out of the
+    // way: into the temporary folder, gone there at the next start where
+    // the user may ask for that.
+    const AnsiString self = installFolder + UninstallerName;
+    if (SameText(platform::FullPathName(uninstallerPath), self) && FileExists(self)) {
+        const AnsiString parked = platform::TempFolder() + "KORVANT uninstall " +
+                                  IntToStr(std::int64_t(platform::TickCountMs())) + ".exe";
+        if (platform::RenameFile(self, parked))
+            platform::DeleteAtRestart(parked);
+        else
+            platform::DeleteAtRestart(self);
+    } else {
+        DeleteFile(self);
+    }
+    if (record.MadeInstallFolder)
+        platform::RemoveEmptyDirectory(ExcludeTrailingBackslash(installFolder));
+
+    AnsiString where;
+    for (const AnsiString& folder : keep)
+        if (DirectoryExists(folder) && where.find(folder) == AnsiString::npos)
+            where += "\r\n" + folder;
+    for (const AnsiString& file : {mainConfig, companyConfig})
+        if (FileExists(file))
+            where += "\r\n" + file;
+    return end(ExitDone,
+               Translated(u"KORVANT is verwijderd.") + "\r\n\r\n" +
+                   Translated(u"Uw gegevens en instellingen zijn bewaard:") + where,
+               false);
+}

@@ -7,7 +7,7 @@
 
 #include <cctype>
 #include "zip/uZipArchive.h"
-#include "zip/uZipPaths.h"
+#include "ziprecords/uZipPaths.h"
 
 AnsiString DriveOf(const AnsiString& folder)
 {

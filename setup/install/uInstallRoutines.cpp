@@ -14,7 +14,7 @@
 #include "trust/uListSerial.h"
 #include "trust/uResumingGet.h"
 #include "zip/uZipContract.h"
-#include "zip/uZipPaths.h"
+#include "ziprecords/uZipPaths.h"
 
 #include <algorithm>
 

@@ -319,7 +319,7 @@ bool TfrmMain::HoldsDataSet(const AnsiString& folder)
     // An empty field is no folder: "\GLOBAL" would be the current drive's.
     if (Trim(folder).empty())
         return false;
-    return FileExists(IncludeTrailingBackslash(folder) + "GLOBAL\WINKEL.DAT");
+    return FileExists(IncludeTrailingBackslash(folder) + "GLOBAL\\WINKEL.DAT");
 }
 
 void TfrmMain::DataPageShown()

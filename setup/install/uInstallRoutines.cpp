@@ -137,11 +137,13 @@ void TInstallSteps::FetchFile(const AnsiString& remoteName, const AnsiString& lo
                 throw;
             // More bytes than listed: not the file, whatever else it is.
         }
-        genuine = !line || (!checked.Spoiled() && checked.Count() == line->Size && checked.Digest() == line->Sha256);
+        // The digest can be taken once only.
+        const platform::TSha256Digest digest = checked.Digest();
+        genuine = !line || (!checked.Spoiled() && checked.Count() == line->Size && digest == line->Sha256);
         if (line)
             FSink->Note(Format("Verified %s: %llu bytes, SHA-256 %s, %s", remoteName.c_str(),
                                static_cast<unsigned long long>(checked.Count()),
-                               checked.Spoiled() ? "(not all of it)" : HexDigest(checked.Digest()).c_str(),
+                               checked.Spoiled() ? "(not all of it)" : HexDigest(digest).c_str(),
                                genuine ? "genuine" : "NOT genuine"));
     }
     if (!genuine)

@@ -305,7 +305,7 @@ void TInstallSteps::RequireFreeSpace(const AnsiString& folder, std::uint64_t byt
                        check.Free ? std::to_string(check.FreeMB()).c_str() : "(unknown)",
                        static_cast<unsigned long long>(check.NeededMB())));
     if (!check.Enough())
-        throw Exception(Format(Translated(u"Er is te weinig vrije schijfruimte op station %s: %s MB nodig, %s MB vrij.").c_str(),
+        throw Exception(Format(Translated(u"Te weinig vrije schijfruimte op station %s. Nodig: %s MB, vrij: %s MB.").c_str(),
                                check.Drive.c_str(), std::to_string(check.NeededMB()).c_str(),
                                std::to_string(check.FreeMB()).c_str()));
 }

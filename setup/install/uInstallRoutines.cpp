@@ -141,11 +141,13 @@ void TInstallSteps::FetchFile(const AnsiString& remoteName, const AnsiString& lo
                 throw;
             // More bytes than listed: not the file, whatever else it is.
         }
-        genuine = !line || (!checked.Spoiled() && checked.Count() == line->Size && checked.Digest() == line->Sha256);
+        // The digest can be taken once only.
+        const platform::TSha256Digest digest = checked.Digest();
+        genuine = !line || (!checked.Spoiled() && checked.Count() == line->Size && digest == line->Sha256);
         if (line)
             FSink->Note(Format("Verified %s: %llu bytes, SHA-256 %s, %s", remoteName.c_str(),
                                static_cast<unsigned long long>(checked.Count()),
-                               checked.Spoiled() ? "(not all of it)" : HexDigest(checked.Digest()).c_str(),
+                               checked.Spoiled() ? "(not all of it)" : HexDigest(digest).c_str(),
                                genuine ? "genuine" : "NOT genuine"));
     }
     if (!genuine)
@@ -307,7 +309,7 @@ void TInstallSteps::RequireFreeSpace(const AnsiString& folder, std::uint64_t byt
                        check.Free ? std::to_string(check.FreeMB()).c_str() : "(unknown)",
                        static_cast<unsigned long long>(check.NeededMB())));
     if (!check.Enough())
-        throw Exception(Format(Translated(u"Er is te weinig vrije schijfruimte op station %s: %s MB nodig, %s MB vrij.").c_str(),
+        throw Exception(Format(Translated(u"Te weinig vrije schijfruimte op station %s. Nodig: %s MB, vrij: %s MB.").c_str(),
                                check.Drive.c_str(), std::to_string(check.NeededMB()).c_str(),
                                std::to_string(check.FreeMB()).c_str()));
 }

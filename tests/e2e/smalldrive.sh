@@ -9,6 +9,16 @@ action=$1 build=$2 megabytes=${3:-4}
 dir=$build/e2e/small-drive
 link=$build/wineprefix/dosdevices/d:
 reason=$build/e2e/small-drive.unavailable
+# Wine's mount manager reads the drive links when the session's first
+# program starts: a drive given later is seen only after the server (and with
+# it the session's services) starts anew. It is started persistent again, as
+# scripts/lib.sh starts it.
+restart_wine_session() {
+  if WINEPREFIX="$build/wineprefix" wineserver -k >/dev/null 2>&1; then
+    WINEPREFIX="$build/wineprefix" wineserver -w >/dev/null 2>&1 || true
+    WINEPREFIX="$build/wineprefix" wineserver -p </dev/null >/dev/null 2>&1 || true
+  fi
+}
 case $action in
 start)
   mkdir -p "$dir"
@@ -26,9 +36,13 @@ start)
     fi
   fi
   ln -sfn "$dir" "$link"
+  restart_wine_session
   ;;
 stop)
-  [ -L "$link" ] && [ "$(readlink "$link")" = "$dir" ] && rm -f "$link"
+  if [ -L "$link" ] && [ "$(readlink "$link")" = "$dir" ]; then
+    rm -f "$link"
+    restart_wine_session
+  fi
   mountpoint -q "$dir" && umount "$dir"
   rm -f "$reason"
   ;;

@@ -413,7 +413,7 @@ TEST_F(ExistingPc, ASmallDriveIsSaidBeforeAnythingButTheComponentListIsFetched)
     const std::string message = w.DialogMessage(box);
     std::smatch m;
     ASSERT_TRUE(std::regex_match(message, m,
-        std::regex(R"(Er is te weinig vrije schijfruimte op station D: (\d+) MB nodig, (\d+) MB vrij\.)"))) << message;
+        std::regex(R"(Te weinig vrije schijfruimte op station D:\. Nodig: (\d+) MB, vrij: (\d+) MB\.)"))) << message;
     EXPECT_GT(std::stoi(m[1]), 16);
     EXPECT_LE(std::stoi(m[2]), 4);
     for (const std::string& request : ProxyRequests())
@@ -425,7 +425,7 @@ TEST_F(ExistingPc, ASmallDriveIsSaidBeforeAnythingButTheComponentListIsFetched)
     const std::string log = LogPathOnAbortPage(w);
     ExpectLogHolds(log, {R"(Program step: drive D, install folder D:\\KORVANT07\\, proxy 127\.0\.0\.1:\d+)",
                          R"(Free space on D: \d+ MB, needed \d+ MB)",
-                         R"(Error box: Er is te weinig vrije schijfruimte op station D:)"});
+                         R"(Error box: Te weinig vrije schijfruimte op station D:\.)"});
     w.ClickButton("Voltooien");
     ASSERT_TRUE(w.WaitForExit(20s));
     EXPECT_NE(ReadFileText(log).find("End: Finish on page Abort, not installed"), std::string::npos);

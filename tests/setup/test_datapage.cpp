@@ -33,7 +33,6 @@ protected:
     void TearDown() override
     {
         form.reset();
-        ChooseLanguage("nl");
         DeleteFileA((Books + "\\GLOBAL\\WINKEL.DAT").c_str());
         RemoveDirectoryA((Books + "\\GLOBAL").c_str());
         RemoveDirectoryA(Books.c_str());
@@ -69,16 +68,6 @@ TEST_F(DataPage, AFolderWithADataSetChoosesNoDataAndSaysSo)
     // An empty field is no folder at all, whatever the current drive holds.
     EXPECT_FALSE(TfrmMain::HoldsDataSet(""));
     EXPECT_FALSE(TfrmMain::HoldsDataSet("  "));
-}
-
-TEST_F(DataPage, InFrenchTheLineComesFromTheCatalog)
-{
-    ChooseLanguage("fr");
-    RetranslateComponent(form.get());
-    ShowDataPage(Books);
-    EXPECT_EQ(form->lbDATAFOUND->Caption(),
-              WideToAnsi(u"Des donn\u00e9es ont d\u00e9j\u00e0 \u00e9t\u00e9 trouv\u00e9es \u00e0 cet emplacement. "
-                         u"Elles restent inchang\u00e9es."));
 }
 
 TEST_F(DataPage, NextInstallingDataOverADataSetIsRefusedAndStaysOnThePage)

@@ -6,6 +6,8 @@
 
 #include <shellapi.h>
 
+#include "../support/uInstallTestFiles.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -20,41 +22,12 @@
 using namespace e2e;
 namespace fs = std::filesystem;
 
+using namespace installtest;
+
 namespace {
 
-const std::string InstallFolder = "C:\\KORVANT07\\";
-const std::string DataFolder = InstallFolder + "DATA07\\";
-const std::string HeadingData = "Gegevens installeren";
-const std::string HeadingDone = "Installatie voltooid";
-const std::string HeadingAbort = "Installatie is niet voltooid";
 const std::string DataFoundLine = "Er zijn al gegevens gevonden op deze locatie. Ze blijven ongewijzigd.";
 const std::string InUseQuestion = "KORVANT is nog geopend. Sluit het programma en kies Opnieuw proberen.";
-constexpr int PageLeft = 129;
-const POINT DataFolderAt{PageLeft + 20, 292};
-const POINT ProxyServerAt{PageLeft + 60, 236};
-const POINT ProxyPortAt{PageLeft + 60, 260};
-const POINT DriveListAt{PageLeft + 20, 100};
-const int FaultProxyPort = [] {
-    const char* port = std::getenv("KORVANT_FAULT_PROXY_PORT");
-    return port && std::atoi(port) > 0 ? std::atoi(port) : 8709;
-}();
-
-bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-void RemoveTree(const std::string& path)
-{
-    std::string from = path + '\0';
-    SHFILEOPSTRUCTA op{};
-    op.wFunc = FO_DELETE;
-    op.pFrom = from.c_str();
-    op.fFlags = FOF_NO_UI;
-    SHFileOperationA(&op);
-}
-
-void WriteText(const std::string& path, const std::string& text)
-{
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
-}
 
 // Every file below a folder with its bytes: what "left as it was" compares.
 std::map<std::string, std::string> Snapshot(const std::string& folder)
@@ -229,13 +202,13 @@ TEST_F(ExistingPc, ARunAgainWithEveryDefaultLeavesTheBooksByteForByte)
     });
 
     // The firm works: its books change, and files of its own appear.
-    WriteText(DataFolder + "GLOBAL\\WINKEL.DAT", "KORVANT data set\r\nvariant=benl\r\nklanten=1234\r\n");
-    WriteText(DataFolder + "GLOBAL\\ADMINISTRATIE.DB", "twelve years of books\r\n");
-    WriteText(DataFolder + "MESSAGES\\MESSAGES.DB", "every message sent\r\n");
-    WriteText(DataFolder + "GLOBAL\\SJABLONEN\\STANDAARD.TXT", "our own template\r\n");
-    WriteText(DataFolder + "GLOBAL\\FACTUREN.DAT", "invoices, in no archive\r\n");
-    WriteText(DataFolder + "LEVLIST\\LEVERANCIERS.DAT", "suppliers\r\n");
-    WriteText(DataFolder + "upgrade.txt", "notes the firm kept\r\n");
+    WriteFileText(DataFolder + "GLOBAL\\WINKEL.DAT", "KORVANT data set\r\nvariant=benl\r\nklanten=1234\r\n");
+    WriteFileText(DataFolder + "GLOBAL\\ADMINISTRATIE.DB", "twelve years of books\r\n");
+    WriteFileText(DataFolder + "MESSAGES\\MESSAGES.DB", "every message sent\r\n");
+    WriteFileText(DataFolder + "GLOBAL\\SJABLONEN\\STANDAARD.TXT", "our own template\r\n");
+    WriteFileText(DataFolder + "GLOBAL\\FACTUREN.DAT", "invoices, in no archive\r\n");
+    WriteFileText(DataFolder + "LEVLIST\\LEVERANCIERS.DAT", "suppliers\r\n");
+    WriteFileText(DataFolder + "upgrade.txt", "notes the firm kept\r\n");
     const auto books = Snapshot(DataFolder);
     ASSERT_GE(books.size(), 8u);
 
@@ -268,8 +241,8 @@ TEST_F(ExistingPc, InstallingDataOverAnExistingDataSetIsRefusedWithNothingChange
     RemoveTree("C:\\KORVANT07-BOEKEN");
     CreateDirectoryA(other.c_str(), nullptr);
     CreateDirectoryA((other + "GLOBAL").c_str(), nullptr);
-    WriteText(other + "GLOBAL\\WINKEL.DAT", "the firm's data set\r\n");
-    WriteText(other + "GLOBAL\\ADMINISTRATIE.DB", "the firm's books\r\n");
+    WriteFileText(other + "GLOBAL\\WINKEL.DAT", "the firm's data set\r\n");
+    WriteFileText(other + "GLOBAL\\ADMINISTRATIE.DB", "the firm's books\r\n");
     const auto books = Snapshot(other);
 
     TWizard w;
@@ -318,7 +291,7 @@ protected:
     {
         ExistingPc::SetUp();
         InstallEverything();
-        WriteText(InstallFolder + "VERSION.TXT", "as the customer had it\r\n");
+        WriteFileText(InstallFolder + "VERSION.TXT", "as the customer had it\r\n");
         Before = Snapshot(InstallFolder);
         Hold(InstallFolder + "VERSION.TXT");
         LogsBefore = SetupLogs();
@@ -455,7 +428,7 @@ TEST(DemoProgram, ADatabaseThatExistsIsRefusedAndKept)
     const std::string args = "\"/action=CreateAdministratieDB\" \"" + folder + "GLOBAL\"";
     EXPECT_EQ(run(args), 0u);
     EXPECT_EQ(ReadFileText(folder + "GLOBAL\\ADMINISTRATIE.DB"), "KORVANT demo database\r\n");
-    WriteText(folder + "GLOBAL\\ADMINISTRATIE.DB", "books\r\n");
+    WriteFileText(folder + "GLOBAL\\ADMINISTRATIE.DB", "books\r\n");
     EXPECT_EQ(run(args), 4u);
     EXPECT_EQ(ReadFileText(folder + "GLOBAL\\ADMINISTRATIE.DB"), "books\r\n");
     EXPECT_NE(ReadFileText(folder + "KORVANT07.LOG").find("refused: " + folder + "GLOBAL\\ADMINISTRATIE.DB exists\r\n"),

@@ -5,6 +5,8 @@
 
 #include <shellapi.h>
 
+#include "../support/uInstallTestFiles.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -18,55 +20,11 @@
 #include <vector>
 
 using namespace e2e;
+using namespace installtest;
 
 namespace {
 
-const std::string InstallFolder = "C:\\KORVANT07\\";
-const std::string DataFolder = InstallFolder + "DATA07\\";
 constexpr int TinyproxyPort = 8708;
-// The fault proxy's port as the test run started it (8709 unless told).
-const int FaultProxyPort = [] {
-    const char* port = std::getenv("KORVANT_FAULT_PROXY_PORT");
-    return port && std::atoi(port) > 0 ? std::atoi(port) : 8709;
-}();
-
-// Page headings, as designed in Dutch and in French.
-const std::string HeadingData = "Gegevens installeren";
-const std::string HeadingDone = "Installatie voltooid";
-const std::string HeadingAbort = "Installatie is niet voltooid";
-
-// Client-area positions of the fields on the form (the page container
-// starts right of the 129-pixel picture strip).
-constexpr int PageLeft = 129;
-POINT ProxyServerAt{PageLeft + 76, 236};
-POINT ProxyPortAt{PageLeft + 76, 260};
-POINT DataFolderAt{PageLeft + 20, 292};
-POINT VariantListAt{PageLeft + 20, 228};
-
-bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-void RemoveTree(const std::string& path)
-{
-    std::string from = path + '\0';
-    SHFILEOPSTRUCTA op{};
-    op.wFunc = FO_DELETE;
-    op.pFrom = from.c_str();
-    op.fFlags = FOF_NO_UI;
-    SHFileOperationA(&op);
-}
-
-std::string DesktopFolder()
-{
-    char path[MAX_PATH];
-    DWORD size = sizeof path;
-    if (RegGetValueA(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
-                     "Desktop", RRF_RT_REG_SZ, nullptr, path, &size) != ERROR_SUCCESS)
-        return {};
-    std::string folder = path;
-    if (!folder.empty() && folder.back() != '\\')
-        folder += '\\';
-    return folder;
-}
 
 std::string WwwFolder() { return BinaryDir() + "\\www\\korvant07\\"; }
 std::string FaultControlFile() { return BinaryDir() + "\\e2e\\faultproxy.control"; }

@@ -14,6 +14,20 @@ namespace e2e {
 
 using namespace std::chrono_literals;
 
+// Page headings, as designed in Dutch.
+inline const std::string HeadingData = "Gegevens installeren";
+inline const std::string HeadingDone = "Installatie voltooid";
+inline const std::string HeadingAbort = "Installatie is niet voltooid";
+
+// Client-area positions of the fields on the form (the page container
+// starts right of the 129-pixel picture strip).
+inline constexpr int PageLeft = 129;
+inline constexpr POINT DriveListAt{PageLeft + 20, 100};
+inline constexpr POINT VariantListAt{PageLeft + 20, 228};
+inline constexpr POINT ProxyServerAt{PageLeft + 76, 236};
+inline constexpr POINT ProxyPortAt{PageLeft + 76, 260};
+inline constexpr POINT DataFolderAt{PageLeft + 20, 292};
+
 std::string BinaryDir();                    // the build tree, as a Windows path
 std::string ToWindowsPath(const std::string& unixPath);
 std::string ReadFileText(const std::string& path); // empty when missing

@@ -10,6 +10,8 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include "../support/uInstallTestFiles.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -19,11 +21,11 @@
 #include <string>
 #include <thread>
 
+using namespace installtest;
+
 namespace {
 
 const std::string BaseUrl = "http://127.0.0.1:8707/korvant07/";
-const std::string InstallFolder = "C:\\KORVANT07\\";
-const std::string DataFolder = InstallFolder + "DATA07\\";
 
 std::string BinaryDir() { return ProgramPath(std::getenv("KORVANT_BINARY_DIR")); }
 std::string WwwFile(const std::string& name) { return BinaryDir() + "\\www\\korvant07\\" + name; }
@@ -33,40 +35,10 @@ int FaultProxyPort()
     return port && std::atoi(port) > 0 ? std::atoi(port) : 8709;
 }
 
-bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
 std::string ReadFileText(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void WriteFileText(const std::string& path, const std::string& text)
-{
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
-}
-
-void RemoveTree(const std::string& path)
-{
-    std::string from = path + '\0';
-    SHFILEOPSTRUCTA op{};
-    op.wFunc = FO_DELETE;
-    op.pFrom = from.c_str();
-    op.fFlags = FOF_NO_UI;
-    SHFileOperationA(&op);
-}
-
-std::string DesktopLink()
-{
-    char path[MAX_PATH];
-    DWORD size = sizeof path;
-    if (RegGetValueA(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
-                     "Desktop", RRF_RT_REG_SZ, nullptr, path, &size) != ERROR_SUCCESS)
-        return {};
-    std::string folder = path;
-    if (!folder.empty() && folder.back() != '\\')
-        folder += '\\';
-    return folder + "Korvant.lnk";
 }
 
 // The fault proxy's control file: each call a new run with these faults.

@@ -6,6 +6,8 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include "../support/uInstallTestFiles.h"
+
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -16,46 +18,11 @@
 #include <vector>
 
 using namespace e2e;
+using namespace installtest;
 
 namespace {
 
-const std::string InstallFolder = "C:\\KORVANT07\\";
-const std::string DataFolder = InstallFolder + "DATA07\\";
 const std::string UninstallKey = "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\KORVANT07";
-const int FaultProxyPort = [] {
-    const char* port = std::getenv("KORVANT_FAULT_PROXY_PORT");
-    return port ? std::atoi(port) : 8709;
-}();
-
-bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-void WriteFileText(const std::string& path, const std::string& text)
-{
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
-}
-
-void RemoveTree(const std::string& path)
-{
-    std::string from = path + '\0';
-    SHFILEOPSTRUCTA op{};
-    op.wFunc = FO_DELETE;
-    op.pFrom = from.c_str();
-    op.fFlags = FOF_NO_UI;
-    SHFileOperationA(&op);
-}
-
-std::string DesktopLink()
-{
-    char path[MAX_PATH];
-    DWORD size = sizeof path;
-    if (RegGetValueA(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
-                     "Desktop", RRF_RT_REG_SZ, nullptr, path, &size) != ERROR_SUCCESS)
-        return {};
-    std::string folder = path;
-    if (!folder.empty() && folder.back() != '\\')
-        folder += '\\';
-    return folder + "Korvant.lnk";
-}
 
 // Every file below the folder, by relative path, with its bytes.
 void Snapshot(const std::string& folder, const std::string& relative, std::map<std::string, std::string>& files)

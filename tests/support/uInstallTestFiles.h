@@ -1,0 +1,59 @@
+#pragma once
+// Files, folders and ports that the installation tests share: the install
+// folder they all use, the desktop the shortcut lands on, the fault proxy.
+#include <windows.h>
+#include <shellapi.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <string>
+
+namespace installtest {
+
+inline const std::string InstallFolder = "C:\\KORVANT07\\";
+inline const std::string DataFolder = InstallFolder + "DATA07\\";
+
+// The fault proxy's port as the test run started it (8709 unless told).
+inline const int FaultProxyPort = [] {
+    const char* port = std::getenv("KORVANT_FAULT_PROXY_PORT");
+    return port && std::atoi(port) > 0 ? std::atoi(port) : 8709;
+}();
+
+inline bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+inline void WriteFileText(const std::string& path, const std::string& text)
+{
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
+}
+
+inline void RemoveTree(const std::string& path)
+{
+    std::string from = path + '\0';
+    SHFILEOPSTRUCTA op{};
+    op.wFunc = FO_DELETE;
+    op.pFrom = from.c_str();
+    op.fFlags = FOF_NO_UI;
+    SHFileOperationA(&op);
+}
+
+// The user's desktop folder with its trailing backslash; empty when unknown.
+inline std::string DesktopFolder()
+{
+    char path[MAX_PATH];
+    DWORD size = sizeof path;
+    if (RegGetValueA(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
+                     "Desktop", RRF_RT_REG_SZ, nullptr, path, &size) != ERROR_SUCCESS)
+        return {};
+    std::string folder = path;
+    if (!folder.empty() && folder.back() != '\\')
+        folder += '\\';
+    return folder;
+}
+
+inline std::string DesktopLink()
+{
+    const std::string folder = DesktopFolder();
+    return folder.empty() ? std::string() : folder + "Korvant.lnk";
+}
+
+} // namespace installtest

@@ -1,9 +1,8 @@
 # The wizard form as a library, so the tests drive the same form the program shows.
 # The component list's public key, as bytes in a generated header.
 korvant_manifest_key_header(${CMAKE_CURRENT_BINARY_DIR}/generated/manifest_key.h)
-# Setup's version, as its version resource states it, for the support log.
-file(STRINGS ${CMAKE_CURRENT_SOURCE_DIR}/res/Setup.rc korvant_version_line REGEX "define KORVANT_VERSION_TEXT")
-string(REGEX REPLACE ".*\"(.*)\".*" "\\1" KORVANT_SETUP_VERSION "${korvant_version_line}")
+# Setup's version for the support log: the one version its resource states.
+set(KORVANT_SETUP_VERSION ${KORVANT_VERSION})
 function(korvant_wizard_library name url)
   add_library(${name} STATIC ${CMAKE_CURRENT_SOURCE_DIR}/ufrmMain.cpp ${CMAKE_CURRENT_SOURCE_DIR}/ufrmMainSteps.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/uStepView.cpp ${CMAKE_CURRENT_SOURCE_DIR}/uDownloadSource.cpp)

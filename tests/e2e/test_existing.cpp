@@ -218,9 +218,9 @@ TEST_F(ExistingPc, ARunAgainWithEveryDefaultLeavesTheBooksByteForByte)
     w.ClickButton("Volgende >");
     ASSERT_TRUE(w.WaitForLabel(HeadingData, 300s));
     // The data page already knows: no data are installed, and it says why.
+    EXPECT_TRUE(w.WaitForLabel(DataFoundLine, 10s)) << w.Describe();
     EXPECT_TRUE(IsChecked(w.Find("Button", "Installeer GEEN gegevens."))) << w.Describe();
     EXPECT_FALSE(IsChecked(w.Find("Button", "Installeer de gegevens op de PC")));
-    EXPECT_TRUE(w.LabelVisible(DataFoundLine)) << w.Describe();
     w.ClickButton("Volgende >");
     ASSERT_TRUE(w.WaitForLabel(HeadingDone, 300s));
     w.ClickButton("Voltooien");
@@ -262,7 +262,8 @@ TEST_F(ExistingPc, InstallingDataOverAnExistingDataSetIsRefusedWithNothingChange
     EXPECT_EQ(w.DialogMessage(box), "De opgegeven locatie bevat al gegevens. Deze worden niet overschreven.");
     w.PressDialogButton(box, "OK");
     ASSERT_TRUE(w.WaitForLabel(HeadingData, 30s));
-    EXPECT_TRUE(w.LabelVisible(DataFoundLine)) << w.Describe();
+    // The page judges the folder again once the box is closed.
+    EXPECT_TRUE(w.WaitForLabel(DataFoundLine, 10s)) << w.Describe();
     EXPECT_NE(w.Find("Button", "Volgende >"), nullptr);
 
     EXPECT_EQ(Snapshot(other), books);

@@ -8,7 +8,7 @@ import socket
 import sys
 import threading
 
-from peer_listener import serve_forever
+from peer_listener import read_head, serve_forever
 
 FORGED = b"HTTP/1.1 200 OK\r\nContent-Length: 6\r\nConnection: close\r\n\r\nforged"
 
@@ -31,12 +31,9 @@ def pump(source, sink):
 def serve(conn):
     with conn:
         conn.settimeout(30)
-        head = b""
-        while b"\r\n\r\n" not in head:
-            data = conn.recv(4096)
-            if not data:
-                return
-            head += data
+        head = read_head(conn)
+        if head is None:
+            return
         words = head.split(b"\r\n", 1)[0].split()
         if len(words) < 2 or words[0] != b"CONNECT":
             conn.sendall(b"HTTP/1.1 405 Method Not Allowed\r\nContent-Length: 0\r\n\r\n")

@@ -10,7 +10,7 @@ CR and no Last-Modified, so no resume may be asked for."""
 import sys
 import time
 
-from peer_listener import serve_forever
+from peer_listener import read_head, serve_forever
 
 LOG = None
 
@@ -22,12 +22,9 @@ def body(size):
 def serve(conn):
     with conn:
         conn.settimeout(60)
-        head = b""
-        while b"\r\n\r\n" not in head:
-            data = conn.recv(4096)
-            if not data:
-                return
-            head += data
+        head = read_head(conn)
+        if head is None:
+            return
         lines = head.split(b"\r\n")
         path = lines[0].split()[1].decode()
         headers = {}

@@ -1,6 +1,7 @@
 // The routines the steps are built from: fetch a file from the download
 // server, unpack an archive in place, run a program and wait for it.
 #include "setup/install/uInstallSteps.h"
+#include "setup/install/uFetchAlongside.h"
 
 #include "platform/uCrypto.h"
 #include "platform/uFilesInUse.h"
@@ -145,7 +146,7 @@ void TInstallSteps::FetchFile(const AnsiString& remoteName, const AnsiString& lo
         const platform::TSha256Digest digest = checked.Digest();
         genuine = !line || (!checked.Spoiled() && checked.Count() == line->Size && digest == line->Sha256);
         if (line)
-            FSink->Note(Format("Verified %s: %llu bytes, SHA-256 %s, %s", remoteName.c_str(),
+            Sink().Note(Format("Verified %s: %llu bytes, SHA-256 %s, %s", remoteName.c_str(),
                                static_cast<unsigned long long>(checked.Count()),
                                checked.Spoiled() ? "(not all of it)" : HexDigest(digest).c_str(),
                                genuine ? "genuine" : "NOT genuine"));
@@ -182,16 +183,19 @@ void TInstallSteps::DownloadWithRetries(const AnsiString& remoteName, TVerifying
             line += Format(", %d tries", tries);
         if (resumedFrom > 0)
             line += Format(", resumed with Range: bytes=%llu-", static_cast<unsigned long long>(resumedFrom));
-        FSink->Note(line);
+        Sink().Note(line);
     };
     get.OnRetry = [this](int next, int tries) {
-        FSink->Reconnecting(Format(Translated(u"%s: opnieuw verbinden (poging %d van %d)").c_str(),
+        Sink().Reconnecting(Format(Translated(u"%s: opnieuw verbinden (poging %d van %d)").c_str(),
                                    FFetchName.c_str(), next, tries),
                             next, tries);
     };
     get.Pause = [this](unsigned ms) { PauseChecked(ms); };
     try {
         get.Get(url, destination);
+    } catch (const EFetchStopped&) {
+        note("stopped");
+        throw;
     } catch (const EStepCancelled&) {
         note("cancelled");
         throw;
@@ -219,6 +223,11 @@ void TInstallSteps::PauseChecked(unsigned ms)
 
 void TInstallSteps::UnpackArchive(const AnsiString& archivePath, TUnpack mode)
 {
+    UnpackArchive(archivePath, mode, nullptr);
+}
+
+void TInstallSteps::UnpackArchive(const AnsiString& archivePath, TUnpack mode, TFetchAlongside* alongside)
+{
     const AnsiString folder = ExtractFilePath(archivePath);
     const AnsiString name = ExtractFileName(archivePath);
     ZipArchive->SetExtrBaseDir(folder);
@@ -228,7 +237,16 @@ void TInstallSteps::UnpackArchive(const AnsiString& archivePath, TUnpack mode)
     const TUnpackPlan plan = PlanUnpack(files, folder);
     // Files kept, and no file of the customer's replaced: only new names.
     const bool replace = mode == TUnpack::ReplaceFiles;
-    RequireFreeSpace(folder, replace ? plan.Bytes : NewFileBytes(files, plan));
+    // A download beside it needs its room at the same time.
+    RequireFreeSpace(folder, (replace ? plan.Bytes : NewFileBytes(files, plan)) + (alongside ? alongside->Bytes() : 0));
+    struct TAlongsideScope {
+        TInstallSteps& Steps;
+        ~TAlongsideScope() { Steps.FAlongside = nullptr; }
+    } alongsideScope{*this};
+    if (alongside) {
+        alongside->Start();
+        FAlongside = alongside;
+    }
     if (replace)
         WaitUntilNotInUse(plan.Existing);
 
@@ -239,7 +257,12 @@ void TInstallSteps::UnpackArchive(const AnsiString& archivePath, TUnpack mode)
     // A file that exists and cannot be replaced ends the extraction there:
     // no more old files give way to new ones after it.
     FStopUnpacking = false;
+    // An engine error that came before a failure of the download beside it
+    // is the one the step reports.
+    bool unpackFailedFirst = false;
     ZipArchive->Events.OnMessage = [&](TObject*, int code, const AnsiString&) {
+        if ((code & 0xFF) != 0 && !(alongside && alongside->Failed()))
+            unpackFailedFirst = true;
         if ((code & 0xFF) == zipeng::eeCreateFile && FileExists(folder + ZipArchive->ErrEntry()))
             FStopUnpacking = true;
     };
@@ -261,10 +284,14 @@ void TInstallSteps::UnpackArchive(const AnsiString& archivePath, TUnpack mode)
     }
     if (ZipArchive->ErrCode() != 0 || errorId != 0)
         line += Format("; engine error %d (%d): %s", ZipArchive->ErrCode(), errorId, ZipArchive->ErrMessage().c_str());
-    FSink->Note(line);
+    Sink().Note(line);
 
     // Stopped by the user: not a failure, and the archive stays.
     CheckCancelled();
+    // Stopped because the download beside it failed: that failure is the
+    // step's, as it would have been had it come first.
+    if (alongside && alongside->Failed() && !unpackFailedFirst)
+        alongside->RaiseFailure();
     const AnsiString entry = ZipArchive->ErrEntry();
     if (FStopUnpacking && !entry.empty())
         throw Exception(Format(Translated(u"Het bestand %s kan niet vervangen worden.").c_str(), (folder + entry).c_str()));
@@ -305,7 +332,7 @@ std::uint64_t TInstallSteps::NewFileBytes(const std::vector<TArchiveFile>& files
 void TInstallSteps::RequireFreeSpace(const AnsiString& folder, std::uint64_t bytes)
 {
     const TSpaceCheck check = CheckFreeSpace(folder, bytes, FreeSpace);
-    FSink->Note(Format("Free space on %s %s MB, needed %llu MB", check.Drive.c_str(),
+    Sink().Note(Format("Free space on %s %s MB, needed %llu MB", check.Drive.c_str(),
                        check.Free ? std::to_string(check.FreeMB()).c_str() : "(unknown)",
                        static_cast<unsigned long long>(check.NeededMB())));
     if (!check.Enough())
@@ -326,10 +353,10 @@ void TInstallSteps::WaitUntilNotInUse(const std::vector<AnsiString>& files)
             line += " " + program;
         for (const std::string& file : inUse.Files)
             line += " " + file;
-        FSink->Note(line);
+        Sink().Note(line);
         const AnsiString question = Translated(u"KORVANT is nog geopend. Sluit het programma en kies Opnieuw proberen.");
-        const bool retry = FSink->AskRetryCancel(question);
-        FSink->Note("Question: " + question + " Answer: " + (retry ? "Retry" : "Cancel"));
+        const bool retry = Sink().AskRetryCancel(question);
+        Sink().Note("Question: " + question + " Answer: " + (retry ? "Retry" : "Cancel"));
         // Cancel ends the step with nothing replaced, as the user's own Cancel does.
         if (!retry)
             throw EStepCancelled();
@@ -344,6 +371,6 @@ int TInstallSteps::RunAndWait(const AnsiString& program, const AnsiString& argum
 int TInstallSteps::RunProgram(const AnsiString& program, const AnsiString& arguments, std::uint16_t showWindow)
 {
     const int exitCode = RunAndWait(program, arguments, showWindow);
-    FSink->Note(Format("Run %s%s: exit code %d", program.c_str(), arguments.c_str(), exitCode));
+    Sink().Note(Format("Run %s%s: exit code %d", program.c_str(), arguments.c_str(), exitCode));
     return exitCode;
 }

@@ -1,6 +1,7 @@
 // The two installation steps, the settings of the components they use, and
 // the wiring of the components' progress to the sink.
 #include "setup/install/uInstallSteps.h"
+#include "setup/install/uFetchAlongside.h"
 
 #include "http/uNetStack.h"
 #include "platform/uCom.h"
@@ -75,6 +76,15 @@ AnsiString TInstallSteps::Translated(const char16_t* text) { return WideToAnsi(T
 
 void TInstallSteps::SetSink(TInstallSink* sink) { FSink = sink ? sink : &NullSink; }
 
+thread_local TFetchAlongside* TInstallSteps::FThreadSink = nullptr;
+
+TInstallSink& TInstallSteps::Sink() const
+{
+    if (FThreadSink)
+        return *FThreadSink;
+    return *FSink;
+}
+
 void TInstallSteps::ApplySettings()
 {
     NetHTTP->SetName("NetHTTP");
@@ -118,9 +128,14 @@ void TInstallSteps::ApplySettings()
     };
     // After every engine callback: a cancel, once the engine stands at the
     // start of an entry; and a pause while the user is asked.
+    // A download beside the extraction: its notes go to the log now, and its
+    // failure stops the extraction as a cancel does.
     ZipArchive->Events.OnCheckTerminate = [this](TObject*, bool& abort) {
         WaitWhileHeld();
-        if ((FCancelRequested && FZipBetweenEntries) || FStopUnpacking)
+        const bool fetchFailed = FAlongside && FAlongside->Failed();
+        if (FAlongside)
+            FAlongside->PassNotes();
+        if (((FCancelRequested || fetchFailed) && FZipBetweenEntries) || FStopUnpacking)
             abort = true;
     };
     ZipArchive->Loaded();
@@ -156,6 +171,9 @@ void TInstallSteps::CheckCancelled()
     WaitWhileHeld();
     if (FCancelRequested)
         throw EStepCancelled();
+    // On a download's own thread: the step has stopped it.
+    if (FThreadSink && FThreadSink->Stopping())
+        throw EFetchStopped();
 }
 
 bool TInstallSteps::ReportFailure(const Exception& error, TInstallSink& sink)
@@ -173,7 +191,7 @@ bool TInstallSteps::ReportFailure(const Exception& error, TInstallSink& sink)
 
 void TInstallSteps::NetHTTPWorkBegin(TObject*, TWorkMode, std::int32_t workCountMax)
 {
-    FSink->DownloadBegin(workCountMax);
+    Sink().DownloadBegin(workCountMax);
     if (workCountMax > 0 && FFetchTotal == 0)
         FFetchTotal = FFetchBase + std::uint64_t(workCountMax);
     FFetchStartTick = platform::TickCountMs();
@@ -182,15 +200,15 @@ void TInstallSteps::NetHTTPWorkBegin(TObject*, TWorkMode, std::int32_t workCount
 
 void TInstallSteps::NetHTTPWork(TObject*, TWorkMode, std::int32_t workCount)
 {
-    FSink->DownloadProgress(workCount);
+    Sink().DownloadProgress(workCount);
     ShowDownloadStatus(FFetchBase + std::uint64_t(workCount));
     // Throwing here breaks the transfer off; the client drops the connection.
     CheckCancelled();
 }
 
-void TInstallSteps::NetHTTPWorkEnd(TObject*, TWorkMode) { FSink->DownloadEnd(); }
+void TInstallSteps::NetHTTPWorkEnd(TObject*, TWorkMode) { Sink().DownloadEnd(); }
 
-void TInstallSteps::ZipArchiveTotalProgress(TObject*, std::int64_t, int percent) { FSink->UnpackProgress(percent); }
+void TInstallSteps::ZipArchiveTotalProgress(TObject*, std::int64_t, int percent) { Sink().UnpackProgress(percent); }
 
 namespace {
 // "35,2": one decimal, a decimal comma, as both languages write it.
@@ -225,7 +243,7 @@ void TInstallSteps::ShowDownloadStatus(std::uint64_t done, bool force)
     } else {
         text = Format(Translated(u"%s: %s MB").c_str(), FFetchName.c_str(), Decimal(double(done) / mb).c_str());
     }
-    FSink->StatusLine(text);
+    Sink().StatusLine(text);
 }
 
 // --- the two steps -------------------------------------------------------------
@@ -291,16 +309,26 @@ TStepResult TInstallSteps::InstallProgram(const TInstallChoices& choices, TInsta
         FetchFile("ZipEng179.dll", installFolder + "ZipEng179.dll");
         FRecord.AddFile("ZipEng179.dll");
         ZipArchive->SetDLLDirectory(installFolder);
-        for (const char* archive : {"main.zip", "upgrade.zip"}) {
-            FetchFile(archive, installFolder + archive);
-            try {
-                UnpackArchive(installFolder + archive);
-            } catch (...) {
-                RecordUnpacked(installFolder);
-                throw;
-            }
+        FetchFile("main.zip", installFolder + "main.zip");
+        // upgrade.zip arrives while main.zip is unpacked; it is unpacked
+        // after it, once verified. A failure of either stops the other.
+        TFetchAlongside upgrade(*this, "upgrade.zip", installFolder + "upgrade.zip");
+        try {
+            UnpackArchive(installFolder + "main.zip", TUnpack::ReplaceFiles, &upgrade);
+        } catch (...) {
+            upgrade.Stop();
             RecordUnpacked(installFolder);
+            throw;
         }
+        RecordUnpacked(installFolder);
+        upgrade.Finish();
+        try {
+            UnpackArchive(installFolder + "upgrade.zip");
+        } catch (...) {
+            RecordUnpacked(installFolder);
+            throw;
+        }
+        RecordUnpacked(installFolder);
     } catch (const EStepCancelled&) {
         sink.Note("Program step cancelled");
         return TStepResult::Cancelled;

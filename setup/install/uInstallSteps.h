@@ -29,6 +29,8 @@
 #include <span>
 #include <vector>
 
+class TFetchAlongside;
+
 class TInstallSteps {
 public:
     // The components belong to `owner` (the wizard's form), or to the steps
@@ -108,6 +110,15 @@ public:
     void CheckCancelled();
 
 private:
+    friend class TFetchAlongside;
+    // The sink of the calling thread: the step's own, or on the thread of a
+    // download that runs beside an unpack, the one that keeps its calls for
+    // the step's thread.
+    TInstallSink& Sink() const;
+    // The unpack of `archivePath` with `alongside` downloading beside it:
+    // started once the room for both is checked, stopped when the unpack
+    // fails, and its failure stops the unpack between two entries.
+    void UnpackArchive(const AnsiString& archivePath, TUnpack mode, TFetchAlongside* alongside);
     void WaitWhileHeld();
     // Reports a failure to the sink; false (nothing reported) when the step
     // was cancelled meanwhile.
@@ -150,6 +161,11 @@ private:
     void NetHTTPWorkEnd(TObject* sender, TWorkMode workMode);
     void ZipArchiveTotalProgress(TObject* sender, std::int64_t totalSize, int percent);
     void ShowDownloadStatus(std::uint64_t done, bool force = false);
+
+    // Set on a download's own thread only (see Sink()).
+    static thread_local TFetchAlongside* FThreadSink;
+    // The download running beside the unpack, if any (step's thread only).
+    TFetchAlongside* FAlongside = nullptr;
 
     std::unique_ptr<TComponent> FOwnComponents;
     AnsiString FBaseUrl;

@@ -18,7 +18,11 @@ up; changed-once serves an older version (another ETag, other bytes) cut
 halfway, so the resumed request no longer matches and gets the whole file
 with 200; ignore-range-once cuts the first and then answers 200 with the
 whole file whatever was asked; wrong-range-once cuts the first and then
-answers 206 for a range that starts a byte later than asked. bad-chunk
+answers 206 for a range that starts a byte later than asked. hold,MODE
+(or hold alone, MODE ok) answers nothing until the file CONTROLFILE.release
+exists (20 s at most) and then answers as MODE; it logs "HOLD NAME" when the
+request came and "RELEASE NAME" when it answers, so a test sees that a
+request was made before it let the answer go. bad-chunk
 sends the file chunked, its second chunk followed by other bytes where
 its line end must be. Every request line and its Range and If-Range
 headers are appended to CONTROLFILE.log.
@@ -49,6 +53,15 @@ class Handler(socketserver.StreamRequestHandler):
         path = urllib.parse.urlsplit(parts[1]).path
         name = path.rsplit("/", 1)[-1]
         mode = self.server.modes().get(name, "ok")
+        if mode == "hold" or mode.startswith("hold,"):
+            mode = mode[len("hold,"):] or "ok"
+            with open(self.server.control + ".log", "a") as log:
+                log.write("HOLD %s\n" % name)
+            deadline = time.monotonic() + 20
+            while not os.path.exists(self.server.control + ".release") and time.monotonic() < deadline:
+                time.sleep(0.02)
+            with open(self.server.control + ".log", "a") as log:
+                log.write("RELEASE %s\n" % name)
         file_path = os.path.normpath(os.path.join(self.server.root, path.lstrip("/")))
         if not file_path.startswith(self.server.root + os.sep):
             file_path = ""

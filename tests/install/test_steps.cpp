@@ -16,6 +16,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -46,8 +47,65 @@ void SetFaults(const std::string& lines)
 {
     static int run = 0;
     const std::string control = BinaryDir() + "\\e2e\\faultproxy.control";
+    DeleteFileA((control + ".release").c_str());
     WriteFileText(control, "#run-" + std::to_string(++run) + "-steps\n" + lines);
     WriteFileText(control + ".log", "");
+}
+
+// What the fault proxy saw: the request lines, and its HOLD and RELEASE marks.
+std::string ProxyLog() { return ReadFileText(BinaryDir() + "\\e2e\\faultproxy.control.log"); }
+// Lets answers held with "hold" go.
+void ReleaseHeld() { WriteFileText(BinaryDir() + "\\e2e\\faultproxy.control.release", "go"); }
+
+bool WaitFor(const std::function<bool()>& condition, unsigned ms = 15000)
+{
+    for (const auto until = GetTickCount64() + ms; GetTickCount64() < until; Sleep(20))
+        if (condition())
+            return true;
+    return condition();
+}
+
+// The faults that serve a main.zip of 3000 small files (MANY\0000.TXT ...
+// holding "file 0000" and a line end ...) with a signed list that names it.
+std::string ManyFilesMain()
+{
+    // The proxy runs on the host: it reads the build folder's own path.
+    const std::string e2e = std::string(std::getenv("KORVANT_BINARY_DIR")) + "/e2e/";
+    return "main.zip from=" + e2e + "many-files.zip\nmanifest.txt from=" + e2e + "many-files.txt\nmanifest.sig from=" +
+           e2e + "many-files.sig\n";
+}
+
+// Every file and folder under `folder`, relative, folders ending in "\\".
+std::vector<std::string> TreeOf(const std::string& folder, const std::string& under = "")
+{
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA found;
+    HANDLE find = FindFirstFileA((folder + under + "*").c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE)
+        return names;
+    do {
+        const std::string name = found.cFileName;
+        if (name == "." || name == "..")
+            continue;
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            names.push_back(under + name + "\\");
+            for (const std::string& inner : TreeOf(folder, under + name + "\\"))
+                names.push_back(inner);
+        } else {
+            names.push_back(under + name);
+        }
+    } while (FindNextFileA(find, &found));
+    FindClose(find);
+    return names;
+}
+
+// Where a line starting with `prefix` first stands among the notes (-1: nowhere).
+int NoteAt(const std::vector<std::string>& notes, const std::string& prefix)
+{
+    for (std::size_t i = 0; i < notes.size(); ++i)
+        if (notes[i].rfind(prefix, 0) == 0)
+            return static_cast<int>(i);
+    return -1;
 }
 
 class Steps : public ::testing::Test {
@@ -312,6 +370,179 @@ TEST_F(Steps, AFailedDataStepConfiguresOnlyAMadeDataSet)
     EXPECT_FALSE(Exists(DataFolder + "upgrade.zip.part"));
     EXPECT_TRUE(Exists(InstallFolder + "CONFIG07.INI"));
     EXPECT_TRUE(Exists(DesktopLink()));
+}
+
+// --- upgrade.zip arrives while main.zip is unpacked ----------------------------
+
+// The proxy answers upgrade.zip only once main.zip's unpack has begun: the
+// request must be on its way by then. The sink sees what it always saw, in
+// the same order and on the step's own thread, and the wire the same
+// requests in the same order.
+TEST_F(Steps, UpgradeIsFetchedWhileMainIsUnpackedAndUnpackedAfterIt)
+{
+    SetFaults("upgrade.zip hold\n");
+    bool unpackBegun = false, requestedMeanwhile = false;
+    sink.OnUnpack = [&](int percent) {
+        if (unpackBegun || percent > 100)
+            return;
+        unpackBegun = true;
+        requestedMeanwhile = WaitFor([] { return ProxyLog().find("HOLD upgrade.zip") != std::string::npos; });
+        ReleaseHeld();
+    };
+    ASSERT_EQ(steps.InstallProgram(ThroughFaultProxy(), sink), TStepResult::Done);
+    EXPECT_TRUE(requestedMeanwhile) << "upgrade.zip was not asked for while main.zip was unpacked";
+    EXPECT_TRUE(sink.Failures.empty());
+    EXPECT_EQ(ReadFileText(InstallFolder + "VERSION.TXT"), "KORVANT 07 demo\r\nversion 7.0.1\r\n");
+    EXPECT_TRUE(Exists(InstallFolder + "UPGRADE.TXT"));
+    EXPECT_TRUE(Exists(InstallFolder + "HELP\\HANDLEIDING.DAT"));
+    EXPECT_FALSE(Exists(InstallFolder + "main.zip"));
+    EXPECT_FALSE(Exists(InstallFolder + "upgrade.zip"));
+
+    std::vector<std::string> requested;
+    const std::string log = ProxyLog();
+    for (std::size_t at = log.find("GET "); at != std::string::npos; at = log.find("GET ", at + 1))
+        requested.push_back(log.substr(at, log.find('|', at) - at));
+    const std::string base = "GET " + BaseUrl;
+    EXPECT_EQ(requested, (std::vector<std::string>{base + "manifest.txt HTTP/1.1", base + "manifest.sig HTTP/1.1",
+                                                    base + "ZipEng179.dll HTTP/1.1", base + "main.zip HTTP/1.1",
+                                                    base + "upgrade.zip HTTP/1.1"}));
+
+    const auto size = [](const char* name) { return "begin " + std::to_string(ReadFileText(WwwFile(name)).size()); };
+    const std::vector<std::string> expected = {size("manifest.txt"), "end", size("manifest.sig"), "end",
+        size("ZipEng179.dll"), "end", size("main.zip"), "end", "unpacked", size("upgrade.zip"), "end", "unpacked"};
+    std::vector<std::string> seen;
+    for (const std::string& e : sink.Events)
+        if (seen.empty() || e != "unpacked" || seen.back() != "unpacked")
+            seen.push_back(e);
+    EXPECT_EQ(seen, expected);
+    EXPECT_EQ(sink.CallsOffThread.load(), 0);
+
+    // The log: the fetch begins beside main.zip's unpack, and upgrade.zip is
+    // verified before it is unpacked, after main.zip.
+    const auto& notes = sink.Notes;
+    const int fetching = NoteAt(notes, "Fetching upgrade.zip while unpacking");
+    const int got = NoteAt(notes, "GET " + BaseUrl + "upgrade.zip: HTTP/1.1 200 OK");
+    const int verified = NoteAt(notes, "Verified upgrade.zip: ");
+    const int mainDone = NoteAt(notes, "Unpacked main.zip ");
+    const int upgradeDone = NoteAt(notes, "Unpacked upgrade.zip ");
+    EXPECT_TRUE(fetching >= 0 && fetching < got && got < verified && verified < upgradeDone && mainDone < upgradeDone)
+        << fetching << " " << got << " " << verified << " " << mainDone << " " << upgradeDone;
+    EXPECT_LT(NoteAt(notes, "Free space on C: "), fetching);
+}
+
+// Every file the unpack left under a real name is whole: no temporary file,
+// no part file, each of main.zip's small files with its own text.
+void ExpectNoHalfFiles(int& manyFiles)
+{
+    manyFiles = 0;
+    for (const std::string& name : TreeOf(InstallFolder)) {
+        EXPECT_EQ(name.find(".~zetmp"), std::string::npos) << name;
+        EXPECT_EQ(name.find(".part"), std::string::npos) << name;
+        if (name.rfind("MANY\\", 0) == 0 && name.back() != '\\') {
+            ++manyFiles;
+            EXPECT_EQ(ReadFileText(InstallFolder + name), "file " + name.substr(5, 4) + "\r\n") << name;
+        }
+    }
+}
+
+// upgrade.zip fails its check while main.zip is still being unpacked: the
+// unpack stops between two entries, and the step fails with the message a
+// failed upgrade.zip always had.
+TEST_F(Steps, AFailedUpgradeStopsMainsUnpackWithItsOwnMessage)
+{
+    SetFaults(ManyFilesMain() + "upgrade.zip hold,flip-byte\n");
+    bool unpackBegun = false, failedMeanwhile = false;
+    sink.OnUnpack = [&](int percent) {
+        if (unpackBegun || percent > 100)
+            return;
+        unpackBegun = true;
+        ReleaseHeld();
+        failedMeanwhile = WaitFor([] {
+            return ProxyLog().find("RELEASE upgrade.zip") != std::string::npos &&
+                   !Exists(InstallFolder + "upgrade.zip.part");
+        });
+        Sleep(200);
+    };
+    ASSERT_EQ(steps.InstallProgram(ThroughFaultProxy(), sink), TStepResult::Failed);
+    EXPECT_TRUE(failedMeanwhile);
+    EXPECT_EQ(sink.Failures, std::vector<std::string>{"Controle mislukt: upgrade.zip is beschadigd of gewijzigd."});
+    EXPECT_FALSE(Exists(InstallFolder + "upgrade.zip"));
+    EXPECT_FALSE(Exists(InstallFolder + "upgrade.zip.part"));
+    // main.zip stays, as after any unpack that did not end.
+    EXPECT_TRUE(Exists(InstallFolder + "main.zip"));
+    int manyFiles = 0;
+    ExpectNoHalfFiles(manyFiles);
+    EXPECT_GT(manyFiles, 0);
+    EXPECT_LT(manyFiles, 3000) << "main.zip's unpack went on after upgrade.zip had failed";
+    EXPECT_EQ(sink.CallsOffThread.load(), 0);
+    EXPECT_GE(NoteAt(sink.Notes, "Verified upgrade.zip: 321 bytes"), 0);
+    EXPECT_GE(NoteAt(sink.Notes, "Program step failed: Controle mislukt: upgrade.zip"), 0);
+}
+
+// main.zip cannot replace a file a program holds open: the step fails with
+// that message at once, and upgrade.zip's download, still held by the
+// server, is broken off and leaves nothing.
+TEST_F(Steps, AFailedUnpackStopsTheUpgradesDownload)
+{
+    ASSERT_EQ(steps.InstallProgram(TInstallChoices{}, sink), TStepResult::Done);
+    const std::string before = ReadFileText(InstallFolder + "VERSION.TXT");
+    SetFaults("upgrade.zip hold\n");
+    TRecordingSink second;
+    HANDLE held = INVALID_HANDLE_VALUE;
+    second.OnUnpack = [&](int percent) {
+        if (held != INVALID_HANDLE_VALUE || percent > 100)
+            return;
+        // Taken after the check for held files, as a program started meanwhile would.
+        held = CreateFileA((InstallFolder + "VERSION.TXT").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
+    };
+    const auto started = GetTickCount64();
+    EXPECT_EQ(steps.InstallProgram(ThroughFaultProxy(), second), TStepResult::Failed);
+    const auto took = GetTickCount64() - started;
+    if (held != INVALID_HANDLE_VALUE)
+        CloseHandle(held);
+    EXPECT_EQ(second.Failures,
+              std::vector<std::string>{"Het bestand C:\\KORVANT07\\VERSION.TXT kan niet vervangen worden."});
+    EXPECT_NE(ProxyLog().find("HOLD upgrade.zip"), std::string::npos);
+    EXPECT_LT(took, 15000u) << "the step waited for the held download";
+    EXPECT_FALSE(Exists(InstallFolder + "upgrade.zip"));
+    EXPECT_FALSE(Exists(InstallFolder + "upgrade.zip.part"));
+    EXPECT_EQ(ReadFileText(InstallFolder + "VERSION.TXT"), before);
+    int manyFiles = 0;
+    ExpectNoHalfFiles(manyFiles);
+    EXPECT_EQ(second.CallsOffThread.load(), 0);
+    EXPECT_GE(NoteAt(second.Notes, "GET " + BaseUrl + "upgrade.zip: stopped"), 0);
+    // Nothing of upgrade.zip's download reached the window.
+    EXPECT_FALSE(second.Saw("begin 321"));
+}
+
+// A cancel while both run ends both: nothing of upgrade.zip stays, main.zip's
+// unpack ends between two entries, and no failure is reported.
+TEST_F(Steps, ACancelWhileBothRunStopsBoth)
+{
+    SetFaults(ManyFilesMain() + "upgrade.zip hold\n");
+    bool unpackBegun = false, overlapped = false;
+    sink.OnUnpack = [&](int percent) {
+        if (unpackBegun || percent > 100)
+            return;
+        unpackBegun = true;
+        overlapped = WaitFor([] { return ProxyLog().find("HOLD upgrade.zip") != std::string::npos; });
+        std::thread([this] { steps.RequestCancel(); }).join();
+    };
+    const auto started = GetTickCount64();
+    EXPECT_EQ(steps.InstallProgram(ThroughFaultProxy(), sink), TStepResult::Cancelled);
+    EXPECT_LT(GetTickCount64() - started, 15000u);
+    EXPECT_TRUE(overlapped);
+    EXPECT_TRUE(sink.Failures.empty());
+    EXPECT_FALSE(Exists(InstallFolder + "upgrade.zip"));
+    EXPECT_FALSE(Exists(InstallFolder + "upgrade.zip.part"));
+    EXPECT_TRUE(Exists(InstallFolder + "main.zip"));
+    int manyFiles = 0;
+    ExpectNoHalfFiles(manyFiles);
+    EXPECT_LT(manyFiles, 3000);
+    EXPECT_EQ(sink.CallsOffThread.load(), 0);
+    EXPECT_GE(NoteAt(sink.Notes, "GET " + BaseUrl + "upgrade.zip: cancelled"), 0);
+    EXPECT_GE(NoteAt(sink.Notes, "Program step cancelled"), 0);
 }
 
 } // namespace

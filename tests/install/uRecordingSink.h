@@ -7,6 +7,7 @@
 #include <functional>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 class TRecordingSink : public TInstallSink {
@@ -14,6 +15,7 @@ public:
     void DownloadBegin(std::int32_t total) override { Record("begin " + std::to_string(total)); }
     void DownloadProgress(std::int32_t done) override
     {
+        CheckThread();
         LastDone = done;
         ++ProgressReports;
         if (OnProgress)
@@ -22,11 +24,15 @@ public:
     void DownloadEnd() override { Record("end"); }
     void UnpackProgress(int percent) override
     {
+        CheckThread();
+        if (OnUnpack)
+            OnUnpack(percent);
         if (percent == 101)
             Record("unpacked");
     }
     void StatusLine(const AnsiString& text) override
     {
+        CheckThread();
         std::lock_guard lock(FLock);
         Lines.push_back(text);
     }
@@ -52,15 +58,27 @@ public:
     }
     void DataFolderRejected(const AnsiString& message) override { Record("rejected " + message); }
     void ConfigurationWritten() override { Record("configured"); }
+    void Note(const AnsiString& line) override
+    {
+        CheckThread();
+        std::lock_guard lock(FLock);
+        Notes.push_back(line);
+    }
 
     // Events other than counts and lines, in order.
     std::vector<std::string> Events;
     std::vector<std::string> Lines;
     std::vector<std::string> Failures;
+    // The support log's lines.
+    std::vector<std::string> Notes;
+    // Calls made on another thread than the one that made the sink, which
+    // runs the steps: there should be none.
+    std::atomic<int> CallsOffThread{0};
     std::atomic<std::int32_t> LastDone{0};
     std::atomic<int> ProgressReports{0};
     bool Answer = false;
     std::function<void(std::int32_t)> OnProgress;
+    std::function<void(int)> OnUnpack;
 
     bool Saw(const std::string& event) const
     {
@@ -71,10 +89,17 @@ public:
     }
 
 private:
+    void CheckThread()
+    {
+        if (std::this_thread::get_id() != FOwner)
+            ++CallsOffThread;
+    }
     void Record(const std::string& event)
     {
+        CheckThread();
         std::lock_guard lock(FLock);
         Events.push_back(event);
     }
     std::mutex FLock;
+    const std::thread::id FOwner = std::this_thread::get_id();
 };

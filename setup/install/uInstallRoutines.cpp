@@ -289,8 +289,11 @@ void TInstallSteps::UnpackArchive(const AnsiString& archivePath, TUnpack mode, T
     // Stopped by the user: not a failure, and the archive stays.
     CheckCancelled();
     // Stopped because the download beside it failed: that failure is the
-    // step's, as it would have been had it come first.
-    if (alongside && alongside->Failed() && !unpackFailedFirst)
+    // step's, as it would have been had it come first. (An unpack that ended
+    // before the failure stopped it ends as always; the step reports the
+    // failure after it.)
+    const bool ended = ZipArchive->ErrCode() == 0 && errorId == 0;
+    if (alongside && alongside->Failed() && !unpackFailedFirst && !ended)
         alongside->RaiseFailure();
     const AnsiString entry = ZipArchive->ErrEntry();
     if (FStopUnpacking && !entry.empty())

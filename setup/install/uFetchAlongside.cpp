@@ -138,8 +138,25 @@ void TFetchAlongside::Join(bool show)
     FThread.join();
 }
 
+void TFetchAlongside::AwaitPlace()
+{
+    {
+        std::unique_lock lock(FLock);
+        FChanged.wait(lock, [this] { return FPlaceAllowed || FStop; });
+        if (FPlaceAllowed)
+            return;
+    }
+    Note(Format("Dropped %s: the step ended before it was unpacked", FRemoteName.c_str()));
+    throw EFetchStopped();
+}
+
 void TFetchAlongside::Finish()
 {
+    {
+        std::lock_guard lock(FLock);
+        FPlaceAllowed = true;
+    }
+    FChanged.notify_all();
     Join(true);
     if (FOutcome)
         std::rethrow_exception(std::exchange(FOutcome, nullptr));
@@ -154,7 +171,11 @@ void TFetchAlongside::RaiseFailure()
 
 void TFetchAlongside::Stop() noexcept
 {
-    FStop = true;
+    {
+        std::lock_guard lock(FLock);
+        FStop = true;
+    }
+    FChanged.notify_all();
     try {
         Join(false);
     } catch (...) {

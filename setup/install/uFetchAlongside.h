@@ -53,6 +53,11 @@ public:
     void RaiseFailure();
     // Checked by the download's own checks: the step asked it to stop.
     bool Stopping() const { return FStop; }
+    // On the download's thread, with the file downloaded and verified: waits
+    // until the step goes on to unpack it (true: it takes its name now) or
+    // stops (raises; the verified part is removed). A step that ends before
+    // it needs the file leaves no more files than it always did.
+    void AwaitPlace();
 
     // TInstallSink, on the download's thread: the calls are kept.
     void DownloadBegin(std::int32_t total) override;
@@ -95,6 +100,7 @@ private:
     std::vector<TShown> FShown;
     std::size_t FLastProgress = SIZE_MAX, FLastStatus = SIZE_MAX;
     bool FEnded = false;
+    bool FPlaceAllowed = false;
     // What ended it: a failure, a cancel or a stop; null when it succeeded.
     std::exception_ptr FOutcome;
 };

@@ -154,6 +154,9 @@ void TInstallSteps::FetchFile(const AnsiString& remoteName, const AnsiString& lo
     if (!genuine)
         throw Exception(Format(Translated(u"Controle mislukt: %s is beschadigd of gewijzigd.").c_str(),
                                remoteName.c_str()));
+    // Beside an unpack, the file takes its name only once the step needs it.
+    if (FThreadSink)
+        FThreadSink->AwaitPlace();
     part.Place();
 }
 

@@ -9,6 +9,10 @@
 # engine takes one thread. Runs alternate, and so does which side goes
 # first; prints MB/s and CPU seconds per run, the spread, and the ratio of
 # the medians against the target (1.5 x unzip's throughput).
+# Last, what bounds the small files under Wine: the time unpack.exe takes for
+# an archive of one small entry (starting a Windows process, loading the
+# engine), and what creating as many small files as small.zip holds costs
+# by itself with the engine's calls (filefloor.exe), on one thread and on two.
 # Usage: bench/zip/run.sh [RUNS]   (KORVANT_BUILD selects the build)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
@@ -115,4 +119,25 @@ bench() {
 bench bench.zip one
 bench small.zip
 bench large.zip
+
+# --- what bounds small.zip under Wine -------------------------------------------
+if [ ! -f "$work/one.zip" ]; then
+  mkdir -p "$work/src1" && echo "one small file" >"$work/src1/one.txt"
+  (cd "$work/src1" && zip -q -P "$password" ../one.zip one.txt) && rm -rf "$work/src1"
+fi
+starts=()
+for run in $(seq 1 "$runs"); do ours_side one.zip; starts+=("$secs"); done
+small_files=$(unzip -Z1 "$work/small.zip" | grep -vc '/$')
+small_bytes=$(unzip -Zt "$work/small.zip" | awk '{print $3}')
+printf 'floor: unpack.exe on an archive of one small entry %.3f s (median; starting the process under Wine)\n' \
+  "$(median "${starts[@]}")"
+if cmake --build "$build" --target filefloor >/dev/null 2>&1; then
+  for threads in 1 2; do
+    rm -rf "$work/floor"
+    printf 'floor: creating '
+    "$root/scripts/wine-run" "$build/bin/filefloor.exe" "$(winepath -w "$work/floor" 2>/dev/null)" \
+      "$small_files" "$threads" "$((small_bytes / small_files))" | tr -d '\r'
+  done
+  rm -rf "$work/floor"
+fi
 rm -rf "$work/ours" "$work/theirs"

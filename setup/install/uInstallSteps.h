@@ -7,7 +7,9 @@
 // against the signed component list when a key is built in.
 //
 // The steps run on any one thread; RequestCancel and Hold may be called from
-// another while they run.
+// another while they run. The program step fetches upgrade.zip on a thread
+// of its own while it unpacks main.zip (TFetchAlongside); the sink still
+// hears everything on the steps' thread.
 #include "setup/install/uInstallChecks.h"
 #include "setup/install/uInstallSink.h"
 #include "setup/install/uInstallRecord.h"

@@ -17,10 +17,6 @@ const std::string HeadingData = "Gegevens installeren";
 const std::string HeadingAbort = "Installatie is niet voltooid";
 constexpr auto StepTimeout = 30min;
 
-// The proxy server field, right of the picture strip on the proxy page.
-constexpr int ProxyServerX = 129 + 60;
-constexpr int ProxyServerY = 236;
-
 // What is left of the wizard after the measurement is of no interest: end it
 // at once instead of answering its Cancel confirmation.
 void EndWizard(const TWizard& w)
@@ -42,7 +38,7 @@ int Run()
         throw std::runtime_error("the wizard did not leave its first page");
     w.ClickButton(Next);
     w.ClickButton(Next);
-    if (!WaitUntil([&] { return w.FindAt("Edit", ProxyServerX, ProxyServerY) != nullptr; }, 30s))
+    if (!WaitUntil([&] { return w.FindAt("Edit", ProxyServerAt.x, ProxyServerAt.y) != nullptr; }, 30s))
         throw std::runtime_error("the proxy page did not show:\n" + w.Describe());
 
     const auto start = std::chrono::steady_clock::now();

@@ -82,7 +82,9 @@ fi
 # demo key's public half, so it checks every download against the signed
 # component list: sign the content again as the demo build does.
 cp "$build/bin/ZipEng179.dll" "$content/ZipEng179.dll"
-(cd "$content" && for f in ZipEng179.dll main.zip upgrade.zip globalbenl.zip globalnl.zip globalbefr.zip upgrade.txt; do
+# The list's edition: the lowest the benchmark's wizard accepts.
+serial=$(sed -n 's/^KORVANT_MANIFEST_MIN_SERIAL:[A-Z]*=//p' "$build/CMakeCache.txt")
+(cd "$content" && echo "serial ${serial:-0}" && for f in ZipEng179.dll main.zip upgrade.zip globalbenl.zip globalnl.zip globalbefr.zip upgrade.txt; do
    [ -f "$f" ] && printf '%s %s %s\n' "$(sha256sum "$f" | cut -d' ' -f1)" "$(stat -c %s "$f")" "$f"
  done) >"$content/manifest.txt"
 openssl dgst -sha256 -sign "$KORVANT_ROOT/demo/keys/manifest-demo.key.pem" -out "$content/manifest.sig" "$content/manifest.txt"

@@ -5,6 +5,10 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 
 using namespace zipeng;
 
@@ -15,6 +19,15 @@ namespace {
 constexpr std::size_t kInChunk = 1 << 20;   // stored bytes read at once
 constexpr std::size_t kOutChunk = 4 << 20;  // decoded bytes written (and reported) at once
 constexpr std::size_t kMinChunk = 4096;
+// An encrypted entry of this many stored bytes or more reads and decrypts
+// ahead on a thread of its own (one more read block, 1 MiB, for it):
+// decryption is one serial chain, and beside it the inflating, checking and
+// writing of the block before it run on another processor.
+constexpr std::uint64_t kReadAheadFrom = 4 * kInChunk;
+
+// Chains running now in this process: reading ahead only pays while a
+// processor is left over for it.
+std::atomic<unsigned> gRunningChains{0};
 
 } // namespace
 
@@ -71,6 +84,13 @@ private:
     }
     bool Open();
     bool Refill();
+    // Read stage and decrypt stage of one block into `block`; false when the
+    // archive ends early.
+    bool ReadBlock(std::uint8_t* block, std::size_t want);
+    // The reading-ahead thread: blocks in turn into two buffers, each taken
+    // again once the decoding thread has handed the other back.
+    void ReadAhead();
+    void StopReadAhead();
     bool StepStored();
     bool StepInflate();
     bool Write(const std::uint8_t* data, std::size_t n);
@@ -83,13 +103,28 @@ private:
     IOutputFile* FOut;
     IChainEvents& FEvents;
     std::unique_ptr<TDecrypter> FDecrypter;
-    std::uint64_t FReadPos, FRemaining;   // stored bytes not yet read
+    std::uint64_t FReadPos, FRemaining;   // stored bytes not yet read (the read stage's)
+    std::uint64_t FLeft = 0;              // stored bytes not yet decoded (the decoding loop's)
     const std::uint8_t* FInNext = nullptr;
     std::size_t FInAvail = 0;
     std::uint64_t FProduced = 0, FReported = 0;
     std::size_t FPending = 0;             // decoded bytes in Out not yet written
     std::uint32_t FCrc = 0;
     bool FFinished = false;
+
+    // Reading ahead: the thread, its two buffers (the tools' and one of its
+    // own), and under the lock which block each holds.
+    std::thread FAhead;
+    std::vector<std::uint8_t> FSpare;
+    std::mutex FAheadLock;
+    std::condition_variable FAheadChanged;
+    std::uint64_t FAheadRead = 0;        // blocks read ahead so far
+    std::uint64_t FAheadTaken = 0;       // blocks the decoding thread took
+    std::size_t FAheadSize[2] = {};
+    bool FAheadFailed = false, FAheadStop = false;
+
+public:
+    ~TDecode() { StopReadAhead(); }
 };
 
 bool TDecode::Run()
@@ -97,7 +132,7 @@ bool TDecode::Run()
     if (!Open())
         return false;
     while (!FFinished) {
-        if (FInAvail == 0 && FRemaining > 0 && !Refill())
+        if (FInAvail == 0 && FLeft > 0 && !Refill())
             return false;
         if (!(FEntry.Method == 0 ? StepStored() : StepInflate()))
             return false;
@@ -125,23 +160,96 @@ bool TDecode::Open()
         FReadPos += kCryptHeader;
         FRemaining -= kCryptHeader;
     }
+    FLeft = FRemaining;
     if (FEntry.Method == 8 && !FTools.Inflater->Restart())
         return Fail(eeNoMemory, "Not enough memory to inflate " + FEntry.AnsiName);
+    if (FDecrypter && FRemaining >= kReadAheadFrom && FTools.In.size() == kInChunk &&
+        gRunningChains.load() < FJob.Cores) {
+        try {
+            FSpare.resize(kInChunk);
+            FAhead = std::thread([this] { ReadAhead(); });
+        } catch (const std::exception&) {
+            // No memory or no thread for it: the blocks are read in turn.
+            FSpare.clear();
+        }
+    }
     return true;
+}
+
+bool TDecode::ReadBlock(std::uint8_t* block, std::size_t want)
+{
+    if (!FArchive.ReadAt(FTools.Window, FReadPos, block, want))
+        return false;
+    if (FDecrypter)
+        FDecrypter->Decrypt(block, want);
+    FReadPos += want;
+    FRemaining -= want;
+    return true;
+}
+
+// The read position, the keys and the read window are this thread's alone
+// until it ends; the decoding thread only takes finished blocks.
+void TDecode::ReadAhead()
+{
+    for (std::uint64_t block = 0; FRemaining > 0; ++block) {
+        {
+            std::unique_lock lock(FAheadLock);
+            // Block n goes where block n - 2 was: once that was taken and
+            // the one after it asked for, it is used up.
+            FAheadChanged.wait(lock, [&] { return FAheadStop || block < 2 || FAheadTaken >= block; });
+            if (FAheadStop)
+                return;
+        }
+        std::uint8_t* buffer = (block % 2 == 0 ? FTools.In : FSpare).data();
+        const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(FRemaining, kInChunk));
+        const bool ok = ReadBlock(buffer, want);
+        {
+            std::lock_guard lock(FAheadLock);
+            FAheadSize[block % 2] = want;
+            FAheadFailed = !ok;
+            FAheadRead = block + 1;
+        }
+        FAheadChanged.notify_all();
+        if (!ok)
+            return;
+    }
+}
+
+void TDecode::StopReadAhead()
+{
+    if (!FAhead.joinable())
+        return;
+    {
+        std::lock_guard lock(FAheadLock);
+        FAheadStop = true;
+    }
+    FAheadChanged.notify_all();
+    FAhead.join();
 }
 
 // Read stage and decrypt stage: the next block of stored bytes, plain.
 bool TDecode::Refill()
 {
+    if (FAhead.joinable()) {
+        // The next block from the thread reading ahead; asking for it hands
+        // the one before back.
+        std::unique_lock lock(FAheadLock);
+        const std::uint64_t block = FAheadTaken++;
+        FAheadChanged.notify_all();
+        FAheadChanged.wait(lock, [&] { return FAheadRead > block || FAheadFailed; });
+        if (FAheadRead <= block)
+            return Fail(eeBadData, "Damaged data in " + FEntry.AnsiName + " (archive ends early)");
+        FInNext = (block % 2 == 0 ? FTools.In : FSpare).data();
+        FInAvail = FAheadSize[block % 2];
+        FLeft -= FInAvail;
+        return true;
+    }
     std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(FRemaining, FTools.In.size()));
-    if (!FArchive.ReadAt(FTools.Window, FReadPos, FTools.In.data(), want))
+    if (!ReadBlock(FTools.In.data(), want))
         return Fail(eeBadData, "Damaged data in " + FEntry.AnsiName + " (archive ends early)");
-    if (FDecrypter)
-        FDecrypter->Decrypt(FTools.In.data(), want);
-    FReadPos += want;
-    FRemaining -= want;
     FInNext = FTools.In.data();
     FInAvail = want;
+    FLeft -= want;
     return true;
 }
 
@@ -151,7 +259,7 @@ bool TDecode::StepStored()
     if (!Write(FInNext, n))
         return false;
     FInNext += n, FInAvail -= n, FPending += n, FProduced += n;
-    FFinished = FRemaining == 0 && FInAvail == 0;
+    FFinished = FLeft == 0 && FInAvail == 0;
     return true;
 }
 
@@ -174,7 +282,7 @@ bool TDecode::StepInflate()
     if (result == Z_STREAM_END)
         FFinished = true;
     else if (result == Z_NEED_DICT || result == Z_DATA_ERROR || result == Z_STREAM_ERROR || result == Z_MEM_ERROR ||
-             (made == 0 && FInAvail == 0 && FRemaining == 0))
+             (made == 0 && FInAvail == 0 && FLeft == 0))
         return Fail(eeBadData, "Damaged data in " + FEntry.AnsiName);
     return true;
 }
@@ -221,6 +329,10 @@ TEntryOutcome RunChain(const TArchive& archive, IEngineHost& host, const TEntryJ
 {
     TEntryOutcome outcome;
     const TEntry& e = *job.Entry;
+    struct TRunning {
+        TRunning() { ++gRunningChains; }
+        ~TRunning() { --gRunningChains; }
+    } running;
     if (job.Test) {
         outcome.Ok = TDecode(archive, job, tools, nullptr, events).Run();
         return outcome;

@@ -28,6 +28,9 @@ struct TEntryJob {
     bool Test = false;         // check only, write nothing
     std::u16string Target;     // the file to write
     bool Exists = false;       // known to be there already
+    // The processors the run may use: a large encrypted entry reads and
+    // decrypts ahead on a thread of its own while fewer chains than these run.
+    unsigned Cores = 1;
 };
 
 // What the chain left on disk.

@@ -156,6 +156,7 @@ bool TSession::Open()
 bool TSession::Start()
 {
     unsigned cores = std::max(FHost.Cores(), 1u);
+    FCores = cores;
     unsigned count = static_cast<unsigned>(std::min<std::size_t>({cores, kMaxWorkers, FChosen.size()}));
     if (count >= 2) {
         FWorkers = std::make_unique<TWorkers>(count, FLargest);

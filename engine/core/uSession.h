@@ -27,7 +27,8 @@ namespace zipcore {
 
 // The most entries extracted at once, whatever the number of cores. Each
 // has its own buffers (at most 1 MiB read, 4 MiB written and a 256 KiB read
-// window): the workers' memory stays below 45 MiB.
+// window, and 1 MiB more while a large encrypted entry reads ahead): the
+// workers' memory stays below 53 MiB.
 inline constexpr unsigned kMaxWorkers = 8;
 // The most entries prepared and not yet seen through by the caller: far
 // enough for the workers to find the large entries behind a run of small
@@ -130,6 +131,7 @@ private:
     std::vector<TEntry> FEntries;
     std::vector<const TEntry*> FChosen;
     std::uint64_t FLargest = 0;
+    unsigned FCores = 1;
     std::size_t FNext = 0;                 // the next chosen entry to prepare
     TReadWindow FWindow;                   // the caller's thread's
     std::u16string FLastDir;               // the folder the previous file went into

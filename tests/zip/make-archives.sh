@@ -92,6 +92,15 @@ zip -q -r -X -P "mirabel " ../izip-large.zip parallel/large
 7z a -bd -bso0 -tzip -mem=ZipCrypto -p"mirabel " -mx=5 ../7z-deflated.zip parallel
 7z a -bd -bso0 -tzip -mem=ZipCrypto -p"mirabel " -mx=0 ../7z-stored.zip parallel
 
+# Encrypted entries of over 4 MiB stored, deflated and stored, between small
+# ones: their blocks are read and decrypted ahead on a thread of their own.
+mkdir -p ahead
+head -c 5000000 /dev/urandom > ahead/random.bin
+head -c 4500000 /dev/urandom | base64 > ahead/text.txt
+for i in 1 2 3; do printf 'small %d\n' "$i" > "ahead/small$i.txt"; done
+zip -q -X -P "mirabel " ../izip-ahead.zip ahead/small1.txt ahead/random.bin ahead/small2.txt ahead/text.txt \
+  ahead/small3.txt
+
 printf 'This is just a text file, not an archive.\n' > ../notzip.txt
 cd "$out"
 # The files as they went in, for comparing what comes out.

@@ -129,6 +129,39 @@ TEST(EngineParallel, InfoZipAnd7ZipArchivesComeOutAsWithOneThread)
     });
 }
 
+// Entries of over 4 MiB stored read and decrypt ahead beside their decoding
+// while a processor is free: whole, damaged or cancelled inside, they come
+// out as with one thread, which never reads ahead.
+TEST(EngineParallel, LargeEntriesReadAheadComeOutAsWithOneThread)
+{
+    const std::map<std::string, std::string> expected = Originals("ahead");
+    ASSERT_GE(expected.at("ahead/random.bin").size(), 4u << 20);
+    TOutcome whole = Compare("ahead", [](TRun& run, const fs::path& dir) { return run.Go("izip-ahead.zip", dir); });
+    EXPECT_EQ(whole.Result, static_cast<int>(expected.size()));
+    EXPECT_TRUE(whole.Files == expected) << "not the files that went in";
+
+    // A byte changed in the third read block of each large entry: both fail
+    // their checks, the small ones around them arrive.
+    const std::vector<std::uint8_t> z = Bytes(Data() / "izip-ahead.zip");
+    std::vector<std::uint8_t> damaged = z;
+    damaged[DataOffset(z, "ahead/random.bin") + (2u << 20) + 100] ^= 0x55;
+    damaged[DataOffset(z, "ahead/text.txt") + (2u << 20) + 100] ^= 0x55;
+    TOutcome bad = Compare("ahead-damaged", [&](TRun& run, const fs::path& dir) { return run.GoMemory(damaged, dir); });
+    EXPECT_EQ(bad.Result, static_cast<int>(expected.size()) - 2);
+    EXPECT_EQ(bad.Files.count("ahead/random.bin") + bad.Files.count("ahead/text.txt"), 0u);
+    EXPECT_EQ(bad.Files.count("ahead/small3.txt"), 1u);
+
+    // Cancelled at a progress report inside the first large entry, while
+    // the blocks after it are being read ahead.
+    TOutcome cancelled = Compare("ahead-cancel", [](TRun& run, const fs::path& dir) {
+        int seen = 0;
+        run.Answer = [&seen](int action) { return action == acProgress && ++seen == 2 ? kCancel : kGoOn; };
+        return run.Go("izip-ahead.zip", dir);
+    });
+    EXPECT_EQ(cancelled.Result, kResultCancelled);
+    EXPECT_EQ(cancelled.Files.count("ahead/random.bin"), 0u);
+}
+
 TEST(EngineParallel, ChainsRunOnWorkersAndTheCallbacksStayOnTheCallersThread)
 {
     struct THost : zipcore::TPosixEngineHost {

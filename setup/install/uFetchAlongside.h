@@ -37,7 +37,6 @@ public:
     std::uint64_t Bytes() const;
     // Starts the download on its thread.
     void Start();
-    bool Started() const { return FThread.joinable(); }
     // It failed (not cancelled, not stopped); from any thread.
     bool Failed() const { return FFailed; }
     // The step's thread: passes on the notes written so far.

@@ -28,11 +28,8 @@ void TFetchAlongside::Run()
         // The same cancel checks inside every socket wait as on the step's thread.
         TNetWaitHookScope checks([this] { FSteps.CheckCancelled(); });
         FSteps.FetchFile(FRemoteName, FLocalPath);
-    } catch (const EStepCancelled&) {
-        outcome = std::current_exception();
     } catch (...) {
         outcome = std::current_exception();
-        FFailed = true;
     }
     TInstallSteps::FThreadSink = nullptr;
     {
@@ -158,13 +155,6 @@ void TFetchAlongside::Finish()
     }
     FChanged.notify_all();
     Join(true);
-    if (FOutcome)
-        std::rethrow_exception(std::exchange(FOutcome, nullptr));
-}
-
-void TFetchAlongside::RaiseFailure()
-{
-    Join(false);
     if (FOutcome)
         std::rethrow_exception(std::exchange(FOutcome, nullptr));
 }

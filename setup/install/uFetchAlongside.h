@@ -37,8 +37,6 @@ public:
     std::uint64_t Bytes() const;
     // Starts the download on its thread.
     void Start();
-    // It failed (not cancelled, not stopped); from any thread.
-    bool Failed() const { return FFailed; }
     // The step's thread: passes on the notes written so far.
     void PassNotes();
     // The step's thread: shows its progress from where it stands and follows
@@ -47,9 +45,6 @@ public:
     // The step's thread: ends it at its next check and waits for its thread;
     // what ended it is dropped. Its notes are passed on.
     void Stop() noexcept;
-    // Waits for its end (without showing progress) and raises its failure:
-    // the unpack beside it stopped because of it.
-    void RaiseFailure();
     // Checked by the download's own checks: the step asked it to stop.
     bool Stopping() const { return FStop; }
     // On the download's thread, with the file downloaded and verified: waits
@@ -90,7 +85,7 @@ private:
     TInstallSteps& FSteps;
     AnsiString FRemoteName, FLocalPath;
     std::thread FThread;
-    std::atomic<bool> FFailed{false}, FStop{false};
+    std::atomic<bool> FStop{false};
 
     std::mutex FLock;
     std::condition_variable FChanged;

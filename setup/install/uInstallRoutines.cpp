@@ -6,6 +6,7 @@
 #include "platform/uCrypto.h"
 #include "platform/uFilesInUse.h"
 #include "platform/uNetPlatform.h"
+#include "platform/uOwner.h"
 #include "platform/uProcess.h"
 #include "platform/uSystem.h"
 #include "runtime/uResStrings.h"
@@ -242,10 +243,7 @@ void TInstallSteps::UnpackArchive(const AnsiString& archivePath, TUnpack mode, T
     const bool replace = mode == TUnpack::ReplaceFiles;
     // A download beside it needs its room at the same time.
     RequireFreeSpace(folder, (replace ? plan.Bytes : NewFileBytes(files, plan)) + (alongside ? alongside->Bytes() : 0));
-    struct TAlongsideScope {
-        TInstallSteps& Steps;
-        ~TAlongsideScope() { Steps.FAlongside = nullptr; }
-    } alongsideScope{*this};
+    platform::TScopeGuard alongsideScope([this] { FAlongside = nullptr; });
     if (alongside) {
         alongside->Start();
         FAlongside = alongside;
@@ -260,12 +258,7 @@ void TInstallSteps::UnpackArchive(const AnsiString& archivePath, TUnpack mode, T
     // A file that exists and cannot be replaced ends the extraction there:
     // no more old files give way to new ones after it.
     FStopUnpacking = false;
-    // An engine error that came before a failure of the download beside it
-    // is the one the step reports.
-    bool unpackFailedFirst = false;
     ZipArchive->Events.OnMessage = [&](TObject*, int code, const AnsiString&) {
-        if ((code & 0xFF) != 0 && !(alongside && alongside->Failed()))
-            unpackFailedFirst = true;
         if ((code & 0xFF) == zipeng::eeCreateFile && FileExists(folder + ZipArchive->ErrEntry()))
             FStopUnpacking = true;
     };
@@ -291,13 +284,6 @@ void TInstallSteps::UnpackArchive(const AnsiString& archivePath, TUnpack mode, T
 
     // Stopped by the user: not a failure, and the archive stays.
     CheckCancelled();
-    // Stopped because the download beside it failed: that failure is the
-    // step's, as it would have been had it come first. (An unpack that ended
-    // before the failure stopped it ends as always; the step reports the
-    // failure after it.)
-    const bool ended = ZipArchive->ErrCode() == 0 && errorId == 0;
-    if (alongside && alongside->Failed() && !unpackFailedFirst && !ended)
-        alongside->RaiseFailure();
     const AnsiString entry = ZipArchive->ErrEntry();
     if (FStopUnpacking && !entry.empty())
         throw Exception(Format(Translated(u"Het bestand %s kan niet vervangen worden.").c_str(), (folder + entry).c_str()));

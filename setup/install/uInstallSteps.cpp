@@ -128,14 +128,15 @@ void TInstallSteps::ApplySettings()
     };
     // After every engine callback: a cancel, once the engine stands at the
     // start of an entry; and a pause while the user is asked.
-    // A download beside the extraction: its notes go to the log now, and its
-    // failure stops the extraction as a cancel does.
+    // A download beside the extraction: its notes go to the log now. Its
+    // failure does not stop the extraction: a program half replaced by the
+    // new archive would be worse than one whole, and the step reports the
+    // failure once the archive is unpacked, as it did when they ran in turn.
     ZipArchive->Events.OnCheckTerminate = [this](TObject*, bool& abort) {
         WaitWhileHeld();
-        const bool fetchFailed = FAlongside && FAlongside->Failed();
         if (FAlongside)
             FAlongside->PassNotes();
-        if (((FCancelRequested || fetchFailed) && FZipBetweenEntries) || FStopUnpacking)
+        if ((FCancelRequested && FZipBetweenEntries) || FStopUnpacking)
             abort = true;
     };
     ZipArchive->Loaded();
@@ -311,7 +312,8 @@ TStepResult TInstallSteps::InstallProgram(const TInstallChoices& choices, TInsta
         ZipArchive->SetDLLDirectory(installFolder);
         FetchFile("main.zip", installFolder + "main.zip");
         // upgrade.zip arrives while main.zip is unpacked; it is unpacked
-        // after it, once verified. A failure of either stops the other.
+        // after it, once verified. A failed unpack stops the download; a
+        // failed download is reported once main.zip is whole.
         TFetchAlongside upgrade(*this, "upgrade.zip", installFolder + "upgrade.zip");
         try {
             UnpackArchive(installFolder + "main.zip", TUnpack::ReplaceFiles, &upgrade);

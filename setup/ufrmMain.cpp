@@ -36,6 +36,7 @@ void RegisterTranslationIgnores()
 }
 
 namespace {
+constexpr int ProxyPageIndex = 3;
 constexpr int DataPageIndex = 5;
 
 // A Dutch text of the wizard's own, in the chosen language.
@@ -221,6 +222,7 @@ void TfrmMain::CreateControls()
     Label21->SetFocusControl(PROXY_POORT);
     PROXY_POORT->SetCheckChars("01234567890");
     PROXY_POORT->SetDisplayFormat(TDisplayFormat::dfInteger);
+    lbSYSPROXY = AddWrappedLabel(page, "lbSYSPROXY", 16, 288, 377, 33, "");
 
     page = Notebook1->Page(4);
     Label14 = AddHeading(page, "Label14", "Vooruitgang");
@@ -321,6 +323,24 @@ void TfrmMain::btNEXTClick(TObject*)
     Notebook1->SetPageIndex(Notebook1->PageIndex() + 1);
     if (Notebook1->PageIndex() == DataPageIndex)
         DataPageShown();
+    if (Notebook1->PageIndex() == ProxyPageIndex)
+        ShowSystemProxy();
+}
+
+void TfrmMain::ShowSystemProxy()
+{
+    const std::optional<TProxyRoute> route = FSteps->SystemProxyAnswer();
+    AnsiString text;
+    if (route && route->Direct())
+        text = Translated(u"Geen systeemproxy");
+    else if (route)
+        text = Format(Translated(u"Systeemproxy: %s").c_str(), route->Hops.front().Text().c_str());
+    if (text == lbSYSPROXY->Caption())
+        return;
+    lbSYSPROXY->SetCaption(text);
+    if (route)
+        Log().Write("Proxy page: " + (route->Direct() ? AnsiString("no system proxy") : "system proxy " + route->Text()) +
+                    " (" + route->Source + ")");
 }
 
 bool TfrmMain::HoldsDataSet(const AnsiString& folder)

@@ -9,6 +9,7 @@
 #include <mutex>
 #include <system_error>
 #include <thread>
+#include <utility>
 
 namespace {
 
@@ -34,6 +35,9 @@ std::vector<std::string_view> SplitList(std::string_view list, bool blanksSepara
     }
     return items;
 }
+
+// The kinds of entry a configuration script's answer may hold.
+constexpr const char* ScriptKinds[] = {"PROXY", "HTTP", "HTTPS", "SOCKS", "SOCKS4", "SOCKS5"};
 
 bool StartsWithText(std::string_view text, std::string_view prefix)
 {
@@ -71,10 +75,15 @@ std::optional<TProxyHop> ParseHostPort(std::string_view text)
             return static_cast<unsigned char>(c) <= ' ' || c == '/' || c == '@' || c == '\x7F';
         }))
         return std::nullopt;
-    hop.Port = 80;
-    if (!port.empty() && (!std::all_of(port.begin(), port.end(), [](char c) { return c >= '0' && c <= '9'; }) ||
-                          port.size() > 5 || !TryStrToInt(port, hop.Port) || hop.Port < 1 || hop.Port > 65535))
+    // A colon promises a port: "host:" is no address.
+    const bool colon = text.size() > hop.Host.size() + (text.front() == '[' ? 2 : 0);
+    if (!colon) {
+        hop.Port = 80;
+    } else if (port.empty() || port.size() > 5 ||
+               !std::all_of(port.begin(), port.end(), [](char c) { return c >= '0' && c <= '9'; }) ||
+               !TryStrToInt(port, hop.Port) || hop.Port < 1 || hop.Port > 65535) {
         return std::nullopt;
+    }
     return hop;
 }
 
@@ -127,62 +136,51 @@ AnsiString TProxyRoute::Text() const
 
 std::vector<TProxyHop> ParseProxyList(std::string_view list, std::string_view scheme)
 {
-    // A script's answer says what each entry is; WinHTTP's and the Internet
-    // settings' lists are bare "host:port" entries, separated by ";" or blanks.
-    const bool scriptForm = [&] {
-        for (std::string_view entry : SplitList(list, false)) {
-            for (const char* keyword : {"PROXY", "HTTP", "HTTPS", "SOCKS", "SOCKS4", "SOCKS5"})
-                if (StartsWithText(entry, keyword) && entry.size() > std::string_view(keyword).size() &&
-                    (entry[std::string_view(keyword).size()] == ' ' || entry[std::string_view(keyword).size()] == '\t'))
-                    return true;
-            if (SameText(entry, "DIRECT"))
-                return true;
-        }
-        return false;
-    }();
     std::vector<TProxyHop> hops;
     auto add = [&](const TProxyHop& hop) {
         if (std::find(hops.begin(), hops.end(), hop) == hops.end())
             hops.push_back(hop);
     };
-    if (scriptForm) {
-        for (std::string_view entry : SplitList(list, false)) {
-            if (SameText(entry, "DIRECT")) {
-                add(TProxyHop{});
-                continue;
-            }
-            const std::size_t blank = entry.find_first_of(" \t");
-            if (blank == std::string_view::npos)
-                continue;
-            const std::string_view kind = entry.substr(0, blank);
-            std::string_view address = entry.substr(blank);
-            while (!address.empty() && IsSeparator(address.front()))
-                address.remove_prefix(1);
-            // A proxy spoken to over TLS, or a SOCKS one, is no proxy of ours.
-            if (!SameText(kind, "PROXY") && !SameText(kind, "HTTP"))
-                continue;
-            if (const auto hop = ParseHostPort(address))
-                add(*hop);
-        }
-        return hops;
-    }
-    for (std::string_view entry : SplitList(list, true)) {
+    // A bare entry of WinHTTP or the Internet settings: "host:port",
+    // "http://host:port", "https=host:port" (for https URLs only).
+    auto addBare = [&](std::string_view entry) {
         if (SameText(entry, "DIRECT")) {
             add(TProxyHop{});
-            continue;
+            return;
         }
-        // "https=proxy:8443" is for https URLs only; "ftp=", "socks=" for none of ours.
         const std::size_t equals = entry.find('=');
         if (equals != std::string_view::npos) {
             if (!SameText(entry.substr(0, equals), scheme))
-                continue;
+                return;
             entry.remove_prefix(equals + 1);
         }
         if (StartsWithText(entry, "http://"))
             entry.remove_prefix(7);
         else if (entry.find("://") != std::string_view::npos)
-            continue;
+            return;
         if (const auto hop = ParseHostPort(entry))
+            add(*hop);
+    };
+    for (std::string_view entry : SplitList(list, false)) {
+        const std::size_t blank = entry.find_first_of(" \t");
+        const std::string_view kind = entry.substr(0, blank);
+        const bool scriptEntry = blank != std::string_view::npos &&
+                                 std::any_of(std::begin(ScriptKinds), std::end(ScriptKinds),
+                                             [&](const char* k) { return SameText(kind, k); });
+        if (!scriptEntry) {
+            // Blanks separate bare entries too.
+            for (std::string_view bare : SplitList(entry, true))
+                addBare(bare);
+            continue;
+        }
+        // A script's "PROXY host:port"; a proxy spoken to over TLS, or a
+        // SOCKS one, is no proxy of ours.
+        if (!SameText(kind, "PROXY") && !SameText(kind, "HTTP"))
+            continue;
+        std::string_view address = entry.substr(blank);
+        while (!address.empty() && IsSeparator(address.front()))
+            address.remove_prefix(1);
+        if (const auto hop = ParseHostPort(address))
             add(*hop);
     }
     return hops;
@@ -277,15 +275,14 @@ struct TSystemProxyQuery::TState {
         } catch (...) {
             // Whatever went wrong in asking, the answer is the old one: DIRECT.
         }
-        std::function<void()> ready;
         {
+            // Under the lock: once the owner has let go, nothing is called.
             std::lock_guard lock(Lock);
             Answer = std::move(route);
-            ready = std::move(Ready);
+            if (Ready)
+                std::exchange(Ready, nullptr)();
         }
         Changed.notify_all();
-        if (ready)
-            ready();
     }
 };
 

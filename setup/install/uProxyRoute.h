@@ -68,7 +68,8 @@ public:
 
     // Starts the lookup unless it runs or ran. `ready`, when set, is called
     // once on the lookup's thread when the answer is in (at once, on this
-    // thread, when it already is).
+    // thread, when it already is), with the query's lock held: it may only
+    // hand the news on (post it to a window's thread), not ask back.
     void Start(std::function<void()> ready = nullptr);
     // The answer, when it is in.
     std::optional<TProxyRoute> Answer() const;

@@ -149,7 +149,7 @@ public:
     TInstallSteps& Steps() { return *FSteps; }
 
     // The proxy page's line of the system's proxy, in the chosen language;
-    // empty until Windows has answered.
+    // hidden until Windows has answered.
     void ShowSystemProxy();
 
     // A folder holds a data set exactly when GLOBAL\WINKEL.DAT exists in it.

@@ -224,6 +224,8 @@ TEST_F(SystemProxy, AnUnattendedRunWithoutAProxyOptionTakesTheSystemsProxy)
         EXPECT_NE(proxy.Text().find(FilesUrl + file), std::string::npos) << file << " did not pass the proxy";
     EXPECT_NE(log.find(", via proxy 127.0.0.1:8708"), std::string::npos) << log;
     RemoveTree("C:\\KORVANT07");
+    RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\KORVANT07");
+    DeleteFileA(DesktopLink().c_str());
 }
 
 } // namespace

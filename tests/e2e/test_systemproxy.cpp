@@ -139,6 +139,24 @@ TEST_F(SystemProxy, TheProxyOfTheInternetSettingsCarriesEveryDownload)
     EXPECT_NE(log.substr(line, log.find('\n', line) - line).find(", via proxy 127.0.0.1:8708"), std::string::npos) << log;
 }
 
+TEST_F(SystemProxy, AnHttpsLocationIsTunnelledThroughTheSystemsProxy)
+{
+    // "https=" picks the proxy for https locations, as the settings dialog writes it.
+    Settings.Set({.Proxy = "http=127.0.0.1:9;https=127.0.0.1:8708"});
+    const TLogSince proxy("tinyproxy.log"), server("nginx-tls.log");
+    {
+        TWizard w("SetupHttps.exe");
+        ToProxyPage(w);
+        ExpectLine(w, "Systeemproxy: 127.0.0.1:8708");
+        InstallProgram(w, HeadingData);
+    }
+    EXPECT_TRUE(Exists(InstallFolder + "KORVANT07.EXE"));
+    EXPECT_NE(proxy.Text().find("CONNECT localhost:8743"), std::string::npos) << proxy.Text();
+    // The proxy saw the tunnel only, never a file's name.
+    EXPECT_EQ(proxy.Text().find("main.zip"), std::string::npos) << proxy.Text();
+    EXPECT_NE(server.Text().find("\"GET /korvant07/main.zip HTTP/1.1\" 200"), std::string::npos) << server.Text();
+}
+
 TEST_F(SystemProxy, TheBypassListSendsTheServerPastTheProxy)
 {
     Settings.Set({.Proxy = "127.0.0.1:8708", .Bypass = "<local>;127.0.0.1"});

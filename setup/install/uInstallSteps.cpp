@@ -287,7 +287,8 @@ void TInstallSteps::ApplyProxy(const TInstallChoices& choices)
         FRoute = FSystemProxy->Wait([this] { CheckCancelled(); }, SystemProxyWaitMs);
         FRouteHop = 0;
         FSink->Note("System proxy for " + FBaseUrl + ": " + FRoute->Text() + " (" + FRoute->Source +
-                    (FRoute->Answer.empty() ? AnsiString() : ": " + FRoute->Answer) + ")");
+                    (FRoute->Answer.empty() ? AnsiString() : ": " + FRoute->Answer) + "), " +
+                    Format("asked in %llu ms", static_cast<unsigned long long>(FRoute->LookupMs)));
     }
     UseRouteHop();
 }

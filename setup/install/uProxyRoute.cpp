@@ -270,11 +270,13 @@ struct TSystemProxyQuery::TState {
     void Run()
     {
         TProxyRoute route;
+        const std::uint64_t started = platform::TickCountMs();
         try {
             route = SystemProxyRoute(Lookup, Url);
         } catch (...) {
             // Whatever went wrong in asking, the answer is the old one: DIRECT.
         }
+        route.LookupMs = platform::TickCountMs() - started;
         {
             // Under the lock: once the owner has let go, nothing is called.
             std::lock_guard lock(Lock);

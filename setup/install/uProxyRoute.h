@@ -33,6 +33,8 @@ struct TProxyRoute {
     AnsiString Source = "none";
     // What came from Windows, as it came, for the support log.
     AnsiString Answer;
+    // How long Windows took to answer.
+    std::uint64_t LookupMs = 0;
 
     bool Direct() const { return Hops.empty() || Hops.front().Direct(); }
     // "PROXY a:1; PROXY b:2; DIRECT", or "DIRECT".

@@ -1,9 +1,9 @@
 // The functions the programs use from Windows libraries that are not on its
-// known-DLL list (bcrypt, crypt32, secur32, mpr, oleacc, comctl32, winhttp).
-// Their callers are compiled against the system headers, which call through
-// an import slot `__imp_NAME`; instead of the import library's slot, filled
-// by the loader at start-up from wherever the search order finds the DLL,
-// each slot is defined here, typed as the function, and starts at a stub that
+// known-DLL list (bcrypt, crypt32, secur32, mpr, oleacc, comctl32). Their
+// callers are compiled against the system headers, which call through an
+// import slot `__imp_NAME`; instead of the import library's slot, filled by
+// the loader at start-up from wherever the search order finds the DLL, each
+// slot is defined here, typed as the function, and starts at a stub that
 // binds the function from the system folder on its first call. No import
 // library of these DLLs is linked: a function used but not listed here fails
 // the link, and its line is added below.
@@ -17,7 +17,6 @@
 #include <oleacc.h>
 #include <security.h>
 #include <wincrypt.h>
-#include <winhttp.h>
 #include <winnetwk.h>
 
 namespace {
@@ -87,9 +86,3 @@ KORVANT_SYSTEM_IMPORT(L"oleacc.dll", LresultFromObject)
 KORVANT_SYSTEM_IMPORT(L"oleacc.dll", AccessibleObjectFromWindow)
 
 KORVANT_SYSTEM_IMPORT(L"comctl32.dll", InitCommonControlsEx)
-
-KORVANT_SYSTEM_IMPORT(L"winhttp.dll", WinHttpGetIEProxyConfigForCurrentUser)
-KORVANT_SYSTEM_IMPORT(L"winhttp.dll", WinHttpOpen)
-KORVANT_SYSTEM_IMPORT(L"winhttp.dll", WinHttpSetTimeouts)
-KORVANT_SYSTEM_IMPORT(L"winhttp.dll", WinHttpGetProxyForUrl)
-KORVANT_SYSTEM_IMPORT(L"winhttp.dll", WinHttpCloseHandle)

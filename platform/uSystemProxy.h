@@ -23,8 +23,10 @@ struct TScriptSource {
     std::string Url;
 };
 
-// A script's answer for one URL: the proxies in order, as WinHTTP lists them
-// ("a:1;b:2"), or empty for DIRECT.
+// A script's answer for one URL: its whole list where Windows gives it
+// ("PROXY a:1; PROXY b:2; DIRECT", Windows 8 and later), else the proxies
+// as the older call lists them, up to the first DIRECT ("a:1;b:2"); empty
+// for DIRECT.
 struct TScriptAnswer {
     std::string Proxies;
 };

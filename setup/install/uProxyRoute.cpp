@@ -111,6 +111,33 @@ bool WildcardMatch(std::string_view pattern, std::string_view text)
     return p == pattern.size();
 }
 
+// The settings' text for the log, without a "user:password@" that
+// somebody may have put before a host or into a script's address.
+AnsiString WithoutCredentials(std::string_view text)
+{
+    AnsiString out;
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        const std::size_t end = std::min(text.find_first_of("; ,\t", start), text.size());
+        std::string_view item = text.substr(start, end - start);
+        const std::size_t at = item.rfind('@');
+        if (at != std::string_view::npos) {
+            // What names the scheme stays: "http=" or "http://".
+            const std::size_t scheme = item.find("://"), equals = item.find('=');
+            if (scheme != std::string_view::npos && scheme < at)
+                out += item.substr(0, scheme + 3);
+            else if (equals != std::string_view::npos && equals < at)
+                out += item.substr(0, equals + 1);
+            item.remove_prefix(at + 1);
+        }
+        out += item;
+        if (end < text.size())
+            out += text[end];
+        start = end + 1;
+    }
+    return out;
+}
+
 } // namespace
 
 AnsiString TProxyHop::Text() const
@@ -234,8 +261,8 @@ TProxyRoute SystemProxyRoute(const platform::TSystemProxyLookup& lookup, const A
         const std::optional<platform::TScriptAnswer> answer = lookup.Script(url, source);
         if (!answer)
             return false;
-        route.Source = name;
-        route.Answer = answer->Proxies.empty() ? AnsiString("DIRECT") : AnsiString(answer->Proxies);
+        route.Source = WithoutCredentials(name);
+        route.Answer = answer->Proxies.empty() ? AnsiString("DIRECT") : WithoutCredentials(answer->Proxies);
         route.Hops = ParseProxyList(answer->Proxies, scheme);
         return true;
     };
@@ -247,7 +274,7 @@ TProxyRoute SystemProxyRoute(const platform::TSystemProxyLookup& lookup, const A
     if (settings->Proxy.empty())
         return route;
     route.Source = "Internet settings";
-    route.Answer = settings->Proxy + (settings->Bypass.empty() ? AnsiString() : ", bypass " + settings->Bypass);
+    route.Answer = WithoutCredentials(settings->Proxy) + (settings->Bypass.empty() ? AnsiString() : ", bypass " + settings->Bypass);
     int port = 0;
     if (!TryStrToInt(target.Port(), port))
         port = scheme == "https" ? 443 : 80;

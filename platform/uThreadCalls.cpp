@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <memory>
 #include <process.h>
 #include <utility>
 
@@ -14,6 +15,7 @@ namespace platform {
 namespace {
 
 constexpr UINT WM_SENTCALL = WM_APP + 2;
+constexpr UINT WM_POSTEDCALL = WM_APP + 3;
 constexpr const wchar_t* CallWindowClass = L"KorvantThreadCalls";
 
 struct TSentCall {
@@ -39,6 +41,15 @@ LRESULT CALLBACK CallWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         } catch (...) {
             // Nothing may unwind through the system's dispatch.
             sent->Failure = std::current_exception();
+        }
+        return 0;
+    }
+    if (message == WM_POSTEDCALL) {
+        std::unique_ptr<std::function<void()>> call(reinterpret_cast<std::function<void()>*>(lParam));
+        try {
+            (*call)();
+        } catch (...) {
+            // A posted call has nobody to hear of its failure.
         }
         return 0;
     }
@@ -69,8 +80,13 @@ TThreadCalls::TThreadCalls() : FState(std::make_unique<TState>())
 
 TThreadCalls::~TThreadCalls()
 {
-    if (FState->Window)
-        ::DestroyWindow(FState->Window);
+    if (!FState->Window)
+        return;
+    // Calls still queued are dropped, not run: what they would touch may be gone.
+    MSG message;
+    while (::PeekMessageW(&message, FState->Window, WM_POSTEDCALL, WM_POSTEDCALL, PM_REMOVE))
+        delete reinterpret_cast<std::function<void()>*>(message.lParam);
+    ::DestroyWindow(FState->Window);
 }
 
 void TThreadCalls::Send(const std::function<void()>& call) const
@@ -83,6 +99,15 @@ void TThreadCalls::Send(const std::function<void()>& call) const
     ::SendMessageW(FState->Window, WM_SENTCALL, 0, reinterpret_cast<LPARAM>(&sent));
     if (sent.Failure)
         std::rethrow_exception(sent.Failure);
+}
+
+void TThreadCalls::Post(std::function<void()> call) const
+{
+    if (!FState->Window)
+        return;
+    auto posted = std::make_unique<std::function<void()>>(std::move(call));
+    if (::PostMessageW(FState->Window, WM_POSTEDCALL, 0, reinterpret_cast<LPARAM>(posted.get())))
+        posted.release();
 }
 
 namespace {

@@ -21,6 +21,9 @@ public:
     // Runs `call` on the owning thread and returns once it has; at once when
     // already there. Rethrows what the call threw.
     void Send(const std::function<void()>& call) const;
+    // Queues `call` for the owning thread and returns at once; a call still
+    // queued when this object goes is dropped.
+    void Post(std::function<void()> call) const;
 
 private:
 public:

@@ -36,6 +36,7 @@ void RegisterTranslationIgnores()
 }
 
 namespace {
+constexpr int ProxyPageIndex = 3;
 constexpr int DataPageIndex = 5;
 
 // A Dutch text of the wizard's own, in the chosen language.
@@ -221,6 +222,10 @@ void TfrmMain::CreateControls()
     Label21->SetFocusControl(PROXY_POORT);
     PROXY_POORT->SetCheckChars("01234567890");
     PROXY_POORT->SetDisplayFormat(TDisplayFormat::dfInteger);
+    // Shown once Windows has said which proxy it would use; designed as the
+    // answer of a PC without one, so the form's translation knows the text.
+    lbSYSPROXY = AddWrappedLabel(page, "lbSYSPROXY", 16, 288, 377, 33, "Geen systeemproxy");
+    lbSYSPROXY->SetVisible(false);
 
     page = Notebook1->Page(4);
     Label14 = AddHeading(page, "Label14", "Vooruitgang");
@@ -304,6 +309,7 @@ void TfrmMain::btNEXTClick(TObject*)
         ChooseLanguage(rbNEDERLANDS->Checked() ? "nl" : "fr");
         RetranslateComponent(this);
         Log().Write(AnsiString("Language: ") + (rbNEDERLANDS->Checked() ? "nl" : "fr"));
+        ShowSystemProxy();
         break;
     case 3: // "ProxySettings"
         InstallProgram();
@@ -321,6 +327,24 @@ void TfrmMain::btNEXTClick(TObject*)
     Notebook1->SetPageIndex(Notebook1->PageIndex() + 1);
     if (Notebook1->PageIndex() == DataPageIndex)
         DataPageShown();
+    if (Notebook1->PageIndex() == ProxyPageIndex)
+        ShowSystemProxy();
+}
+
+void TfrmMain::ShowSystemProxy()
+{
+    const std::optional<TProxyRoute> route = FSteps->SystemProxyAnswer();
+    if (!route)
+        return;
+    const AnsiString text = route->Direct()
+                                ? Translated(u"Geen systeemproxy")
+                                : Format(Translated(u"Systeemproxy: %s").c_str(), route->Hops.front().Text().c_str());
+    lbSYSPROXY->SetCaption(text);
+    if (lbSYSPROXY->Visible())
+        return;
+    lbSYSPROXY->SetVisible(true);
+    Log().Write("Proxy page: " + (route->Direct() ? AnsiString("no system proxy") : "system proxy " + route->Text()) +
+                " (" + route->Source + ")");
 }
 
 bool TfrmMain::HoldsDataSet(const AnsiString& folder)

@@ -3,6 +3,7 @@
 // walks the pages, Cancel (after confirmation) and a failed step jump to the
 // last page, "Abort", and Finish ends the program.
 #include "http/uNetHTTP.h"
+#include "platform/uThreadCalls.h"
 #include "runtime/ShellLink.h"
 #include "setup/controls/uAdComboBox.h"
 #include "setup/install/uInstallSteps.h"
@@ -55,6 +56,8 @@ public:
     TEdit* PROXY_SERVER;
     TLabel* Label21;
     TValidateEdit* PROXY_POORT;
+    // Below the fields: the proxy Windows would use when none is typed.
+    TLabel* lbSYSPROXY;
     // "InstallMain"
     TLabel* Label14;
     TLabel* Label15;
@@ -145,6 +148,10 @@ public:
     // The installation steps the wizard shows.
     TInstallSteps& Steps() { return *FSteps; }
 
+    // The proxy page's line of the system's proxy, in the chosen language;
+    // hidden until Windows has answered.
+    void ShowSystemProxy();
+
     // A folder holds a data set exactly when GLOBAL\WINKEL.DAT exists in it.
     static bool HoldsDataSet(const AnsiString& folder);
     // The "Data" page is shown: a data set in the data folder is kept, so
@@ -179,6 +186,9 @@ private:
     // button on top of Next's spot, so the keyboard can carry on.
     void FocusButtonOnTop();
 
+    // Calls from other threads into this one; it outlives the steps, whose
+    // lookup of the system's proxy posts here.
+    std::unique_ptr<platform::TThreadCalls> FCalls;
     std::unique_ptr<TInstallSteps> FSteps;
     // The step state: a step runs (Next must not start another), a Cancel
     // question is up.

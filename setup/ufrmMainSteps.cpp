@@ -25,6 +25,10 @@ void TfrmMain::CreateInstallComponents()
     NetHTTP = FSteps->NetHTTP;
     ZipArchive = FSteps->ZipArchive;
     ShellLink = FSteps->ShellLink;
+    // Windows is asked while the user reads the first pages: the answer
+    // lands on the proxy page's line, and the step finds it ready.
+    FCalls = std::make_unique<platform::TThreadCalls>();
+    FSteps->StartSystemProxyLookup([calls = FCalls.get(), this] { calls->Post([this] { ShowSystemProxy(); }); });
 }
 
 // --- progress ----------------------------------------------------------------

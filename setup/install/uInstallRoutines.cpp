@@ -161,6 +161,12 @@ void TInstallSteps::FetchFile(const AnsiString& remoteName, const AnsiString& lo
     part.Place();
 }
 
+namespace {
+// The way being tried cannot be reached and another is left: no more tries
+// of this one.
+struct ENextProxy {};
+} // namespace
+
 void TInstallSteps::DownloadWithRetries(const AnsiString& remoteName, TVerifyingStream& destination)
 {
     TResumingGet get(*NetHTTP);
@@ -173,12 +179,13 @@ void TInstallSteps::DownloadWithRetries(const AnsiString& remoteName, TVerifying
         FFetchName = remoteName;
         FFetchBase = kept;
         FFetchTotal = total;
+        FConnected = false;
         ++tries;
         if (kept > 0)
             resumedFrom = kept;
     };
     // The request as support needs it: what was asked, what came, how long
-    // it took, how often and from where it was asked again.
+    // it took, how often and from where it was asked again, and which way.
     auto note = [&](const AnsiString& outcome) {
         AnsiString line = Format("GET %s: %s, %llu bytes in %llu ms", url.c_str(), outcome.c_str(),
                                  static_cast<unsigned long long>(destination.Count()),
@@ -187,25 +194,46 @@ void TInstallSteps::DownloadWithRetries(const AnsiString& remoteName, TVerifying
             line += Format(", %d tries", tries);
         if (resumedFrom > 0)
             line += Format(", resumed with Range: bytes=%llu-", static_cast<unsigned long long>(resumedFrom));
-        Sink().Note(line);
+        Sink().Note(line + ", " + RequestRouteText());
     };
     get.OnRetry = [this](int next, int tries) {
+        // A proxy that takes no connection is not waited for while the
+        // system named another.
+        if (!FConnected && NextRouteHop())
+            throw ENextProxy();
         Sink().Reconnecting(Format(Translated(u"%s: opnieuw verbinden (poging %d van %d)").c_str(),
                                    FFetchName.c_str(), next, tries),
                             next, tries);
     };
     get.Pause = [this](unsigned ms) { PauseChecked(ms); };
-    try {
-        get.Get(url, destination);
-    } catch (const EFetchStopped&) {
-        note("stopped");
-        throw;
-    } catch (const EStepCancelled&) {
-        note("cancelled");
-        throw;
-    } catch (const Exception& error) {
-        note("failed (" + error.Message() + ")" + (NetHTTP->ResponseCode() > 0 ? ", last answer " + NetHTTP->ResponseText() : AnsiString()));
-        throw;
+    for (;;) {
+        AnsiString why;
+        try {
+            get.Get(url, destination);
+            break;
+        } catch (const ENextProxy&) {
+            why = "no connection";
+        } catch (const EFetchStopped&) {
+            note("stopped");
+            throw;
+        } catch (const EStepCancelled&) {
+            note("cancelled");
+            throw;
+        } catch (const Exception& error) {
+            if (FConnected || !NextRouteHop() || !TResumingGet::Transient(error)) {
+                note("failed (" + error.Message() + ")" +
+                     (NetHTTP->ResponseCode() > 0 ? ", last answer " + NetHTTP->ResponseText() : AnsiString()));
+                throw;
+            }
+            why = error.Message();
+        }
+        const AnsiString from = FRoute->Hops[FRouteHop].Text();
+        ++FRouteHop;
+        UseRouteHop();
+        Sink().Note("System proxy " + from + " cannot be reached (" + why + "); next: " + FRoute->Hops[FRouteHop].Text());
+        // What came through the way that failed is not resumed through another.
+        if (destination.Count() > 0)
+            destination.Restart();
     }
     note(NetHTTP->ResponseText());
     ShowDownloadStatus(destination.Count(), true);

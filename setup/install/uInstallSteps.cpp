@@ -91,6 +91,11 @@ void TInstallSteps::ApplySettings()
     NetHTTP->OnWorkBegin = [this](TObject* s, TWorkMode m, std::int32_t total) { NetHTTPWorkBegin(s, m, total); };
     NetHTTP->OnWork = [this](TObject* s, TWorkMode m, std::int32_t count) { NetHTTPWork(s, m, count); };
     NetHTTP->OnWorkEnd = [this](TObject* s, TWorkMode m) { NetHTTPWorkEnd(s, m); };
+    // A failure before this says the way to the server could not be taken.
+    NetHTTP->OnStatus = [this](TObject*, TNetStatus status, const AnsiString&) {
+        if (status == TNetStatus::hsConnected)
+            FConnected = true;
+    };
     NetHTTP->AuthRetries = 0;
     NetHTTP->AuthProxyRetries = 0;
     NetHTTP->AllowCookies = true;
@@ -249,12 +254,36 @@ void TInstallSteps::ShowDownloadStatus(std::uint64_t done, bool force)
 
 // --- the two steps -------------------------------------------------------------
 
-AnsiString TInstallSteps::ProxyText(const TInstallChoices& choices)
+AnsiString TInstallSteps::ProxyText(const TInstallChoices& choices) const
 {
     // Host and port only: no credential of any kind goes into a log.
-    if (!choices.UseProxy)
+    if (choices.UseProxy)
+        return Format("proxy %s:%d", choices.ProxyServer.c_str(), choices.ProxyPort);
+    if (FProxyTyped)
+        return Format("proxy %s:%d", NetHTTP->ProxyParams().ProxyServer().c_str(), NetHTTP->ProxyParams().ProxyPort());
+    if (!FRoute || FRoute->Direct())
         return "no proxy";
-    return Format("proxy %s:%d", choices.ProxyServer.c_str(), choices.ProxyPort);
+    return "system proxy " + FRoute->Text();
+}
+
+AnsiString TInstallSteps::RequestRouteText() const
+{
+    const AnsiString& server = NetHTTP->ProxyParams().ProxyServer();
+    if (server.empty())
+        return "direct";
+    return "via proxy " + TProxyHop{server, NetHTTP->ProxyParams().ProxyPort()}.Text();
+}
+
+void TInstallSteps::StartSystemProxyLookup(std::function<void()> ready)
+{
+    if (!FSystemProxy)
+        FSystemProxy = std::make_unique<TSystemProxyQuery>(SystemProxyLookup, FBaseUrl);
+    FSystemProxy->Start(std::move(ready));
+}
+
+std::optional<TProxyRoute> TInstallSteps::SystemProxyAnswer() const
+{
+    return FSystemProxy ? FSystemProxy->Answer() : std::nullopt;
 }
 
 AnsiString TInstallSteps::InstallFolder(char drive) { return AnsiString(1, drive) + ":\\KORVANT07\\"; }
@@ -263,16 +292,43 @@ AnsiString TInstallSteps::DefaultDataFolder(char drive) { return InstallFolder(d
 
 void TInstallSteps::ApplyProxy(const TInstallChoices& choices)
 {
-    if (!choices.UseProxy)
+    if (choices.UseProxy) {
+        FProxyTyped = true;
+        FRoute.reset();
+        NetHTTP->ProxyParams().SetProxyServer(choices.ProxyServer);
+        NetHTTP->ProxyParams().SetProxyPort(choices.ProxyPort);
         return;
-    NetHTTP->ProxyParams().SetProxyServer(choices.ProxyServer);
-    NetHTTP->ProxyParams().SetProxyPort(choices.ProxyPort);
+    }
+    if (FProxyTyped)
+        return;
+    if (!FRoute) {
+        StartSystemProxyLookup();
+        FRoute = FSystemProxy->Wait([this] { CheckCancelled(); }, SystemProxyWaitMs);
+        FRouteHop = 0;
+        Sink().Note("System proxy for " + FBaseUrl + ": " + FRoute->Text() + " (" + FRoute->Source +
+                    (FRoute->Answer.empty() ? AnsiString() : ": " + FRoute->Answer) + "), " +
+                    Format("asked in %llu ms", static_cast<unsigned long long>(FRoute->LookupMs)));
+    }
+    UseRouteHop();
+}
+
+void TInstallSteps::UseRouteHop()
+{
+    // DIRECT is no proxy at all: the client's settings as they are at first.
+    const TProxyHop hop = FRoute && FRouteHop < FRoute->Hops.size() ? FRoute->Hops[FRouteHop] : TProxyHop{};
+    NetHTTP->ProxyParams().SetProxyServer(hop.Host);
+    NetHTTP->ProxyParams().SetProxyPort(hop.Direct() ? 0 : hop.Port);
 }
 
 TStepResult TInstallSteps::InstallProgram(const TInstallChoices& choices, TInstallSink& sink)
 {
     TStepScope scope(*this, sink);
-    ApplyProxy(choices);
+    try {
+        ApplyProxy(choices);
+    } catch (const EStepCancelled&) {
+        sink.Note("Program step cancelled");
+        return TStepResult::Cancelled;
+    }
     const AnsiString installFolder = InstallFolder(choices.Drive);
     sink.Note(Format("Program step: drive %c, install folder %s, %s", choices.Drive, installFolder.c_str(),
                      ProxyText(choices).c_str()));
@@ -441,7 +497,12 @@ bool TInstallSteps::InstallDataSet(const AnsiString& installFolder, const AnsiSt
 TStepResult TInstallSteps::InstallData(const TInstallChoices& choices, TInstallSink& sink)
 {
     TStepScope scope(*this, sink);
-    ApplyProxy(choices);
+    try {
+        ApplyProxy(choices);
+    } catch (const EStepCancelled&) {
+        sink.Note("Data step cancelled");
+        return TStepResult::Cancelled;
+    }
     const AnsiString dataFolder = IncludeTrailingBackslash(choices.DataFolder);
     const AnsiString installFolder = InstallFolder(choices.Drive);
     TStepResult result = TStepResult::Done;

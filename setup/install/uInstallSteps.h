@@ -13,6 +13,7 @@
 #include "setup/install/uInstallChecks.h"
 #include "setup/install/uInstallSink.h"
 #include "setup/install/uInstallRecord.h"
+#include "setup/install/uProxyRoute.h"
 
 #include "http/uNetHTTP.h"
 #include "platform/uFilesInUse.h"
@@ -91,6 +92,17 @@ public:
     // is loaded or it does not name the file.
     std::optional<std::uint64_t> ListedSize(const AnsiString& name) const;
 
+    // Where Windows is asked how to reach the download server when no proxy
+    // is typed; tests put their own before the first question.
+    platform::TSystemProxyLookup SystemProxyLookup = platform::WinHttpProxyLookup();
+    // The longest a step waits for that answer before it goes DIRECT.
+    unsigned SystemProxyWaitMs = 30000;
+    // Asks Windows now, on a thread of its own, so the answer is in before
+    // a step needs it; `ready` as TSystemProxyQuery::Start says.
+    void StartSystemProxyLookup(std::function<void()> ready = nullptr);
+    // Windows' answer for the download server, once it is in.
+    std::optional<TProxyRoute> SystemProxyAnswer() const;
+
     // Where free space and programs holding files are asked; tests put their own.
     TFreeSpaceQuery FreeSpace;
     platform::TRestartManagerLookup RestartManager = platform::SystemRestartManager();
@@ -127,6 +139,9 @@ private:
     bool ReportFailure(const Exception& error, TInstallSink& sink);
     void ApplySettings();
     void ApplyProxy(const TInstallChoices& choices);
+    // Points the client at the route's current way (a proxy, or none).
+    void UseRouteHop();
+    bool NextRouteHop() const { return FRoute && FRouteHop + 1 < FRoute->Hops.size(); }
     // The data set and the upgrade files; reports a failure to the sink.
     // True when all went well, false when only the upgrade files failed;
     // raises when no data set was made.
@@ -151,8 +166,10 @@ private:
     void RequireFreeSpace(const AnsiString& folder, std::uint64_t bytes);
     // The listed sizes of those remote files (0 for one not listed).
     std::uint64_t ListedBytes(std::initializer_list<AnsiString> names) const;
-    // "proxy host:port" or "no proxy", for the log.
-    static AnsiString ProxyText(const TInstallChoices& choices);
+    // "proxy host:port", "system proxy ..." or "no proxy", for the log.
+    AnsiString ProxyText(const TInstallChoices& choices) const;
+    // How this request goes: "direct" or "via proxy host:port".
+    AnsiString RequestRouteText() const;
     static std::uint64_t NewFileBytes(const std::vector<TArchiveFile>& files, const TUnpackPlan& plan);
     // Asks Retry/Cancel while any of the files is held; Cancel ends the step.
     void WaitUntilNotInUse(const std::vector<AnsiString>& files);
@@ -183,6 +200,17 @@ private:
     bool FZipBetweenEntries = true;
     // A file that exists could not be replaced: the extraction stops.
     bool FStopUnpacking = false;
+
+    std::unique_ptr<TSystemProxyQuery> FSystemProxy;
+    // The system's route once a step without a typed proxy needed it, and
+    // the way of it in use: one that cannot be reached gives way to the next
+    // for the rest of the run.
+    std::optional<TProxyRoute> FRoute;
+    std::size_t FRouteHop = 0;
+    // A proxy was typed: it stays for the run, as the client keeps it.
+    bool FProxyTyped = false;
+    // The request being tried got a connection (to the server or the proxy).
+    bool FConnected = false;
 
     std::optional<TManifest> FComponentList;
     // What this run and earlier ones installed into the install folder.

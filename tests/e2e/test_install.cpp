@@ -491,7 +491,7 @@ void PreferPlantedCopies(const std::string& program, bool prefer)
         RegDeleteTreeA(HKEY_CURRENT_USER, key.c_str());
         return;
     }
-    for (const char* name : {"bcrypt", "mpr", "oleacc", "comctl32"})
+    for (const char* name : {"bcrypt", "mpr", "oleacc", "comctl32", "winhttp"})
         RegSetKeyValueA(HKEY_CURRENT_USER, (key + "\\DllOverrides").c_str(), name, REG_SZ, "native,builtin",
                         sizeof "native,builtin");
 }
@@ -519,7 +519,7 @@ TEST_F(Install, PlantedLibrariesBesideSetupAreNeverLoaded)
     ASSERT_TRUE(CopyFileA((BinaryDir() + "\\bin\\Setup.exe").c_str(), (folder + "Setup.exe").c_str(), FALSE));
     const std::string trustTests = BinaryDir() + "\\tests\\trust\\";
     ASSERT_TRUE(CopyFileA((trustTests + "planted_canary.exe").c_str(), (folder + "planted_canary.exe").c_str(), FALSE));
-    const char* names[] = {"bcrypt", "crypt32", "secur32", "mpr", "oleacc", "comctl32"};
+    const char* names[] = {"bcrypt", "crypt32", "secur32", "mpr", "oleacc", "comctl32", "winhttp"};
     for (const char* name : names)
         ASSERT_TRUE(CopyFileA((trustTests + "planted.dll").c_str(), (folder + name + ".dll").c_str(), FALSE)) << name;
     struct TPreference {

@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <stdexcept>
+#include <thread>
 
 namespace {
 
@@ -63,6 +64,41 @@ TEST(ThreadCalls, FailuresComeBackToTheirCaller)
                      HandleMessages, [] {}, 40),
                  std::logic_error);
     EXPECT_TRUE(sentFailed);
+}
+
+} // namespace
+
+namespace {
+
+TEST(ThreadCalls, PostedCallsRunLaterOnTheWindowThreadAndAreDroppedWithTheirTarget)
+{
+    const DWORD windowThread = GetCurrentThreadId();
+    std::atomic<DWORD> ranOn{0};
+    std::atomic<int> runs{0};
+    {
+        platform::TThreadCalls calls;
+        std::thread worker([&] {
+            // Returns at once: nobody on the window thread has looked yet.
+            calls.Post([&] {
+                ranOn = GetCurrentThreadId();
+                ++runs;
+            });
+        });
+        worker.join();
+        EXPECT_EQ(runs, 0);
+        HandleMessages();
+        EXPECT_EQ(runs, 1);
+        EXPECT_EQ(ranOn, windowThread);
+
+        // A call that throws harms nobody.
+        calls.Post([] { throw std::runtime_error("nobody hears this"); });
+        HandleMessages();
+
+        // One still queued when the calls go is never run.
+        calls.Post([&] { ++runs; });
+    }
+    HandleMessages();
+    EXPECT_EQ(runs, 1);
 }
 
 } // namespace

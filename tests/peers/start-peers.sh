@@ -7,7 +7,8 @@
 #   offers only TLS 1.0 and 1.1; 8751 (tls_notify.py) logs whether the client
 #   ended its connection with a TLS close notification. 8752 (dirty_proxy.py)
 #   answers CONNECT with bytes of its own behind the 200; 8753 (slow_drip.py)
-#   sends its files a byte at a time.
+#   sends its files a byte at a time. 8760: nginx with the proxy configuration
+#   scripts of tests/peers/pac.
 # The certificates are made by make-certs.sh into peers/certs; its authority
 # is trusted in the build tree's Wine prefix (tools/trustca), never the host.
 # The client's test files are generated under www/files/.
@@ -50,7 +51,7 @@ start_peers() {
   bash "$KORVANT_ROOT/tests/peers/make-certs.sh" "$korvant_certs"
   trust_test_authority
   sed -e "s|@PEERS@|$korvant_peers_dir|g" -e "s|@WWW@|$korvant_www|g" -e "s|@CERTS@|$korvant_certs|g" \
-    "$KORVANT_ROOT/tests/peers/nginx.conf.in" >"$korvant_peers_dir/nginx.conf"
+    -e "s|@PAC@|$KORVANT_ROOT/tests/peers/pac|g" "$KORVANT_ROOT/tests/peers/nginx.conf.in" >"$korvant_peers_dir/nginx.conf"
   sed -e "s|@PEERS@|$korvant_peers_dir|g" \
     "$KORVANT_ROOT/tests/peers/tinyproxy.conf.in" >"$korvant_peers_dir/tinyproxy.conf"
 
@@ -77,6 +78,7 @@ start_peers() {
   wait_for_port 8751 tls_notify.py
   wait_for_port 8752 dirty_proxy.py
   wait_for_port 8753 slow_drip.py
+  wait_for_port 8760 "nginx (proxy scripts)"
   log "peers: nginx on 127.0.0.1:8707 and over TLS on 8743-8747, tinyproxy on 127.0.0.1:8708"
 }
 

@@ -343,11 +343,13 @@ bool TNetCustomHTTP::DoOnProxyAuthorization()
     }
     const AnsiString proxy = FProxyParams.ProxyServer() + ":" + IntToStr(FProxyParams.ProxyPort());
     if (current) {
-        // What we sent was refused.
-        if (current->UsesDefaultCredentials())
-            FDefaultLogonRefused = proxy;
+        // What we sent was refused. The logged-on user's own credentials are
+        // the system's guess: only refusals of given ones count to the limit.
+        const bool guessed = current->UsesDefaultCredentials();
         current.reset();
-        if (++AuthProxyRetries >= MaxAuthRetries)
+        if (guessed)
+            FDefaultLogonRefused = proxy;
+        else if (++AuthProxyRetries >= MaxAuthRetries)
             return false;
     }
     platform::WipeText(FProxyParams.ProxyPassword);

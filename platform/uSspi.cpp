@@ -169,10 +169,11 @@ TLogonStep TLogon::Step(const TBytes& in, TBytes& out, std::int32_t& status)
     SecBufferDesc outDesc{SECBUFFER_VERSION, 1, &token};
     ULONG attributes = 0;
     TimeStamp expiry;
+    // The context is updated in place (Wine's packages want it named again).
     SECURITY_STATUS s = ::InitializeSecurityContextW(&F->Credentials, &F->Context,
                                                      F->Target.empty() ? nullptr : F->Target.data(), ContextRequest, 0,
-                                                     SECURITY_NATIVE_DREP, &inDesc, 0, nullptr, &outDesc, &attributes,
-                                                     &expiry);
+                                                     SECURITY_NATIVE_DREP, &inDesc, 0, &F->Context, &outDesc,
+                                                     &attributes, &expiry);
     return F->Result(s, token, out, status);
 }
 

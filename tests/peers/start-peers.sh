@@ -8,6 +8,12 @@
 #   ended its connection with a TLS close notification. 8752 (dirty_proxy.py)
 #   answers CONNECT with bytes of its own behind the 200; 8753 (slow_drip.py)
 #   sends its files a byte at a time.
+# Proxies that want a logon (user korvant, password in $korvant_proxy_password):
+#   squid      127.0.0.1:8770  Basic, checked by basic_ncsa_auth
+#   8771 (ntlm_proxy.py) NTLM, the NTLMv2 answer checked by the peer itself;
+#   8772 the same peer refusing every request with 407.
+#   nginx on 8773 (plain, /secret/ answers 401) and 8774 (TLS) logs the
+#   logon headers a server receives (nginx-logons.log).
 # The certificates are made by make-certs.sh into peers/certs; its authority
 # is trusted in the build tree's Wine prefix (tools/trustca), never the host.
 # The client's test files are generated under www/files/.
@@ -44,6 +50,28 @@ wait_for_port() {
   return 1
 }
 
+korvant_proxy_user=korvant
+korvant_proxy_password='Geheim-123'
+
+# squid drops root for its own user, which must be able to write its logs.
+start_squid() {
+  local dir="$korvant_peers_dir/squid"
+  mkdir -p "$dir"
+  echo "$korvant_proxy_user:$(openssl passwd -1 "$korvant_proxy_password")" >"$dir/passwd"
+  sed -e "s|@SQUID@|$dir|g" "$KORVANT_ROOT/tests/peers/squid.conf.in" >"$dir/squid.conf"
+  rm -f "$dir/access.log"
+  if [ "$(id -u)" -eq 0 ]; then
+    chown -R proxy "$dir"
+  fi
+  squid -N -f "$dir/squid.conf" </dev/null >/dev/null 2>"$dir/stderr.log" &
+  KORVANT_PIDS+=($!)
+}
+
+# The NTLM peer needs MD4: Debian's own python3 has pycryptodome for it.
+korvant_peer_python() {
+  if [ -x /usr/bin/python3 ]; then echo /usr/bin/python3; else echo python3; fi
+}
+
 start_peers() {
   mkdir -p "$korvant_peers_dir" "$korvant_www"
   make_peer_files
@@ -54,6 +82,7 @@ start_peers() {
   sed -e "s|@PEERS@|$korvant_peers_dir|g" \
     "$KORVANT_ROOT/tests/peers/tinyproxy.conf.in" >"$korvant_peers_dir/tinyproxy.conf"
 
+  rm -f "$korvant_peers_dir/ntlm-proxy.log" "$korvant_peers_dir/nginx-logons.log"
   nginx -c "$korvant_peers_dir/nginx.conf" -p "$korvant_peers_dir" </dev/null >/dev/null 2>&1 &
   KORVANT_PIDS+=($!)
   tinyproxy -d -c "$korvant_peers_dir/tinyproxy.conf" </dev/null >/dev/null 2>&1 &
@@ -70,6 +99,14 @@ start_peers() {
   python3 "$KORVANT_ROOT/tests/peers/slow_drip.py" 8753 "$korvant_peers_dir/slow-drip.log" </dev/null >/dev/null 2>&1 &
   KORVANT_PIDS+=($!)
 
+  start_squid
+  "$(korvant_peer_python)" "$KORVANT_ROOT/tests/peers/ntlm_proxy.py" 8771 "$korvant_proxy_user" "$korvant_proxy_password" \
+    "$korvant_peers_dir/ntlm-proxy.log" </dev/null >/dev/null 2>&1 &
+  KORVANT_PIDS+=($!)
+  "$(korvant_peer_python)" "$KORVANT_ROOT/tests/peers/ntlm_proxy.py" 8772 "$korvant_proxy_user" "$korvant_proxy_password" \
+    "$korvant_peers_dir/ntlm-proxy.log" --always-407 </dev/null >/dev/null 2>&1 &
+  KORVANT_PIDS+=($!)
+
   wait_for_port 8707 nginx
   wait_for_port 8708 tinyproxy
   wait_for_port 8743 "nginx (TLS)"
@@ -77,6 +114,10 @@ start_peers() {
   wait_for_port 8751 tls_notify.py
   wait_for_port 8752 dirty_proxy.py
   wait_for_port 8753 slow_drip.py
+  wait_for_port 8770 squid
+  wait_for_port 8771 ntlm_proxy.py
+  wait_for_port 8772 "ntlm_proxy.py (always 407)"
+  wait_for_port 8773 "nginx (logons)"
   log "peers: nginx on 127.0.0.1:8707 and over TLS on 8743-8747, tinyproxy on 127.0.0.1:8708"
 }
 

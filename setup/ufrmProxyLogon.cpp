@@ -87,25 +87,29 @@ void TfrmProxyLogon::Layout()
 {
     const int dpi = PixelsPerInch();
     const auto px = [dpi](int v) { return Scaled(v, dpi); };
-    const int margin = px(12), gap = px(8), labelW = px(90), editW = px(180), rowH = px(21), buttonW = px(75),
-              buttonH = px(25);
-    const int width = labelW + gap + editW;
-    const SIZE prompt = MeasureText(lbPROMPT->Caption(), *Font(), width, DT_NOPREFIX | DT_WORDBREAK);
+    const int margin = px(12), gap = px(8), rowH = px(21), boxH = px(17), buttonW = px(75), buttonH = px(25),
+              buttonGap = px(6), mark = px(13 + 4);
+    // The columns follow the texts, so that every language fits at every DPI.
+    const auto width = [this](const AnsiString& text) { return static_cast<int>(MeasureText(text, *Font(), 0).cx); };
+    const int labelW = std::max({px(80), width(lbGEBRUIKER->Caption()), width(lbWACHTWOORD->Caption())}) + px(4);
+    const int fieldW = std::max(px(180), mark + width(cbONTHOUDEN->Caption()) + px(4));
+    const int inner = std::max(labelW + gap + fieldW, 2 * buttonW + buttonGap);
+    const SIZE prompt = MeasureText(lbPROMPT->Caption(), *Font(), inner, DT_NOPREFIX | DT_WORDBREAK);
     int y = margin;
-    lbPROMPT->SetBounds(margin, y, width, prompt.cy);
+    lbPROMPT->SetBounds(margin, y, inner, prompt.cy);
     y += prompt.cy + gap + px(4);
-    const int labelDrop = px(3);
+    const int labelDrop = px(3), fieldLeft = margin + labelW + gap;
     lbGEBRUIKER->SetBounds(margin, y + labelDrop, labelW, rowH - labelDrop);
-    edGEBRUIKER->SetBounds(margin + labelW + gap, y, editW, rowH);
+    edGEBRUIKER->SetBounds(fieldLeft, y, fieldW, rowH);
     y += rowH + gap;
     lbWACHTWOORD->SetBounds(margin, y + labelDrop, labelW, rowH - labelDrop);
-    edWACHTWOORD->SetBounds(margin + labelW + gap, y, editW, rowH);
+    edWACHTWOORD->SetBounds(fieldLeft, y, fieldW, rowH);
     y += rowH + gap;
-    cbONTHOUDEN->SetBounds(margin + labelW + gap, y, editW, px(17));
-    y += px(17) + gap + px(6);
-    btANNULEREN->SetBounds(margin + width - buttonW, y, buttonW, buttonH);
-    btOK->SetBounds(margin + width - 2 * buttonW - px(6), y, buttonW, buttonH);
-    SetClientWidth(width + 2 * margin);
+    cbONTHOUDEN->SetBounds(fieldLeft, y, fieldW, boxH);
+    y += boxH + gap + px(6);
+    btANNULEREN->SetBounds(margin + inner - buttonW, y, buttonW, buttonH);
+    btOK->SetBounds(margin + inner - 2 * buttonW - buttonGap, y, buttonW, buttonH);
+    SetClientWidth(inner + 2 * margin);
     SetClientHeight(y + buttonH + margin);
 }
 

@@ -28,7 +28,11 @@ namespace sspi {
 namespace {
 
 // Integrity and nothing else: the proxy only needs to know who we are.
-constexpr ULONG ContextRequest = ISC_REQ_ALLOCATE_MEMORY | ISC_REQ_CONNECTION;
+// Our own buffer for the token: not every package allocates one (Wine's
+// Kerberos does not), and none makes one larger than Windows' largest
+// configurable token size.
+constexpr ULONG ContextRequest = ISC_REQ_CONNECTION;
+constexpr ULONG MaxTokenBytes = 65535;
 
 std::wstring Widen(const std::string& text)
 {
@@ -53,9 +57,6 @@ void MoveToken(SecBuffer& buffer, TBytes& out)
         auto* p = static_cast<const std::uint8_t*>(buffer.pvBuffer);
         out.assign(p, p + buffer.cbBuffer);
     }
-    if (buffer.pvBuffer)
-        ::FreeContextBuffer(buffer.pvBuffer);
-    buffer.pvBuffer = nullptr;
     buffer.cbBuffer = 0;
 }
 
@@ -78,6 +79,7 @@ struct TLogon::TImpl {
     std::wstring User, Domain, Password;
     CredHandle Credentials{};
     CtxtHandle Context{};
+    TBytes Token = TBytes(MaxTokenBytes);
     // Declared after the records they release, so they end first.
     TOwner<TCredentialsTraits> OwnedCredentials;
     TOwner<TContextTraits> OwnedContext;
@@ -145,7 +147,7 @@ TLogonStep TLogon::Start(TBytes& out, std::int32_t& status)
         return TLogonStep::Failed;
     }
     F->OwnedCredentials.Reset(&F->Credentials);
-    SecBuffer token{0, SECBUFFER_TOKEN, nullptr};
+    SecBuffer token{MaxTokenBytes, SECBUFFER_TOKEN, F->Token.data()};
     SecBufferDesc outDesc{SECBUFFER_VERSION, 1, &token};
     ULONG attributes = 0;
     s = ::InitializeSecurityContextW(&F->Credentials, nullptr, F->Target.empty() ? nullptr : F->Target.data(),
@@ -165,7 +167,7 @@ TLogonStep TLogon::Step(const TBytes& in, TBytes& out, std::int32_t& status)
     }
     SecBuffer input{static_cast<ULONG>(in.size()), SECBUFFER_TOKEN, const_cast<std::uint8_t*>(in.data())};
     SecBufferDesc inDesc{SECBUFFER_VERSION, 1, &input};
-    SecBuffer token{0, SECBUFFER_TOKEN, nullptr};
+    SecBuffer token{MaxTokenBytes, SECBUFFER_TOKEN, F->Token.data()};
     SecBufferDesc outDesc{SECBUFFER_VERSION, 1, &token};
     ULONG attributes = 0;
     TimeStamp expiry;

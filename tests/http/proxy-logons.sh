@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The client against proxies that want a logon, run by peers nobody here
-# wrote (squid with basic_ncsa_auth) and by the NTLM peer, which checks the
+# wrote (squid with basic_ncsa_auth, squid with negotiate_kerberos_auth and
+# an MIT KDC) and by the NTLM peer, which checks the
 # NTLMv2 answer with the password it knows. The answers to the logon
 # question come from KORVANT_TEST_LOGONS (see proxy_logon_client.cpp). The
 # servers behind (nginx on 8773 and, over TLS, 8774) log the logon headers
@@ -77,6 +78,24 @@ expect ntlm-cancel "$(printf 'asked NTLM refusals=0\n%s' "$denied")"
 run refuser "korvant:$password" "$plain" "$refuser"
 expect refuser "$(printf 'asked NTLM refusals=0\nasked NTLM refusals=1\nasked NTLM refusals=2\n%s' "$denied")"
 
+# Negotiate (squid with negotiate_kerberos_auth): the logged-on user's own
+# Kerberos ticket logs on, and nobody is asked.
+krb="$peers/kerberos"
+if [ -f "$krb/korvant.keytab" ] && (exec 3<>/dev/tcp/127.0.0.1/8776) 2>/dev/null; then
+  rm -f "$krb/ccache"
+  if KRB5_CONFIG="$krb/krb5.conf" kinit -k -t "$krb/korvant.keytab" korvant; then
+    KRB5_CONFIG="$krb/krb5.conf" KRB5CCNAME="FILE:$krb/ccache" run negotiate-kerberos "cancel" "$plain" localhost:8776
+    expect negotiate-kerberos "ok 65536"
+    same_file negotiate-kerberos
+    grep -q 'TCP_MISS/200 .* GET http://127.0.0.1:8773/files/f65536.bin korvant@KORVANT.TEST' "$krb/squid-access.log" ||
+      fail "squid did not see the Kerberos logon: $(cat "$krb/squid-access.log")"
+  else
+    fail "kinit failed"
+  fi
+else
+  fail "the Kerberos realm or its squid is not running"
+fi
+
 log="$peers/ntlm-proxy.log"
 [ "$(grep -c 'NTLMv2 ok' "$log")" -eq 2 ] || fail "the NTLM peer accepted $(grep -c 'NTLMv2 ok' "$log") logons, not 2"
 [ "$(grep -c 'NTLMv2 wrong' "$log")" -eq 3 ] || fail "the NTLM peer refused $(grep -c 'NTLMv2 wrong' "$log") logons, not 3"
@@ -89,7 +108,7 @@ logons="$peers/nginx-logons.log"
 if grep -v 'authorization="-" proxy_authorization="-"' "$logons"; then
   fail "a server received a logon header (above)"
 fi
-[ "$(grep -c ' 200 ' "$logons")" -eq 5 ] || fail "the servers served $(grep -c ' 200 ' "$logons") downloads, not 5"
+[ "$(grep -c ' 200 ' "$logons")" -eq 6 ] || fail "the servers served $(grep -c ' 200 ' "$logons") downloads, not 6"
 grep -q '"GET /secret/x HTTP/1.1" 401' "$logons" || fail "the server's 401 is not in its log"
 # Nothing the client printed holds a password.
 if grep -l -e "$password" -e fout "$out"/*.txt; then

@@ -14,6 +14,9 @@
 #   8772 the same peer refusing every request with 407.
 #   nginx on 8773 (plain, /secret/ answers 401) and 8774 (TLS) logs the
 #   logon headers a server receives (nginx-logons.log).
+#   A Kerberos realm KORVANT.TEST (MIT KDC on 8775) and squid on 8776 that
+#   wants Negotiate for HTTP/localhost; the user's ticket is made with
+#   KRB5_CONFIG=$korvant_krb/krb5.conf kinit -k -t $korvant_krb/korvant.keytab korvant.
 # The certificates are made by make-certs.sh into peers/certs; its authority
 # is trusted in the build tree's Wine prefix (tools/trustca), never the host.
 # The client's test files are generated under www/files/.
@@ -67,6 +70,35 @@ start_squid() {
   KORVANT_PIDS+=($!)
 }
 
+# The realm is made afresh for each run: database, the proxy's service key
+# and the user's key (so that a test can log on without typing).
+korvant_krb="$korvant_peers_dir/kerberos"
+start_kerberos() {
+  rm -rf "$korvant_krb"
+  mkdir -p "$korvant_krb"
+  local f
+  for f in krb5.conf kdc.conf; do
+    sed -e "s|@KRB@|$korvant_krb|g" "$KORVANT_ROOT/tests/peers/kerberos/$f.in" >"$korvant_krb/$f"
+  done
+  sed -e "s|@KRB@|$korvant_krb|g" "$KORVANT_ROOT/tests/peers/squid-negotiate.conf.in" >"$korvant_krb/squid.conf"
+  : >"$korvant_krb/kadm5.acl"
+  (
+    export KRB5_CONFIG="$korvant_krb/krb5.conf" KRB5_KDC_PROFILE="$korvant_krb/kdc.conf"
+    kdb5_util create -s -r KORVANT.TEST -P "korvant-test-master" &&
+      kadmin.local -r KORVANT.TEST -q "addprinc -pw $korvant_proxy_password $korvant_proxy_user" &&
+      kadmin.local -r KORVANT.TEST -q "addprinc -randkey HTTP/localhost" &&
+      kadmin.local -r KORVANT.TEST -q "ktadd -k $korvant_krb/http.keytab HTTP/localhost" &&
+      kadmin.local -r KORVANT.TEST -q "ktadd -norandkey -k $korvant_krb/korvant.keytab $korvant_proxy_user"
+  ) >"$korvant_krb/setup.log" 2>&1 || { log "the Kerberos realm could not be made (see $korvant_krb/setup.log)"; return 0; }
+  KRB5_CONFIG="$korvant_krb/krb5.conf" KRB5_KDC_PROFILE="$korvant_krb/kdc.conf" krb5kdc -n </dev/null >/dev/null 2>&1 &
+  KORVANT_PIDS+=($!)
+  if [ "$(id -u)" -eq 0 ]; then
+    chown -R proxy "$korvant_krb"
+  fi
+  KRB5_CONFIG="$korvant_krb/krb5.conf" squid -N -f "$korvant_krb/squid.conf" </dev/null >/dev/null 2>"$korvant_krb/squid-stderr.log" &
+  KORVANT_PIDS+=($!)
+}
+
 # The NTLM peer needs MD4: Debian's own python3 has pycryptodome for it.
 korvant_peer_python() {
   if [ -x /usr/bin/python3 ]; then echo /usr/bin/python3; else echo python3; fi
@@ -100,6 +132,7 @@ start_peers() {
   KORVANT_PIDS+=($!)
 
   start_squid
+  start_kerberos
   "$(korvant_peer_python)" "$KORVANT_ROOT/tests/peers/ntlm_proxy.py" 8771 "$korvant_proxy_user" "$korvant_proxy_password" \
     "$korvant_peers_dir/ntlm-proxy.log" </dev/null >/dev/null 2>&1 &
   KORVANT_PIDS+=($!)
@@ -118,6 +151,8 @@ start_peers() {
   wait_for_port 8771 ntlm_proxy.py
   wait_for_port 8772 "ntlm_proxy.py (always 407)"
   wait_for_port 8773 "nginx (logons)"
+  wait_for_port 8775 "krb5kdc"
+  wait_for_port 8776 "squid (Negotiate)"
   log "peers: nginx on 127.0.0.1:8707 and over TLS on 8743-8747, tinyproxy on 127.0.0.1:8708"
 }
 

@@ -2,6 +2,7 @@
 
 #include "uNetGlobal.h"
 #include "uNetTlsIOHandler.h"
+#include "platform/uSspi.h"
 #include "runtime/uStreams.h"
 #include "runtime/uSysUtils.h"
 
@@ -110,8 +111,11 @@ TNetHTTPConnectionType TNetCustomHTTP::SetHostAndPort()
 {
     bool https = IsHttps(FURI.Protocol());
     TNetHTTPConnectionType type;
-    // Every request goes out on a fresh connection.
-    Disconnect();
+    // Every request goes out on a fresh connection, except the next message
+    // of a proxy's logon: that one belongs on the connection it answers.
+    if (!FKeepConnection)
+        Disconnect();
+    FKeepConnection = false;
     if (!FProxyParams.ProxyServer().empty()) {
         Host = FProxyParams.ProxyServer();
         Port = FProxyParams.ProxyPort();
@@ -201,22 +205,35 @@ void TNetCustomHTTP::OpenTunnel()
     if (!tls || tls->TlsActive())
         return;
     const AnsiString target = FURI.BracketedHost() + ":" + FURI.Port();
-    TNetHeaderList head;
-    head.Add("Host: " + target);
-    if (!Request().UserAgent.empty())
-        head.Add("User-Agent: " + Request().UserAgent);
-    head.Add("Proxy-Connection: keep-alive");
-    head.Add("Pragma: no-cache");
-    FHTTPProto->SendHead("CONNECT " + target + " HTTP/1.1", head);
-    TNetIOHandler& io = *IOHandler();
-    // The proxy's answer is read as any response: a refusal raises with its
-    // status line and body like any HTTP error.
     TNetHTTPResponse& response = Response();
-    response.Clear();
-    response.ResponseText = io.ReadLn();
-    FHTTPProto->RetrieveHeaders(MaxHeaderLines);
-    if (response.ResponseCode() / 100 != 2)
-        FHTTPProto->RaiseException({});
+    for (;;) {
+        TNetHeaderList head;
+        head.Add("Host: " + target);
+        if (!Request().UserAgent.empty())
+            head.Add("User-Agent: " + Request().UserAgent);
+        head.Add("Proxy-Connection: keep-alive");
+        head.Add("Pragma: no-cache");
+        // The proxy's logon goes on the CONNECT alone, never inside the tunnel.
+        FProxyParams.SetHeaders(head);
+        FHTTPProto->SendHead("CONNECT " + target + " HTTP/1.1", head);
+        TNetIOHandler& io = *IOHandler();
+        // The proxy's answer is read as any response: a refusal raises with its
+        // status line and body like any HTTP error.
+        response.Clear();
+        response.ResponseText = io.ReadLn();
+        FHTTPProto->RetrieveHeaders(MaxHeaderLines);
+        if (response.ResponseCode() / 100 == 2)
+            break;
+        if (response.ResponseCode() != 407 || !DoOnProxyAuthorization()) {
+            FProxyParams.Authentication.reset();
+            FHTTPProto->RaiseException({});
+        }
+        FHTTPProto->DiscardBody();
+        // A proxy that closed after its challenge gets the next message on a
+        // new connection; the tunnel is still to be asked for.
+        PrepareConnection();
+    }
+    TNetIOHandler& io = *IOHandler();
     // Whatever follows the answer before the handshake did not come through
     // TLS: handed up, it would pass for the server's own reply.
     if (io.HasInputBuffer() && io.InputBuffer().Size() > 0) {
@@ -315,30 +332,73 @@ bool TNetCustomHTTP::DoOnAuthorization()
 
 bool TNetCustomHTTP::DoOnProxyAuthorization()
 {
-    ++AuthProxyRetries;
-    FProxyParams.Authentication.reset();
-    FProxyParams.ProxyPassword.clear();
-    TNetAuthenticationClass cls = nullptr;
-    const TStringList& challenges = Response().ProxyAuthenticate;
-    for (int i = 0; i < challenges.Count() && !cls; ++i) {
-        AnsiString challenge = challenges[i];
-        cls = FindAuthClass(net::Fetch(challenge, " "));
+    const std::vector<TNetChallenge> challenges = ParseChallenges(Response().ProxyAuthenticate);
+    std::unique_ptr<TNetAuthentication>& current = FProxyParams.Authentication;
+    // The proxy's challenge to the first message of a logon: the next
+    // message goes back on this connection, and nothing was refused yet.
+    if (current && current->InHandshake()) {
+        const TNetChallenge* challenge = FindChallenge(challenges, current->Scheme());
+        if (challenge && !challenge->Token.empty() && Response().KeepAlive() && current->Continue(challenge->Token))
+            return true;
     }
-    if (OnSelectProxyAuthorization)
-        OnSelectProxyAuthorization(this, cls, challenges);
-    if (!cls || !OnProxyAuthorization)
+    const AnsiString proxy = FProxyParams.ProxyServer() + ":" + IntToStr(FProxyParams.ProxyPort());
+    if (current) {
+        // What we sent was refused. The logged-on user's own credentials are
+        // the system's guess: only refusals of given ones count to the limit.
+        const bool guessed = current->UsesDefaultCredentials();
+        current.reset();
+        if (guessed)
+            FDefaultLogonRefused = proxy;
+        else if (++AuthProxyRetries >= MaxAuthRetries)
+            return false;
+    }
+    platform::WipeText(FProxyParams.ProxyPassword);
+    const TNetChallenge* negotiate = FindChallenge(challenges, "Negotiate");
+    const TNetChallenge* ntlm = FindChallenge(challenges, "NTLM");
+    const TNetChallenge* basic = FindChallenge(challenges, "Basic");
+    // The logged-on user's own credentials first, once per proxy: a proxy
+    // that refused them once will not take them on the next request either.
+    if (!SameText(FDefaultLogonRefused, proxy)) {
+        for (const TNetChallenge* challenge : {negotiate, ntlm}) {
+            if (!challenge)
+                continue;
+            auto logon = std::make_unique<TNetSspiAuthentication>(challenge->Scheme, FProxyParams.ProxyServer(), true);
+            if (logon->Start()) {
+                current = std::move(logon);
+                return true;
+            }
+        }
+        FDefaultLogonRefused = proxy;
+    }
+    if (!OnProxyAuthorization || !(negotiate || ntlm || basic))
         return false;
-    FProxyParams.Authentication = cls();
-    TNetAuthentication& auth = *FProxyParams.Authentication;
-    auth.Username = FProxyParams.ProxyUsername;
-    auth.Password = FProxyParams.ProxyPassword;
+    // Typed credentials: NTLM where the proxy speaks it (Negotiate would
+    // only wrap it), Basic where that is all it offers.
+    std::unique_ptr<TNetAuthentication> typed;
+    if (ntlm || negotiate)
+        typed = std::make_unique<TNetSspiAuthentication>(ntlm ? ntlm->Scheme : negotiate->Scheme,
+                                                         FProxyParams.ProxyServer(), false);
+    else
+        typed = std::make_unique<TNetBasicAuthentication>();
+    if (basic)
+        typed->Realm = basic->Param("realm");
     bool handled = false;
-    OnProxyAuthorization(this, &auth, handled);
-    if (handled) {
-        FProxyParams.ProxyUsername = auth.Username;
-        FProxyParams.ProxyPassword = auth.Password;
+    OnProxyAuthorization(this, typed.get(), handled);
+    if (!handled || typed->Username.empty())
+        return false;
+    if (!typed->Start()) {
+        // The system cannot log on with them (no NTLM package): Basic, if
+        // the proxy takes it, with the same credentials.
+        if (!basic)
+            return false;
+        auto plain = std::make_unique<TNetBasicAuthentication>();
+        plain->Username = typed->Username;
+        plain->Password = typed->Password;
+        plain->Realm = typed->Realm;
+        typed = std::move(plain);
     }
-    return handled;
+    current = std::move(typed);
+    return true;
 }
 
 void TNetCustomHTTP::DoOnDisconnected()
@@ -367,6 +427,15 @@ void TNetCustomHTTP::DoRequest(int method, const AnsiString& url, TStream* sourc
         if (!Response().KeepAlive())
             Disconnect();
     };
+    // A proxy's logon serves this request only: the credentials go with it.
+    struct TProxyLogonScope {
+        TNetCustomHTTP& Http;
+        ~TProxyLogonScope()
+        {
+            Http.FProxyParams.Authentication.reset();
+            Http.FKeepConnection = false;
+        }
+    } proxyLogon{*this};
     try {
         for (bool done = false; !done;) {
             ++FRedirectCount;
@@ -381,6 +450,9 @@ void TNetCustomHTTP::DoRequest(int method, const AnsiString& url, TStream* sourc
                 }
                 AuthRetries = 0;
                 AuthProxyRetries = 0;
+                // A logon belongs to its connection; the new one starts afresh.
+                if (FProxyParams.Authentication && FProxyParams.Authentication->KeepAlive())
+                    FProxyParams.Authentication.reset();
                 break;
             case TNetHTTPWhatsNext::wnAuthRequest:
                 --FRedirectCount;

@@ -172,12 +172,20 @@ protected:
     void ProcessCookies();
     bool DoOnRedirect(AnsiString& location, int& method, int redirectCount);
     bool DoOnAuthorization();
+    // Answers a 407: the next message of a logon under way, or a new logon
+    // (the logged-on user's credentials first, then OnProxyAuthorization's);
+    // false when there is nothing more to try or the third refusal came.
     bool DoOnProxyAuthorization();
     void DoOnDisconnected() override;
 
     TNetURI FURI;
     std::unique_ptr<TNetHTTPProtocol> FHTTPProto;
     TNetProxyConnectionInfo FProxyParams;
+    // The proxy ("host:port") that refused the logged-on user's own
+    // credentials: typed ones are asked for at once from then on.
+    AnsiString FDefaultLogonRefused;
+    // The next request goes on the open connection (a proxy logon's next message).
+    bool FKeepConnection = false;
     TNetCookieManager* FCookieManager = nullptr;
     bool FFreeCookieManager = false;
     int FRedirectCount = 0;

@@ -115,7 +115,10 @@ bool TNetHTTPResponse::KeepAlive()
 void TNetHTTPProtocol::BuildAndSendRequest(TNetURI& uri)
 {
     Request.SetHeaders();
-    FHTTP.FProxyParams.SetHeaders(Request.RawHeaders());
+    // Inside a tunnel the request is the server's: the proxy's logon went on
+    // the CONNECT, and a direct request has no proxy to log on to.
+    if (Request.UseProxy == TNetHTTPConnectionType::ctProxy)
+        FHTTP.FProxyParams.SetHeaders(Request.RawHeaders());
     if (FHTTP.FCookieManager) {
         bool secure = Request.UseProxy == TNetHTTPConnectionType::ctSSL || Request.UseProxy == TNetHTTPConnectionType::ctSSLProxy;
         AnsiString cookies = FHTTP.FCookieManager->GenerateCookieList(uri, secure);
@@ -351,12 +354,18 @@ TNetHTTPWhatsNext TNetHTTPProtocol::ProcessResponse(const std::set<int>& ignoreR
                 return TNetHTTPWhatsNext::wnJustExit;
             }
         } else if (code == 407) {
-            if (FHTTP.AuthProxyRetries >= FHTTP.MaxAuthRetries || !FHTTP.DoOnProxyAuthorization()) {
-                if (FHTTP.FProxyParams.Authentication)
-                    FHTTP.FProxyParams.Authentication->Reset();
+            // Only the proxy we talk to in the clear may ask for its logon: a
+            // 407 from inside a tunnel, or with no proxy, is the server's.
+            if (Request.UseProxy != TNetHTTPConnectionType::ctProxy || !FHTTP.DoOnProxyAuthorization()) {
+                FHTTP.FProxyParams.Authentication.reset();
                 RaiseException(ignoreReplies);
                 return TNetHTTPWhatsNext::wnJustExit;
             }
+            // The 407's body is nobody's content: the request goes again, on
+            // this connection while it stays open.
+            DiscardBody();
+            FHTTP.FKeepConnection = true;
+            return TNetHTTPWhatsNext::wnAuthRequest;
         } else {
             RaiseException(ignoreReplies);
             return TNetHTTPWhatsNext::wnJustExit;

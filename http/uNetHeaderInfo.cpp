@@ -1,5 +1,7 @@
 #include "uNetHeaderInfo.h"
 
+#include "platform/uSspi.h"
+
 #include "uNetGlobal.h"
 #include "runtime/uSysUtils.h"
 
@@ -247,7 +249,14 @@ void TNetProxyConnectionInfo::SetHeaders(TNetHeaderList& headers)
     }
     if (Authentication) {
         AnsiString value = Authentication->Authentication();
-        if (!value.empty())
+        if (!value.empty()) {
+            // A logon token is one word however long: folded, proxies would
+            // not put it together again.
+            const bool fold = headers.FoldLines;
+            headers.FoldLines = false;
             headers.SetValues("Proxy-Authorization", value);
+            headers.FoldLines = fold;
+        }
+        platform::WipeText(value);
     }
 }

@@ -78,6 +78,7 @@ KORVANT_SYSTEM_IMPORT(L"secur32.dll", ApplyControlToken)
 KORVANT_SYSTEM_IMPORT(L"secur32.dll", EncryptMessage)
 KORVANT_SYSTEM_IMPORT(L"secur32.dll", DecryptMessage)
 KORVANT_SYSTEM_IMPORT(L"secur32.dll", FreeContextBuffer)
+KORVANT_SYSTEM_IMPORT(L"secur32.dll", CompleteAuthToken)
 
 KORVANT_SYSTEM_IMPORT(L"mpr.dll", WNetGetUniversalNameA)
 

@@ -10,6 +10,7 @@ KORVANT_PACKAGES=(
   googletest g++ wine wine64 xvfb x11-utils xdotool libz-mingw-w64-dev gettext
   nginx-light tinyproxy zip unzip p7zip-full liblnk-utils curl imagemagick python3 time
   clang libclang-rt-14-dev zlib1g-dev openssl libgnutls30 osslsigncode faketime
+  squid winbind python3-pycryptodome krb5-kdc krb5-admin-server krb5-user
 )
 
 log() { printf '[korvant] %s\n' "$*" >&2; }

@@ -72,6 +72,13 @@ bool TStepView::AskRetryCancel(const AnsiString& question)
     return retry;
 }
 
+bool TStepView::AskProxyCredentials(const AnsiString& proxy, bool refused, TProxyCredentials& credentials)
+{
+    bool given = false;
+    OnWindowThread([&] { given = FForm.AskProxyCredentials(proxy, refused, credentials); });
+    return given;
+}
+
 void TStepView::StepFailed(const AnsiString& message)
 {
     OnWindowThread([&] { FForm.StepFailed(Exception(message)); });

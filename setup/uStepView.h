@@ -24,6 +24,7 @@ public:
     void StatusLine(const AnsiString& text) override;
     bool AskYesNo(const AnsiString& question) override;
     bool AskRetryCancel(const AnsiString& question) override;
+    bool AskProxyCredentials(const AnsiString& proxy, bool refused, TProxyCredentials& credentials) override;
     void StepFailed(const AnsiString& message) override;
     void DataFolderRejected(const AnsiString& message) override;
     void ConfigurationWritten() override;

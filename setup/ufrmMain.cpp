@@ -1,4 +1,5 @@
 #include "ufrmMain.h"
+#include "ufrmProxyLogon.h"
 
 #include "translation/uTranslator.h"
 #include "ui/uActnList.h"
@@ -442,6 +443,12 @@ bool TfrmMain::AskRetry(const AnsiString& message)
 {
     constexpr unsigned RetryCancel = 0x0005, IdRetry = 4; // MB_RETRYCANCEL, IDRETRY
     return Application->MessageBox(message, Application->Title(), RetryCancel | mbfIconWarning) == IdRetry;
+}
+
+bool TfrmMain::AskProxyCredentials(const AnsiString& proxy, bool refused, TProxyCredentials& credentials)
+{
+    TfrmProxyLogon dialog(proxy, refused);
+    return dialog.Ask(credentials);
 }
 
 void TfrmMain::ShowErrorBox(const AnsiString& message)

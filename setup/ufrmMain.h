@@ -106,6 +106,8 @@ public:
     bool AskConfirmation(const AnsiString& message);
     // Modal Retry/Cancel question captioned with the application title; true on Retry.
     bool AskRetry(const AnsiString& message);
+    // The proxy's logon question (a small modal dialog); false on Cancel.
+    bool AskProxyCredentials(const AnsiString& proxy, bool refused, TProxyCredentials& credentials);
     // System-modal error box captioned with the application title.
     void ShowErrorBox(const AnsiString& message);
 

@@ -5,7 +5,8 @@ korvant_manifest_key_header(${CMAKE_CURRENT_BINARY_DIR}/generated/manifest_key.h
 set(KORVANT_SETUP_VERSION ${KORVANT_VERSION})
 function(korvant_wizard_library name url)
   add_library(${name} STATIC ${CMAKE_CURRENT_SOURCE_DIR}/ufrmMain.cpp ${CMAKE_CURRENT_SOURCE_DIR}/ufrmMainSteps.cpp
-    ${CMAKE_CURRENT_SOURCE_DIR}/uStepView.cpp ${CMAKE_CURRENT_SOURCE_DIR}/uDownloadSource.cpp)
+    ${CMAKE_CURRENT_SOURCE_DIR}/uStepView.cpp ${CMAKE_CURRENT_SOURCE_DIR}/uDownloadSource.cpp
+    ${CMAKE_CURRENT_SOURCE_DIR}/ufrmProxyLogon.cpp)
   target_link_libraries(${name} PUBLIC setup_install setup_unattended setup_controls setup_config ui http zip trust translation)
   target_compile_definitions(${name} PRIVATE KORVANT_DOWNLOAD_URL="${url}" KORVANT_SETUP_VERSION="${KORVANT_SETUP_VERSION}")
   target_include_directories(${name} PRIVATE ${CMAKE_CURRENT_BINARY_DIR}/generated)

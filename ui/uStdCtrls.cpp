@@ -280,6 +280,8 @@ void TEdit::CreateParams(TCreateParams& p)
     p.WinClassName = "EDIT";
     p.ExStyle |= WS_EX_CLIENTEDGE;
     p.Style |= ES_AUTOHSCROLL;
+    if (PasswordInput)
+        p.Style |= ES_PASSWORD;
     if (FAlignment == TAlignment::taRightJustify)
         p.Style |= ES_RIGHT;
     else if (FAlignment == TAlignment::taCenter)

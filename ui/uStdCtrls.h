@@ -149,6 +149,9 @@ public:
     int SelStart() const;
 
     TNotifyEvent OnChange;
+    // Shows a mark for each character typed (a password); set before the
+    // window exists.
+    bool PasswordInput = false;
 
 protected:
     AnsiString GetText() const override;

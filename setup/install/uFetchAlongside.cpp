@@ -80,6 +80,18 @@ void TFetchAlongside::Note(const AnsiString& line)
     FChanged.notify_all();
 }
 
+bool TFetchAlongside::AskProxyCredentials(const AnsiString& proxy, bool refused, TProxyCredentials& credentials)
+{
+    std::unique_lock lock(FLock);
+    FQuestion = TQuestion{&proxy, refused, &credentials};
+    FChanged.notify_all();
+    FChanged.wait(lock, [this] { return FQuestion.Answered || FStop; });
+    const TQuestion asked = std::exchange(FQuestion, TQuestion{});
+    if (!asked.Answered)
+        throw EFetchStopped();
+    return asked.Given;
+}
+
 // --- the step's thread -------------------------------------------------------------
 
 void TFetchAlongside::Pass(std::vector<AnsiString>& notes, std::vector<TShown>& shown)
@@ -100,17 +112,38 @@ void TFetchAlongside::Pass(std::vector<AnsiString>& notes, std::vector<TShown>& 
     shown.clear();
 }
 
+void TFetchAlongside::AnswerQuestion()
+{
+    TQuestion question;
+    {
+        std::lock_guard lock(FLock);
+        // A download being stopped is not waiting for an answer any more.
+        if (!FQuestion.Pending() || FStop)
+            return;
+        question = FQuestion;
+    }
+    // After a cancel nobody is asked: the download ends on the refusal.
+    const bool given = !FSteps.CancelRequested() &&
+                       FSteps.Sink().AskProxyCredentials(*question.Proxy, question.Refused, *question.Credentials);
+    {
+        std::lock_guard lock(FLock);
+        FQuestion.Answered = true;
+        FQuestion.Given = given;
+    }
+    FChanged.notify_all();
+}
+
 void TFetchAlongside::PassNotes()
 {
     std::vector<AnsiString> notes;
     std::vector<TShown> none;
     {
         std::lock_guard lock(FLock);
-        if (FNotes.empty())
-            return;
         notes.swap(FNotes);
     }
-    Pass(notes, none);
+    if (!notes.empty())
+        Pass(notes, none);
+    AnswerQuestion();
 }
 
 void TFetchAlongside::Join(bool show)
@@ -122,7 +155,9 @@ void TFetchAlongside::Join(bool show)
     for (bool ended = false; !ended;) {
         {
             std::unique_lock lock(FLock);
-            FChanged.wait(lock, [&] { return FEnded || !FNotes.empty() || (show && !FShown.empty()); });
+            FChanged.wait(lock, [&] {
+                return FEnded || !FNotes.empty() || (FQuestion.Pending() && !FStop) || (show && !FShown.empty());
+            });
             ended = FEnded;
             notes.swap(FNotes);
             if (show) {
@@ -131,6 +166,7 @@ void TFetchAlongside::Join(bool show)
             }
         }
         Pass(notes, shown);
+        AnswerQuestion();
     }
     FThread.join();
 }

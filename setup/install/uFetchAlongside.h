@@ -65,6 +65,9 @@ public:
     void StepFailed(const AnsiString&) override {}
     void DataFolderRejected(const AnsiString&) override {}
     void Note(const AnsiString& line) override;
+    // A proxy's question for a logon waits for the step's thread, which asks
+    // it at its next check: the step's sink is called there only.
+    bool AskProxyCredentials(const AnsiString& proxy, bool refused, TProxyCredentials& credentials) override;
 
 private:
     enum class TKind { Begin, Progress, End, Status, Reconnecting };
@@ -81,6 +84,8 @@ private:
     void Join(bool show);
     // Hands the kept calls to the step's sink; the lock is not held.
     void Pass(std::vector<AnsiString>& notes, std::vector<TShown>& shown);
+    // The step's thread: asks the download's pending question, if any.
+    void AnswerQuestion();
 
     TInstallSteps& FSteps;
     AnsiString FRemoteName, FLocalPath;
@@ -94,6 +99,14 @@ private:
     std::vector<TShown> FShown;
     std::size_t FLastProgress = SIZE_MAX, FLastStatus = SIZE_MAX;
     bool FEnded = false;
+    // The download's question, while it waits for its answer.
+    struct TQuestion {
+        const AnsiString* Proxy = nullptr;
+        bool Refused = false;
+        TProxyCredentials* Credentials = nullptr;
+        bool Answered = false, Given = false;
+        bool Pending() const { return Credentials && !Answered; }
+    } FQuestion;
     bool FPlaceAllowed = false;
     // What ended it: a failure, a cancel or a stop; null when it succeeded.
     std::exception_ptr FOutcome;

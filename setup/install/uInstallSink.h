@@ -37,6 +37,19 @@ struct TInstallChoices {
     bool Dutch = true;
 };
 
+// A logon a proxy asks for, as the user typed it. Wiped when it goes.
+struct TProxyCredentials {
+    AnsiString User, Password;
+    // Answer later requests of this run with it without asking again.
+    bool Remember = false;
+
+    TProxyCredentials() = default;
+    TProxyCredentials(const TProxyCredentials&) = delete;
+    TProxyCredentials& operator=(const TProxyCredentials&) = delete;
+    ~TProxyCredentials() { Wipe(); }
+    void Wipe();
+};
+
 // How a step ended.
 enum class TStepResult {
     Done,
@@ -74,6 +87,16 @@ public:
     // Questions; true on Yes or Retry.
     virtual bool AskYesNo(const AnsiString& question) = 0;
     virtual bool AskRetryCancel(const AnsiString& question) = 0;
+    // The proxy `proxy` (its host) wants a user name and password; `refused`:
+    // it turned down the last ones. False when none is given (Cancel, or
+    // nobody to ask): the request then fails with the proxy's 407.
+    virtual bool AskProxyCredentials(const AnsiString& proxy, bool refused, TProxyCredentials& credentials)
+    {
+        (void)proxy;
+        (void)refused;
+        (void)credentials;
+        return false;
+    }
 
     // The step failed with this message; what the step still does after it,
     // it does after this call returns.

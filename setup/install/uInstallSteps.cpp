@@ -6,6 +6,7 @@
 #include "http/uNetStack.h"
 #include "platform/uCom.h"
 #include "platform/uNetPlatform.h"
+#include "platform/uSspi.h"
 #include "runtime/uSysUtils.h"
 #include "platform/uSystem.h"
 
@@ -101,6 +102,9 @@ void TInstallSteps::ApplySettings()
     NetHTTP->AllowCookies = true;
     NetHTTP->ProxyParams().BasicAuthentication = false;
     NetHTTP->ProxyParams().SetProxyPort(0);
+    NetHTTP->OnProxyAuthorization = [this](TObject*, TNetAuthentication* logon, bool& handled) {
+        handled = logon && AnswerProxyLogon(*logon);
+    };
     TNetHTTPRequest& request = NetHTTP->Request();
     request.ContentLength = -1;
     request.ContentRangeStart = request.ContentRangeEnd = request.ContentRangeInstanceLength = 0;
@@ -318,6 +322,46 @@ void TInstallSteps::UseRouteHop()
     const TProxyHop hop = FRoute && FRouteHop < FRoute->Hops.size() ? FRoute->Hops[FRouteHop] : TProxyHop{};
     NetHTTP->ProxyParams().SetProxyServer(hop.Host);
     NetHTTP->ProxyParams().SetProxyPort(hop.Direct() ? 0 : hop.Port);
+}
+
+bool TInstallSteps::AnswerProxyLogon(TNetAuthentication& logon)
+{
+    const AnsiString proxy = NetHTTP->ProxyParams().ProxyServer();
+    // Refusals of this request so far: remembered credentials the proxy has
+    // just turned down are forgotten, and the user is asked again.
+    const bool refused = NetHTTP->AuthProxyRetries > 0;
+    if (!FProxyLogon.User.empty() && !refused && SameText(FProxyLogonFor, proxy)) {
+        logon.Username = FProxyLogon.User;
+        logon.Password = FProxyLogon.Password;
+        Sink().Note(Format("Proxy %s asks for a logon (%s): answered with the remembered one", proxy.c_str(),
+                           logon.Scheme().c_str()));
+        return true;
+    }
+    FProxyLogon.Wipe();
+    FProxyLogonFor.clear();
+    TProxyCredentials typed;
+    const bool given = Sink().AskProxyCredentials(proxy, refused, typed) && !typed.User.empty();
+    // Never the name or the password: only that the question was answered.
+    Sink().Note(Format("Question: proxy %s asks for a logon (%s)%s. Answer: %s", proxy.c_str(), logon.Scheme().c_str(),
+                       refused ? " after a refusal" : "", given ? (typed.Remember ? "given, remembered" : "given") : "none"));
+    if (!given)
+        return false;
+    logon.Username = typed.User;
+    logon.Password = typed.Password;
+    if (typed.Remember) {
+        std::swap(FProxyLogon.User, typed.User);
+        std::swap(FProxyLogon.Password, typed.Password);
+        FProxyLogon.Remember = true;
+        FProxyLogonFor = proxy;
+    }
+    return true;
+}
+
+void TProxyCredentials::Wipe()
+{
+    platform::WipeText(User);
+    platform::WipeText(Password);
+    Remember = false;
 }
 
 TStepResult TInstallSteps::InstallProgram(const TInstallChoices& choices, TInstallSink& sink)

@@ -142,6 +142,9 @@ private:
     // Points the client at the route's current way (a proxy, or none).
     void UseRouteHop();
     bool NextRouteHop() const { return FRoute && FRouteHop + 1 < FRoute->Hops.size(); }
+    // The proxy's question for a logon (OnProxyAuthorization): remembered
+    // credentials, or the sink's answer; false for none.
+    bool AnswerProxyLogon(TNetAuthentication& logon);
     // The data set and the upgrade files; reports a failure to the sink.
     // True when all went well, false when only the upgrade files failed;
     // raises when no data set was made.
@@ -190,6 +193,10 @@ private:
     AnsiString FBaseUrl;
     std::vector<std::uint8_t> FManifestKey;
     TInstallSink* FSink;
+    // A proxy logon the user asked to be remembered, for this run only, and
+    // the proxy it is for.
+    TProxyCredentials FProxyLogon;
+    AnsiString FProxyLogonFor;
 
     std::atomic<bool> FCancelRequested{false};
     std::mutex FHoldLock;

@@ -492,3 +492,20 @@ TEST_F(Unattended, ASmallDriveEndsWithExitCodeFiveBeforeAnyDownload)
 }
 
 } // namespace
+
+// A proxy that wants a logon: nobody is there to give one, so the 407 ends
+// the run with exit code 1, and the log says the question went unanswered.
+TEST_F(Unattended, AProxyLogonIsNotGivenAndEndsWithExitCodeOne)
+{
+    for (int port : {8770, 8771}) {
+        Clean();
+        const std::string name = "407-" + std::to_string(port);
+        EXPECT_EQ(RunSetup("/S /PROXY=127.0.0.1:" + std::to_string(port) + " /LOG=" + Log(name.c_str())).ExitCode, 1u);
+        const std::string log = ReadFileText(Log(name.c_str()));
+        EXPECT_NE(log.find("407 Proxy Authentication Required"), std::string::npos) << log;
+        EXPECT_NE(log.find("asks for a logon"), std::string::npos) << log;
+        EXPECT_NE(log.find("Answer: none"), std::string::npos) << log;
+        EXPECT_NE(log.find("Einde met afsluitcode 1."), std::string::npos) << log;
+        EXPECT_FALSE(Exists(InstallFolder + "KORVANT07.EXE"));
+    }
+}

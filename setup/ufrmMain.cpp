@@ -3,25 +3,11 @@
 #include "translation/uTranslator.h"
 #include "ui/uActnList.h"
 #include "ui/uDialogs.h"
+#include "platform/uOwner.h"
 #include "platform/uSystemInfo.h"
 #include "runtime/uSysUtils.h"
 
 TfrmMain* frmMain = nullptr;
-
-namespace {
-// Sets a flag for as long as it lives, also when an exception passes: what
-// a handler checks so as not to run inside itself.
-class TFlagScope {
-public:
-    explicit TFlagScope(bool& flag) : FFlag(flag) { FFlag = true; }
-    ~TFlagScope() { FFlag = false; }
-    TFlagScope(const TFlagScope&) = delete;
-    TFlagScope& operator=(const TFlagScope&) = delete;
-
-private:
-    bool& FFlag;
-};
-} // namespace
 
 void RegisterTranslationIgnores()
 {
@@ -377,24 +363,24 @@ void TfrmMain::btCANCELClick(TObject*)
         return;
     const AnsiString message = WideToAnsi(TranslateText(u"De installatie is niet voltooid.") + u'\r' +
                                           TranslateText(u"Bent u zeker ?"));
-    bool confirmed;
+    bool confirmed = false;
     {
-        TFlagScope asking(FAskingCancel);
-        // A running step stands still while the user decides.
+        // The flag keeps this handler from running inside its own question.
+        FAskingCancel = true;
+        platform::TScopeGuard asked([this] { FAskingCancel = false; });
+        // A running step stands still while the user decides, and goes on
+        // once the question is gone, however it went; when the answer is
+        // Yes it stops at its next check and leaves the page as this.
         if (FStepRunning)
             FSteps->Hold(true);
-        try {
-            confirmed = AskConfirmation(message);
-        } catch (...) {
+        platform::TScopeGuard resume([&] {
+            if (confirmed && FStepRunning)
+                FSteps->RequestCancel();
             FSteps->Hold(false);
-            throw;
-        }
+        });
+        confirmed = AskConfirmation(message);
+        Log().Write(AnsiString("Question: Cancel? Answer: ") + (confirmed ? "Yes" : "No"));
     }
-    Log().Write(AnsiString("Question: Cancel? Answer: ") + (confirmed ? "Yes" : "No"));
-    // A running step stops at its next check and leaves the page as this.
-    if (confirmed && FStepRunning)
-        FSteps->RequestCancel();
-    FSteps->Hold(false);
     if (confirmed)
         StepCancelled();
 }

@@ -4,6 +4,8 @@
 // and ends the wizard. Exit code 1 when the step fails or does not finish.
 #include "uWizardDriver.h"
 
+#include "platform/uWinOwners.h"
+
 #include <cstdio>
 #include <stdexcept>
 #include <exception>
@@ -13,13 +15,7 @@ using namespace e2e;
 namespace {
 
 const std::string Next = "Volgende >";
-const std::string HeadingData = "Gegevens installeren";
-const std::string HeadingAbort = "Installatie is niet voltooid";
 constexpr auto StepTimeout = 30min;
-
-// The proxy server field, right of the picture strip on the proxy page.
-constexpr int ProxyServerX = 129 + 60;
-constexpr int ProxyServerY = 236;
 
 // What is left of the wizard after the measurement is of no interest: end it
 // at once instead of answering its Cancel confirmation.
@@ -27,10 +23,9 @@ void EndWizard(const TWizard& w)
 {
     DWORD pid = 0;
     GetWindowThreadProcessId(w.Form(), &pid);
-    if (HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid)) {
-        TerminateProcess(process, 0);
-        WaitForSingleObject(process, 10000);
-        CloseHandle(process);
+    if (const platform::win::TKernelHandle process{OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid)}) {
+        TerminateProcess(process.Get(), 0);
+        WaitForSingleObject(process.Get(), 10000);
     }
 }
 
@@ -42,7 +37,7 @@ int Run()
         throw std::runtime_error("the wizard did not leave its first page");
     w.ClickButton(Next);
     w.ClickButton(Next);
-    if (!WaitUntil([&] { return w.FindAt("Edit", ProxyServerX, ProxyServerY) != nullptr; }, 30s))
+    if (!WaitUntil([&] { return w.FindAt("Edit", ProxyServerAt.x, ProxyServerAt.y) != nullptr; }, 30s))
         throw std::runtime_error("the proxy page did not show:\n" + w.Describe());
 
     const auto start = std::chrono::steady_clock::now();

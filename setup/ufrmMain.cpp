@@ -122,6 +122,20 @@ template <class T> T* Place(T* control, const char* name, TWinControl* parent, i
 
 void TfrmMain::CreateControls()
 {
+    CreateFrame();
+    for (const char* name : {"SelectTaal", "Start", "Locatie", "ProxySettings", "InstallMain", "Data", "InstallData",
+             "Einde", "Abort"})
+        Notebook1->AddPage(name);
+    CreateFirstPages();
+    CreateProxyPage(Notebook1->Page(3));
+    CreateProgressPage(Notebook1->Page(4));
+    CreateDataPage(Notebook1->Page(5));
+    CreateLastPages();
+}
+
+// The picture strip, the button bar and its buttons, the page container.
+void TfrmMain::CreateFrame()
+{
     Image1 = Place(new TImage(this), "Image1", this, 0, 0, 129, 352);
     Image1->SetAlign(TAlign::alLeft);
 
@@ -152,11 +166,11 @@ void TfrmMain::CreateControls()
     btCANCEL->SetTabOrder(0);
     btNEXT->SetTabOrder(1);
     btFINISH->SetTabOrder(2);
+}
 
-    for (const char* name : {"SelectTaal", "Start", "Locatie", "ProxySettings", "InstallMain", "Data", "InstallData",
-             "Einde", "Abort"})
-        Notebook1->AddPage(name);
-
+// The language, welcome and drive pages.
+void TfrmMain::CreateFirstPages()
+{
     TPage* page = Notebook1->Page(0);
     Label22 = AddHeading(page, "Label22", "KORVANT Setup");
     Label1 = AddLabel(page, "Label1", 16, 64, "Kies uw taal - Choisissez votre langue");
@@ -186,8 +200,10 @@ void TfrmMain::CreateControls()
     InstallDrive->SetTextOffset(4);
     InstallDrive->SetItemHeight(16);
     Label6->SetFocusControl(InstallDrive);
+}
 
-    page = Notebook1->Page(3);
+void TfrmMain::CreateProxyPage(TPage* page)
+{
     Label18 = AddHeading(page, "Label18", "Proxy Instellingen");
     Label19 = AddWrappedLabel(page, "Label19", 16, 64, 385, 41,
         "Het installatie programma zal de nodige componenten downloaden en installeren.");
@@ -207,8 +223,10 @@ void TfrmMain::CreateControls()
     Label21->SetFocusControl(PROXY_POORT);
     PROXY_POORT->SetCheckChars("01234567890");
     PROXY_POORT->SetDisplayFormat(TDisplayFormat::dfInteger);
+}
 
-    page = Notebook1->Page(4);
+void TfrmMain::CreateProgressPage(TPage* page)
+{
     Label14 = AddHeading(page, "Label14", "Vooruitgang");
     Label15 = AddLabel(page, "Label15", 16, 64, "Even geduld aub.");
     Label16 = AddLabel(page, "Label16", 16, 96, Geinstalleerd("De componenten worden gedownload en "));
@@ -216,8 +234,10 @@ void TfrmMain::CreateControls()
     ProgressBar->SetMin(0);
     ProgressBar->SetMax(100);
     lbDOWNLOAD = AddLabel(page, "lbDOWNLOAD", 16, 152, "");
+}
 
-    page = Notebook1->Page(5);
+void TfrmMain::CreateDataPage(TPage* page)
+{
     Label9 = AddHeading(page, "Label9", "Gegevens installeren");
     rbSERVER = Place(new TRadioButton(this), "rbSERVER", page, 40, 48, 345, 17);
     rbSERVER->SetCaption("Installeer de gegevens op de PC");
@@ -245,8 +265,12 @@ void TfrmMain::CreateControls()
     GegevensType->SetTabOrder(3);
     rbSERVER->OnClick = [this](TObject* s) { rbSERVERClick(s); };
     rbWORKSTATION->OnClick = [this](TObject* s) { rbSERVERClick(s); };
+}
 
-    page = Notebook1->Page(6);
+// The data progress page, the end page and the "Abort" page.
+void TfrmMain::CreateLastPages()
+{
+    TPage* page = Notebook1->Page(6);
     Label17 = AddHeading(page, "Label17", "Gegevens Installeren");
     Label25 = AddLabel(page, "Label25", 16, 64, "Even geduld aub");
     Label26 = AddLabel(page, "Label26", 16, 96, Geinstalleerd("De gegevens worden "));

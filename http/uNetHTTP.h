@@ -179,7 +179,7 @@ protected:
     std::unique_ptr<TNetHTTPProtocol> FHTTPProto;
     TNetProxyConnectionInfo FProxyParams;
     TNetCookieManager* FCookieManager = nullptr;
-    bool FFreeCookieManager = false;
+    std::unique_ptr<TNetCookieManager> FOwnedCookieManager; // the one made here, when it is
     int FRedirectCount = 0;
 };
 

@@ -84,21 +84,33 @@ private:
     TKernelHandle FFile;
 };
 
+unsigned ProcessProcessors()
+{
+    DWORD_PTR process = 0, system = 0;
+    if (!GetProcessAffinityMask(GetCurrentProcess(), &process, &system) || process == 0) {
+        SYSTEM_INFO info;
+        GetSystemInfo(&info);
+        return info.dwNumberOfProcessors;
+    }
+    unsigned count = 0;
+    for (; process; process &= process - 1)
+        ++count;
+    return count;
+}
+
 class TWinHost : public zipcore::IEngineHost {
 public:
     // A process held to fewer processors (a job, an affinity) gets fewer
-    // threads than the machine has.
+    // threads than the machine has. A caller working below normal priority
+    // does background work beside a window (an installation step): it leaves
+    // one processor's share to the rest of its process, so that the window
+    // answers while files are made. Many small files cost the system's file
+    // creation more than the processors, so that extraction loses little.
     unsigned Cores() override
     {
-        DWORD_PTR process = 0, system = 0;
-        if (!GetProcessAffinityMask(GetCurrentProcess(), &process, &system) || process == 0) {
-            SYSTEM_INFO info;
-            GetSystemInfo(&info);
-            return info.dwNumberOfProcessors;
-        }
-        unsigned count = 0;
-        for (; process; process &= process - 1)
-            ++count;
+        unsigned count = ProcessProcessors();
+        if (count > 1 && GetThreadPriority(GetCurrentThread()) < THREAD_PRIORITY_NORMAL)
+            --count;
         return count;
     }
 

@@ -44,10 +44,8 @@ void TNetCustomHTTP::SetCookieManager(TNetCookieManager* manager)
 {
     if (manager == FCookieManager)
         return;
-    if (FFreeCookieManager)
-        delete FCookieManager;
+    FOwnedCookieManager.reset();
     FCookieManager = manager;
-    FFreeCookieManager = false;
 }
 
 void TNetCustomHTTP::Get(const AnsiString& url, TStream* stream) { DoRequest(hmGet, url, nullptr, stream, {}); }
@@ -135,9 +133,10 @@ TNetHTTPConnectionType TNetCustomHTTP::SetHostAndPort()
         // ourselves is replaced by one that can.
         if (IOHandler() && !OwnsIOHandler())
             throw ENetIOHandlerPropInvalid(netmsg::IOHandlerPropInvalid);
-        tls = new TNetIOHandlerTls(nullptr);
-        SetIOHandler(tls, true);
-        tls->OnStatus = OnStatus;
+        auto made = std::make_unique<TNetIOHandlerTls>(nullptr);
+        made->OnStatus = OnStatus;
+        tls = made.get();
+        SetIOHandler(std::move(made));
     }
     if (tls) {
         // Through a proxy TLS starts once the tunnel is open.
@@ -266,8 +265,8 @@ void TNetCustomHTTP::ReadStatusAndHeaders()
 void TNetCustomHTTP::ProcessCookies()
 {
     if (!FCookieManager && AllowCookies) {
-        FCookieManager = new TNetCookieManager(nullptr);
-        FFreeCookieManager = true;
+        FOwnedCookieManager = std::make_unique<TNetCookieManager>(nullptr);
+        FCookieManager = FOwnedCookieManager.get();
     }
     if (!FCookieManager)
         return;

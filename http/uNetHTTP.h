@@ -187,7 +187,7 @@ protected:
     // The next request goes on the open connection (a proxy logon's next message).
     bool FKeepConnection = false;
     TNetCookieManager* FCookieManager = nullptr;
-    bool FFreeCookieManager = false;
+    std::unique_ptr<TNetCookieManager> FOwnedCookieManager; // the one made here, when it is
     int FRedirectCount = 0;
 };
 

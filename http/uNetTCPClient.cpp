@@ -13,23 +13,29 @@ TNetTCPConnection::~TNetTCPConnection()
     }
 }
 
-void TNetTCPConnection::SetIOHandler(TNetIOHandler* handler, bool owned)
+void TNetTCPConnection::SetIOHandler(TNetIOHandler* handler)
 {
     if (handler == FIOHandler)
         return;
     if (FIOHandler && FIOHandler->WorkTarget() == this)
         FIOHandler->SetWorkTarget(nullptr);
-    FOwnedIOHandler.reset(owned ? handler : nullptr);
+    FOwnedIOHandler.reset();
     FIOHandler = handler;
     if (FIOHandler)
         FIOHandler->SetWorkTarget(this);
 }
 
+void TNetTCPConnection::SetIOHandler(std::unique_ptr<TNetIOHandler> handler)
+{
+    SetIOHandler(handler.get());
+    FOwnedIOHandler = std::move(handler);
+}
+
 void TNetTCPConnection::CreateDefaultIOHandler()
 {
-    auto* handler = new TNetIOHandlerStack(nullptr);
-    SetIOHandler(handler, true);
+    auto handler = std::make_unique<TNetIOHandlerStack>(nullptr);
     handler->OnStatus = OnStatus;
+    SetIOHandler(std::move(handler));
 }
 
 bool TNetTCPConnection::Connected() { return FIOHandler && FIOHandler->Connected(); }

@@ -10,8 +10,10 @@ public:
     ~TNetTCPConnection() override;
 
     TNetIOHandler* IOHandler() const { return FIOHandler; }
-    // A handler the connection made itself is freed when replaced.
-    void SetIOHandler(TNetIOHandler* handler, bool owned = false);
+    // A handler the caller keeps; or one the connection owns from now on,
+    // freed when replaced.
+    void SetIOHandler(TNetIOHandler* handler);
+    void SetIOHandler(std::unique_ptr<TNetIOHandler> handler);
     TNetIOHandlerSocket* Socket() const { return dynamic_cast<TNetIOHandlerSocket*>(FIOHandler); }
     bool OwnsIOHandler() const { return FIOHandler && FOwnedIOHandler.get() == FIOHandler; }
 

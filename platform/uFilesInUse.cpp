@@ -2,6 +2,7 @@
 
 #include "uLibrary.h"
 #include "uSystem.h"
+#include "uWinOwners.h"
 
 #include <windows.h>
 #include <restartmanager.h>
@@ -53,11 +54,7 @@ bool AskRestartManager(const std::vector<std::wstring>& files, const TRestartMan
     WCHAR key[CCH_RM_SESSION_KEY + 1] = {};
     if (start(&session, 0, key) != ERROR_SUCCESS)
         return false;
-    struct TSession {
-        TRmEndSession End;
-        DWORD Handle;
-        ~TSession() { End(Handle); }
-    } owner{end, session};
+    TScopeGuard endSession([end, session] { end(session); });
 
     std::vector<LPCWSTR> names;
     for (const std::wstring& file : files)
@@ -115,11 +112,10 @@ std::vector<std::string> FilesOpenElsewhere(const std::vector<std::string>& path
     std::vector<std::string> held;
     for (const std::string& path : paths) {
         std::wstring name = ToWin(path);
-        HANDLE file = ::CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file != INVALID_HANDLE_VALUE) {
-            ::CloseHandle(file);
+        const win::TKernelHandle file(
+            ::CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (file)
             continue;
-        }
         // A read-only or missing file is not held by anyone; replacing it
         // fails for its own reason, which the extraction reports.
         DWORD error = ::GetLastError();

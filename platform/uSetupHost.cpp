@@ -1,6 +1,7 @@
 #include "uSetupHost.h"
 
 #include "uSystem.h"
+#include "uWinOwners.h"
 
 #include <windows.h>
 #include <shellapi.h>
@@ -14,14 +15,13 @@ std::vector<std::string> CommandLineArguments()
 {
     std::vector<std::string> args;
     int count = 0;
-    LPWSTR* argv = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+    const win::TLocalMem<LPWSTR> argv(::CommandLineToArgvW(::GetCommandLineW(), &count));
     if (!argv)
         return args;
     for (int i = 1; i < count; ++i) {
-        const std::u16string wide(reinterpret_cast<const char16_t*>(argv[i]));
+        const std::u16string wide(reinterpret_cast<const char16_t*>(argv.Get()[i]));
         args.push_back(WideToMultiByte(wide, CP_ANSI));
     }
-    ::LocalFree(argv);
     return args;
 }
 
@@ -87,14 +87,14 @@ std::vector<std::string> FilesIn(const std::string& folder)
         pattern += '\\';
     pattern += '*';
     WIN32_FIND_DATAA found;
-    HANDLE search = ::FindFirstFileExA(pattern.c_str(), FindExInfoBasic, &found, FindExSearchNameMatch, nullptr, 0);
-    if (search == INVALID_HANDLE_VALUE)
+    const win::TFindHandle search(
+        ::FindFirstFileExA(pattern.c_str(), FindExInfoBasic, &found, FindExSearchNameMatch, nullptr, 0));
+    if (!search)
         return names;
     do {
         if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
             names.emplace_back(found.cFileName);
-    } while (::FindNextFileA(search, &found));
-    ::FindClose(search);
+    } while (::FindNextFileA(search.Get(), &found));
     return names;
 }
 
@@ -114,9 +114,11 @@ std::string FileVersionText(const std::string& path)
 {
     // As an image resource only: nothing of the program runs, and no
     // version.dll is loaded from wherever the search would find one.
-    HMODULE module = ::LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
-    if (!module)
+    const win::TModuleHandle image(
+        ::LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE));
+    if (!image)
         return {};
+    const HMODULE module = image.Get();
     std::string text;
     HRSRC info = ::FindResourceA(module, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(16)); // RT_VERSION
     HGLOBAL loaded = info ? ::LoadResource(module, info) : nullptr;
@@ -135,7 +137,6 @@ std::string FileVersionText(const std::string& path)
         text = version;
         break;
     }
-    ::FreeLibrary(module);
     return text;
 }
 

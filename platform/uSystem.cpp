@@ -1,6 +1,7 @@
 #include "uSystem.h"
 
 #include "uWinText.h"
+#include "uWinOwners.h"
 
 #include <windows.h>
 
@@ -67,15 +68,13 @@ unsigned LastError()
 
 std::string SysErrorMessage(unsigned code)
 {
-    char* buffer = nullptr;
+    platform::win::TLocalMem<char> buffer;
     DWORD n = ::FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
                                    FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_ARGUMENT_ARRAY,
-                               nullptr, code, 0, reinterpret_cast<char*>(&buffer), 0, nullptr);
+                               nullptr, code, 0, reinterpret_cast<char*>(buffer.Receive()), 0, nullptr);
     std::string text;
-    if (buffer) {
-        text.assign(buffer, n);
-        ::LocalFree(buffer);
-    }
+    if (buffer)
+        text.assign(buffer.Get(), n);
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ' || text.back() == '.'))
         text.pop_back();
     return text;

@@ -10,6 +10,7 @@
 #include <sspi.h>
 
 #include "uOwner.h"
+#include "uWinOwners.h"
 
 #include <algorithm>
 #include <cstring>
@@ -101,8 +102,8 @@ struct TContextTraits {
     static void Close(CtxtHandle* handle) noexcept { ::DeleteSecurityContext(handle); }
 };
 
-using TCertificate = TOwner<TCloseWith<PCCERT_CONTEXT, &::CertFreeCertificateContext>>;
-using TChain = TOwner<TCloseWith<PCCERT_CHAIN_CONTEXT, &::CertFreeCertificateChain>>;
+using TCertificate = win::TCertContext;
+using TChain = win::TCertChain;
 
 } // namespace
 
@@ -382,12 +383,10 @@ std::string TClientSession::ProtocolName() const
 
 std::string StatusText(TStatus status)
 {
-    char* text = nullptr;
+    win::TLocalMem<char> text;
     DWORD n = ::FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                               nullptr, static_cast<DWORD>(status), 0, reinterpret_cast<LPSTR>(&text), 0, nullptr);
-    std::string result = n && text ? std::string(text, n) : std::string();
-    if (text)
-        ::LocalFree(text);
+                               nullptr, static_cast<DWORD>(status), 0, reinterpret_cast<LPSTR>(text.Receive()), 0, nullptr);
+    std::string result = n && text ? std::string(text.Get(), n) : std::string();
     while (!result.empty() && (result.back() == '\n' || result.back() == '\r' || result.back() == ' ' || result.back() == '.'))
         result.pop_back();
     return result;

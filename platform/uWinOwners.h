@@ -7,6 +7,7 @@
 
 #include <windows.h>
 #include <shlobj.h>
+#include <wincrypt.h>
 
 namespace platform::win {
 
@@ -32,6 +33,27 @@ struct TModuleTraits {
     static constexpr HMODULE Invalid() noexcept { return nullptr; }
     static void Close(HMODULE module) noexcept { ::FreeLibrary(module); }
 };
+using TModuleHandle = TOwner<TModuleTraits>;
+
+// A search of FindFirstFile, which answers INVALID_HANDLE_VALUE for none.
+struct TFindTraits {
+    using TValue = HANDLE;
+    static HANDLE Invalid() noexcept { return INVALID_HANDLE_VALUE; }
+    static bool IsValid(HANDLE h) noexcept { return h != nullptr && h != INVALID_HANDLE_VALUE; }
+    static void Close(HANDLE h) noexcept { ::FindClose(h); }
+};
+using TFindHandle = TOwner<TFindTraits>;
+
+// Memory the system allocated with LocalAlloc for the caller
+// (FormatMessage's text, CommandLineToArgvW's list).
+template <class T>
+struct TLocalMemTraits {
+    using TValue = T*;
+    static constexpr T* Invalid() noexcept { return nullptr; }
+    static void Close(T* p) noexcept { ::LocalFree(p); }
+};
+template <class T>
+using TLocalMem = TOwner<TLocalMemTraits<T>>;
 
 // The predefined root keys are not closed.
 struct TRegKeyTraits {
@@ -90,5 +112,16 @@ struct TPidlTraits {
     static void Close(PIDLIST_ABSOLUTE pidl) noexcept { ::CoTaskMemFree(pidl); }
 };
 using TPidl = TOwner<TPidlTraits>;
+
+// A certificate store, context and chain. The crypt32 functions are those
+// the program binds at run time (platform/uSystemImports.cpp) or imports.
+struct TCertStoreTraits {
+    using TValue = HCERTSTORE;
+    static constexpr HCERTSTORE Invalid() noexcept { return nullptr; }
+    static void Close(HCERTSTORE store) noexcept { ::CertCloseStore(store, 0); }
+};
+using TCertStore = TOwner<TCertStoreTraits>;
+using TCertContext = TOwner<TCloseWith<PCCERT_CONTEXT, &::CertFreeCertificateContext>>;
+using TCertChain = TOwner<TCloseWith<PCCERT_CHAIN_CONTEXT, &::CertFreeCertificateChain>>;
 
 } // namespace platform::win

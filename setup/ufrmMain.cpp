@@ -4,25 +4,11 @@
 #include "translation/uTranslator.h"
 #include "ui/uActnList.h"
 #include "ui/uDialogs.h"
+#include "platform/uOwner.h"
 #include "platform/uSystemInfo.h"
 #include "runtime/uSysUtils.h"
 
 TfrmMain* frmMain = nullptr;
-
-namespace {
-// Sets a flag for as long as it lives, also when an exception passes: what
-// a handler checks so as not to run inside itself.
-class TFlagScope {
-public:
-    explicit TFlagScope(bool& flag) : FFlag(flag) { FFlag = true; }
-    ~TFlagScope() { FFlag = false; }
-    TFlagScope(const TFlagScope&) = delete;
-    TFlagScope& operator=(const TFlagScope&) = delete;
-
-private:
-    bool& FFlag;
-};
-} // namespace
 
 void RegisterTranslationIgnores()
 {
@@ -138,6 +124,20 @@ template <class T> T* Place(T* control, const char* name, TWinControl* parent, i
 
 void TfrmMain::CreateControls()
 {
+    CreateFrame();
+    for (const char* name : {"SelectTaal", "Start", "Locatie", "ProxySettings", "InstallMain", "Data", "InstallData",
+             "Einde", "Abort"})
+        Notebook1->AddPage(name);
+    CreateFirstPages();
+    CreateProxyPage(Notebook1->Page(3));
+    CreateProgressPage(Notebook1->Page(4));
+    CreateDataPage(Notebook1->Page(5));
+    CreateLastPages();
+}
+
+// The picture strip, the button bar and its buttons, the page container.
+void TfrmMain::CreateFrame()
+{
     Image1 = Place(new TImage(this), "Image1", this, 0, 0, 129, 352);
     Image1->SetAlign(TAlign::alLeft);
 
@@ -168,11 +168,11 @@ void TfrmMain::CreateControls()
     btCANCEL->SetTabOrder(0);
     btNEXT->SetTabOrder(1);
     btFINISH->SetTabOrder(2);
+}
 
-    for (const char* name : {"SelectTaal", "Start", "Locatie", "ProxySettings", "InstallMain", "Data", "InstallData",
-             "Einde", "Abort"})
-        Notebook1->AddPage(name);
-
+// The language, welcome and drive pages.
+void TfrmMain::CreateFirstPages()
+{
     TPage* page = Notebook1->Page(0);
     Label22 = AddHeading(page, "Label22", "KORVANT Setup");
     Label1 = AddLabel(page, "Label1", 16, 64, "Kies uw taal - Choisissez votre langue");
@@ -202,8 +202,10 @@ void TfrmMain::CreateControls()
     InstallDrive->SetTextOffset(4);
     InstallDrive->SetItemHeight(16);
     Label6->SetFocusControl(InstallDrive);
+}
 
-    page = Notebook1->Page(3);
+void TfrmMain::CreateProxyPage(TPage* page)
+{
     Label18 = AddHeading(page, "Label18", "Proxy Instellingen");
     Label19 = AddWrappedLabel(page, "Label19", 16, 64, 385, 41,
         "Het installatie programma zal de nodige componenten downloaden en installeren.");
@@ -227,8 +229,10 @@ void TfrmMain::CreateControls()
     // answer of a PC without one, so the form's translation knows the text.
     lbSYSPROXY = AddWrappedLabel(page, "lbSYSPROXY", 16, 288, 377, 33, "Geen systeemproxy");
     lbSYSPROXY->SetVisible(false);
+}
 
-    page = Notebook1->Page(4);
+void TfrmMain::CreateProgressPage(TPage* page)
+{
     Label14 = AddHeading(page, "Label14", "Vooruitgang");
     Label15 = AddLabel(page, "Label15", 16, 64, "Even geduld aub.");
     Label16 = AddLabel(page, "Label16", 16, 96, Geinstalleerd("De componenten worden gedownload en "));
@@ -236,8 +240,10 @@ void TfrmMain::CreateControls()
     ProgressBar->SetMin(0);
     ProgressBar->SetMax(100);
     lbDOWNLOAD = AddLabel(page, "lbDOWNLOAD", 16, 152, "");
+}
 
-    page = Notebook1->Page(5);
+void TfrmMain::CreateDataPage(TPage* page)
+{
     Label9 = AddHeading(page, "Label9", "Gegevens installeren");
     rbSERVER = Place(new TRadioButton(this), "rbSERVER", page, 40, 48, 345, 17);
     rbSERVER->SetCaption("Installeer de gegevens op de PC");
@@ -265,8 +271,12 @@ void TfrmMain::CreateControls()
     GegevensType->SetTabOrder(3);
     rbSERVER->OnClick = [this](TObject* s) { rbSERVERClick(s); };
     rbWORKSTATION->OnClick = [this](TObject* s) { rbSERVERClick(s); };
+}
 
-    page = Notebook1->Page(6);
+// The data progress page, the end page and the "Abort" page.
+void TfrmMain::CreateLastPages()
+{
+    TPage* page = Notebook1->Page(6);
     Label17 = AddHeading(page, "Label17", "Gegevens Installeren");
     Label25 = AddLabel(page, "Label25", 16, 64, "Even geduld aub");
     Label26 = AddLabel(page, "Label26", 16, 96, Geinstalleerd("De gegevens worden "));
@@ -402,24 +412,24 @@ void TfrmMain::btCANCELClick(TObject*)
         return;
     const AnsiString message = WideToAnsi(TranslateText(u"De installatie is niet voltooid.") + u'\r' +
                                           TranslateText(u"Bent u zeker ?"));
-    bool confirmed;
+    bool confirmed = false;
     {
-        TFlagScope asking(FAskingCancel);
-        // A running step stands still while the user decides.
+        // The flag keeps this handler from running inside its own question.
+        FAskingCancel = true;
+        platform::TScopeGuard asked([this] { FAskingCancel = false; });
+        // A running step stands still while the user decides, and goes on
+        // once the question is gone, however it went; when the answer is
+        // Yes it stops at its next check and leaves the page as this.
         if (FStepRunning)
             FSteps->Hold(true);
-        try {
-            confirmed = AskConfirmation(message);
-        } catch (...) {
+        platform::TScopeGuard resume([&] {
+            if (confirmed && FStepRunning)
+                FSteps->RequestCancel();
             FSteps->Hold(false);
-            throw;
-        }
+        });
+        confirmed = AskConfirmation(message);
+        Log().Write(AnsiString("Question: Cancel? Answer: ") + (confirmed ? "Yes" : "No"));
     }
-    Log().Write(AnsiString("Question: Cancel? Answer: ") + (confirmed ? "Yes" : "No"));
-    // A running step stops at its next check and leaves the page as this.
-    if (confirmed && FStepRunning)
-        FSteps->RequestCancel();
-    FSteps->Hold(false);
     if (confirmed)
         StepCancelled();
 }

@@ -172,6 +172,12 @@ public:
 
 private:
     void CreateControls();
+    void CreateFrame();
+    void CreateFirstPages();
+    void CreateProxyPage(TPage* page);
+    void CreateProgressPage(TPage* page);
+    void CreateDataPage(TPage* page);
+    void CreateLastPages();
     TLabel* AddLabel(TWinControl* page, const char* name, int left, int top, const AnsiString& caption);
     TLabel* AddWrappedLabel(TWinControl* page, const char* name, int left, int top, int width, int height,
         const AnsiString& caption);

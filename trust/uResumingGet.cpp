@@ -1,6 +1,7 @@
 #include "uResumingGet.h"
 
 #include "platform/uNetPlatform.h"
+#include "platform/uOwner.h"
 #include "runtime/uSysUtils.h"
 
 #include <algorithm>
@@ -69,16 +70,11 @@ void TResumingGet::Get(const AnsiString& url, TVerifyingStream& destination)
         try {
             // The resume headers and the hook belong to this try alone: gone
             // on every way out, so no later request of the client sends them.
-            struct TTryScope {
-                TNetHeaderList& Extra;
-                TVerifyingStream& Destination;
-                ~TTryScope()
-                {
-                    Extra.SetValues("Range", "");
-                    Extra.SetValues("If-Range", "");
-                    Destination.BeforeNextWrite(nullptr);
-                }
-            } scope{extra, destination};
+            platform::TScopeGuard scope([&extra, &destination] {
+                extra.SetValues("Range", "");
+                extra.SetValues("If-Range", "");
+                destination.BeforeNextWrite(nullptr);
+            });
             FHttp.Get(url, &destination);
             const int code = FHttp.ResponseCode();
             if (code != 200 && !(resuming && code == 206))

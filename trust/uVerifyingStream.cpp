@@ -1,5 +1,6 @@
 #include "uVerifyingStream.h"
 
+#include "platform/uOwner.h"
 #include "runtime/uResStrings.h"
 #include "runtime/uSysUtils.h"
 
@@ -58,13 +59,8 @@ std::int64_t TVerifyingStream::Write(const void* buffer, std::int64_t count)
         auto hook = std::move(FHook);
         FHook = nullptr;
         FInHook = true;
-        try {
-            hook();
-        } catch (...) {
-            FInHook = false;
-            throw;
-        }
-        FInHook = false;
+        const platform::TScopeGuard leaveHook([this] { FInHook = false; });
+        hook();
     }
     // Writes must continue where the hash stands; anything else means the
     // writer went back, and the digest would not be the file's.

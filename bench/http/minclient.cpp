@@ -6,11 +6,23 @@
 #include <ws2tcpip.h>
 #include <windows.h>
 
+#include "platform/uWinOwners.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
+
+namespace {
+
+struct TSocketTraits {
+    using TValue = SOCKET;
+    static constexpr SOCKET Invalid() noexcept { return INVALID_SOCKET; }
+    static void Close(SOCKET s) noexcept { closesocket(s); }
+};
+
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -19,7 +31,8 @@ int main(int argc, char** argv)
     int recvSize = argc > 5 ? std::atoi(argv[5]) : 32768;
     WSADATA data;
     WSAStartup(MAKEWORD(2, 2), &data);
-    SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    const platform::TOwner<TSocketTraits> owned(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
+    const SOCKET s = owned.Get();
     sockaddr_in a{};
     a.sin_family = AF_INET;
     a.sin_port = htons(static_cast<u_short>(std::atoi(argv[2])));
@@ -28,7 +41,8 @@ int main(int argc, char** argv)
         return 1;
     std::string request = std::string("GET ") + argv[3] + " HTTP/1.1\r\nHost: " + argv[1] + "\r\nConnection: close\r\n\r\n";
     send(s, request.data(), static_cast<int>(request.size()), 0);
-    HANDLE file = CreateFileA(argv[4], GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const platform::win::TKernelHandle file(
+        CreateFileA(argv[4], GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     std::vector<char> buffer(static_cast<size_t>(recvSize));
     std::string head;
     bool inBody = false;
@@ -54,9 +68,7 @@ int main(int argc, char** argv)
             count -= static_cast<int>(skip);
         }
         DWORD written;
-        WriteFile(file, body, static_cast<DWORD>(count), &written, nullptr);
+        WriteFile(file.Get(), body, static_cast<DWORD>(count), &written, nullptr);
     }
-    CloseHandle(file);
-    closesocket(s);
     return 0;
 }

@@ -35,7 +35,7 @@ reference="$KORVANT_BUILD/www$file"
 size=$(stat -c %s "$reference")
 
 minclient="$bench/minclient.exe"
-x86_64-w64-mingw32-g++-posix -O2 -static -o "$minclient" "$KORVANT_ROOT/bench/http/minclient.cpp" -lws2_32
+x86_64-w64-mingw32-g++-posix -std=c++20 -O2 -static -I "$KORVANT_ROOT" -o "$minclient" "$KORVANT_ROOT/bench/http/minclient.cpp" -lws2_32
 run() { "$KORVANT_ROOT/scripts/wine-run" "$@"; }
 # Wine's services are brought up once here; each run then times the program
 # and the start of its Wine process, not the harness's check of the services.

@@ -4,6 +4,8 @@
 // and ends the wizard. Exit code 1 when the step fails or does not finish.
 #include "uWizardDriver.h"
 
+#include "platform/uWinOwners.h"
+
 #include <cstdio>
 #include <stdexcept>
 #include <exception>
@@ -13,8 +15,6 @@ using namespace e2e;
 namespace {
 
 const std::string Next = "Volgende >";
-const std::string HeadingData = "Gegevens installeren";
-const std::string HeadingAbort = "Installatie is niet voltooid";
 constexpr auto StepTimeout = 30min;
 
 // What is left of the wizard after the measurement is of no interest: end it
@@ -23,10 +23,9 @@ void EndWizard(const TWizard& w)
 {
     DWORD pid = 0;
     GetWindowThreadProcessId(w.Form(), &pid);
-    if (HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid)) {
-        TerminateProcess(process, 0);
-        WaitForSingleObject(process, 10000);
-        CloseHandle(process);
+    if (const platform::win::TKernelHandle process{OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid)}) {
+        TerminateProcess(process.Get(), 0);
+        WaitForSingleObject(process.Get(), 10000);
     }
 }
 

@@ -27,19 +27,21 @@ trap 'bash "$KORVANT_ROOT/tests/e2e/faultproxy.sh" stop "$KORVANT_BUILD" '"$port
 # main.zip, whose extraction lasts some seconds: made once.
 work="$KORVANT_BUILD/bench-ui"
 files=20000
-if [ ! -f "$work/many-files.sig" ] || [ "$(cat "$work/.files" 2>/dev/null)" != "$files" ]; then
+if [ ! -f "$work/many-files.zip" ] || [ "$(cat "$work/.files" 2>/dev/null)" != "$files" ]; then
   log "making an archive of $files small files (once)"
   rm -rf "$work" && mkdir -p "$work/tree/MANY"
   (cd "$work/tree/MANY" && for i in $(seq 0 $((files - 1))); do printf 'file %05d\r\n' "$i" > "$(printf '%05d' "$i").TXT"; done)
   (cd "$work/tree" && zip -q -r -P 'mirabel ' "$work/many-files.zip" MANY)
   rm -rf "$work/tree"
-  list="$KORVANT_BUILD/www/korvant07/manifest.txt"
-  grep -v ' main.zip$' "$list" > "$work/many-files.txt"
-  printf '%s %s main.zip\n' "$(sha256sum "$work/many-files.zip" | cut -d' ' -f1)" \
-    "$(stat -c %s "$work/many-files.zip")" >> "$work/many-files.txt"
-  openssl dgst -sha256 -sign "$KORVANT_ROOT/demo/keys/manifest-demo.key.pem" -out "$work/many-files.sig" "$work/many-files.txt"
   echo "$files" > "$work/.files"
 fi
+# Its list and signature every time: the other components' sums change
+# with every build of them.
+list="$KORVANT_BUILD/www/korvant07/manifest.txt"
+grep -v ' main.zip$' "$list" > "$work/many-files.txt"
+printf '%s %s main.zip\n' "$(sha256sum "$work/many-files.zip" | cut -d' ' -f1)" \
+  "$(stat -c %s "$work/many-files.zip")" >> "$work/many-files.txt"
+openssl dgst -sha256 -sign "$KORVANT_ROOT/demo/keys/manifest-demo.key.pem" -out "$work/many-files.sig" "$work/many-files.txt"
 
 rm -rf "$KORVANT_BUILD/wineprefix/drive_c/KORVANT07" "$KORVANT_BUILD/wineprefix/drive_c/KORVANT07-UNPACK"
 to_windows() { printf 'Z:%s' "${1//\//\\}"; }

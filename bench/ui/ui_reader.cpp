@@ -9,6 +9,8 @@
 // archive of many files in a folder MANY, with its list and signature.
 #include "uWizardDriver.h"
 
+#include "platform/uWinOwners.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
@@ -21,8 +23,6 @@ using namespace e2e;
 namespace {
 
 const std::string Next = "Volgende >";
-const std::string HeadingData = "Gegevens installeren";
-constexpr int PageLeft = 129;
 constexpr int Passes = 15;
 
 struct TRead {
@@ -92,11 +92,11 @@ void ToProxyPage(TWizard& w, int proxyPort)
         throw std::runtime_error("the wizard did not leave its first page");
     w.ClickButton(Next);
     w.ClickButton(Next);
-    if (!WaitUntil([&] { return w.FindAt("Edit", PageLeft + 60, 236) != nullptr; }, 30s))
+    if (!WaitUntil([&] { return w.FindAt("Edit", ProxyServerAt.x, ProxyServerAt.y) != nullptr; }, 30s))
         throw std::runtime_error("no proxy page:\n" + w.Describe());
     w.Click(w.FindAt("Button", PageLeft + 20, 204));
-    w.SetText(w.FindAt("Edit", PageLeft + 60, 236), "127.0.0.1");
-    w.SetText(w.FindAt("Edit", PageLeft + 60, 260), std::to_string(proxyPort));
+    w.SetText(w.FindAt("Edit", ProxyServerAt.x, ProxyServerAt.y), "127.0.0.1");
+    w.SetText(w.FindAt("Edit", ProxyPortAt.x, ProxyPortAt.y), std::to_string(proxyPort));
 }
 
 bool ProgressLineShows(const TWizard& w, const std::string& prefix)
@@ -134,12 +134,11 @@ std::vector<double> ReadBesideUnpack(HWND form, const std::string& manyDir, int&
     PROCESS_INFORMATION pi{};
     if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi))
         throw std::runtime_error("cannot start unpack.exe");
+    const platform::win::TKernelHandle process(pi.hProcess), thread(pi.hThread);
     WaitUntil([&] { return Exists(folder + "MANY"); }, 60s);
-    auto running = [&] { return WaitForSingleObject(pi.hProcess, 0) == WAIT_TIMEOUT; };
+    auto running = [&] { return WaitForSingleObject(process.Get(), 0) == WAIT_TIMEOUT; };
     std::vector<double> times = ReadWhile(form, running, controls);
-    WaitForSingleObject(pi.hProcess, INFINITE);
-    CloseHandle(pi.hProcess);
-    CloseHandle(pi.hThread);
+    WaitForSingleObject(process.Get(), INFINITE);
     return times;
 }
 

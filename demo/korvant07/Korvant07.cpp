@@ -3,6 +3,8 @@
 // folder given, and refuses (exit code 4, a line in KORVANT07.LOG) when the
 // database is there already; without arguments it shows the configuration it
 // finds.
+#include "platform/uWinOwners.h"
+
 #include <windows.h>
 
 #include <cstdlib>
@@ -10,6 +12,8 @@
 #include <vector>
 
 namespace {
+
+using TFile = platform::win::TKernelHandle;
 
 std::string ExeFolder()
 {
@@ -21,28 +25,26 @@ std::string ExeFolder()
 
 bool WriteTextFile(const std::string& path, const std::string& text, bool append)
 {
-    HANDLE h = CreateFileA(path.c_str(), append ? FILE_APPEND_DATA : GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                           append ? OPEN_ALWAYS : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
+    const TFile h(CreateFileA(path.c_str(), append ? FILE_APPEND_DATA : GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                              append ? OPEN_ALWAYS : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!h)
         return false;
     DWORD done = 0;
-    BOOL ok = WriteFile(h, text.data(), static_cast<DWORD>(text.size()), &done, nullptr);
-    CloseHandle(h);
+    const BOOL ok = WriteFile(h.Get(), text.data(), static_cast<DWORD>(text.size()), &done, nullptr);
     return ok && done == text.size();
 }
 
 std::string ReadTextFile(const std::string& path)
 {
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
+    const TFile h(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!h)
         return "(not found)\r\n";
     std::string text;
     char buffer[4096];
     DWORD n = 0;
-    while (ReadFile(h, buffer, sizeof buffer, &n, nullptr) && n > 0)
+    while (ReadFile(h.Get(), buffer, sizeof buffer, &n, nullptr) && n > 0)
         text.append(buffer, n);
-    CloseHandle(h);
     return text;
 }
 
@@ -91,8 +93,9 @@ int CreateDatabase(const std::string& action, std::string folder)
     CreateDirectoryA(folder.c_str(), nullptr);
     // A database that exists holds a firm's books: it is never created
     // over. The refusal is logged, so a test sees that it was asked to.
-    HANDLE h = CreateFileA((folder + file).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) {
+    const TFile h(
+        CreateFileA((folder + file).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!h) {
         if (GetLastError() != ERROR_FILE_EXISTS)
             return 3;
         WriteTextFile(ExeFolder() + "KORVANT07.LOG", "refused: " + folder + file + " exists\r\n", true);
@@ -100,8 +103,7 @@ int CreateDatabase(const std::string& action, std::string folder)
     }
     const std::string text = "KORVANT demo database\r\n";
     DWORD done = 0;
-    BOOL ok = WriteFile(h, text.data(), static_cast<DWORD>(text.size()), &done, nullptr);
-    CloseHandle(h);
+    const BOOL ok = WriteFile(h.Get(), text.data(), static_cast<DWORD>(text.size()), &done, nullptr);
     return ok && done == text.size() ? 0 : 3;
 }
 

@@ -2,6 +2,8 @@
 
 #include "uSession.h"
 
+#include "platform/uOwner.h"
+
 #include <algorithm>
 #include <atomic>
 #include <mutex>
@@ -18,25 +20,6 @@ std::mutex gSessionsLock;
 std::vector<TSession*> gSessions;
 std::atomic<std::int32_t> gNextHandle{1};
 
-class TRegistration {
-public:
-    explicit TRegistration(TSession& session) : FSession(session)
-    {
-        std::lock_guard lock(gSessionsLock);
-        gSessions.push_back(&FSession);
-    }
-    ~TRegistration()
-    {
-        std::lock_guard lock(gSessionsLock);
-        gSessions.erase(std::find(gSessions.begin(), gSessions.end(), &FSession));
-    }
-    TRegistration(const TRegistration&) = delete;
-    TRegistration& operator=(const TRegistration&) = delete;
-
-private:
-    TSession& FSession;
-};
-
 char16_t Fold(char16_t c)
 {
     if (c == u'\\')
@@ -51,7 +34,14 @@ char16_t Fold(char16_t c)
 std::int32_t UnzExec(TCommandBlock& cmd, IEngineHost& host)
 {
     TSession session(cmd, host, gNextHandle.fetch_add(1));
-    TRegistration registration(session);
+    {
+        std::lock_guard lock(gSessionsLock);
+        gSessions.push_back(&session);
+    }
+    platform::TScopeGuard unregister([&session] {
+        std::lock_guard lock(gSessionsLock);
+        gSessions.erase(std::find(gSessions.begin(), gSessions.end(), &session));
+    });
     return session.Run();
 }
 

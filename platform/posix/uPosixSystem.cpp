@@ -3,6 +3,7 @@
 // and a null handle stays invalid, as on Windows.
 #include "platform/uSystem.h"
 #include "platform/uDrives.h"
+#include "platform/uPosixFd.h"
 
 #include "uPosix.h"
 
@@ -199,10 +200,9 @@ std::string CreateTempFile(const std::string& folder, const std::string& prefix)
 {
     std::string dir = posix::NativePath(folder);
     std::string pattern = dir + (dir.empty() || dir.back() == '/' ? "" : "/") + prefix + "XXXXXX";
-    int fd = ::mkstemp(pattern.data());
-    if (fd < 0)
+    const posix::TFd fd(::mkstemp(pattern.data()));
+    if (!fd)
         return {};
-    ::close(fd);
     return pattern;
 }
 

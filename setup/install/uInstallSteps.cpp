@@ -6,6 +6,7 @@
 #include "http/uNetStack.h"
 #include "platform/uCom.h"
 #include "platform/uNetPlatform.h"
+#include "platform/uOwner.h"
 #include "platform/uSspi.h"
 #include "runtime/uSysUtils.h"
 #include "platform/uSystem.h"
@@ -387,19 +388,14 @@ TStepResult TInstallSteps::InstallProgram(const TInstallChoices& choices, TInsta
     }
     // Whatever this step leaves in the install folder, even when it fails
     // half-way, is on the list before it ends.
-    struct TRecordOnExit {
-        TInstallSteps& Steps;
-        const AnsiString& Folder;
-        ~TRecordOnExit()
-        {
-            try {
-                if (!Steps.FRecord.Files.empty())
-                    WriteInstallRecord(Folder, Steps.FRecord);
-            } catch (const Exception&) {
-                // The uninstall entry is written with it later and reports then.
-            }
+    platform::TScopeGuard recordOnExit([this, &installFolder] {
+        try {
+            if (!FRecord.Files.empty())
+                WriteInstallRecord(installFolder, FRecord);
+        } catch (const Exception&) {
+            // The uninstall entry is written with it later and reports then.
         }
-    } recordOnExit{*this, installFolder};
+    });
     try {
         LoadComponentList();
         if (BeforeProgramFiles)

@@ -70,63 +70,66 @@ AnsiString OurShortcut(const AnsiString& installFolder)
 
 int Depth(const AnsiString& path) { return int(std::count(path.begin(), path.end(), '\\')); }
 
-} // namespace
+// What an uninstallation never touches, wherever it lies: every data folder
+// an installation named, the one the configuration names now, the default
+// one, and the two configuration files.
+struct TKept {
+    std::vector<AnsiString> Folders;
+    AnsiString MainConfig, CompanyConfig;
 
-int RunUninstall(const AnsiString& uninstallerPath, TUninstallView& view, TSetupLog& log)
-{
-    auto end = [&](int code, const AnsiString& message, bool error) {
-        log.Write(message);
-        log.Write(Format(Translated(u"Einde met afsluitcode %d.").c_str(), code));
-        // Whoever answered No needs no word that nothing happened.
-        if (code != ExitCancelled)
-            view.Tell(message, error);
-        return code;
-    };
-
-    AnsiString installFolder = ExtractFilePath(uninstallerPath);
-    TInstallRecord record;
-    if (!ReadInstallRecord(installFolder, record)) {
-        installFolder = RegisteredInstallFolder();
-        if (installFolder.empty() || !ReadInstallRecord(IncludeTrailingBackslash(installFolder), record))
-            return end(ExitFailed, Translated(u"Er is hier geen installatie van KORVANT om te verwijderen."), true);
-        installFolder = IncludeTrailingBackslash(installFolder);
+    TKept(const AnsiString& installFolder, const TInstallRecord& record)
+        : Folders(record.DataFolders), MainConfig(installFolder + "CONFIG07.INI"),
+          CompanyConfig(installFolder + "000\\CONFIG07.INI")
+    {
+        if (const AnsiString configured = ConfiguredDataFolder(installFolder); !configured.empty())
+            Folders.push_back(configured);
+        Folders.push_back(installFolder + "DATA07\\");
     }
-    ChooseLanguage(record.Language);
-    log.Write("KORVANT /UNINSTALL: " + installFolder);
-
-    // Never touched, wherever they lie: every data folder an installation
-    // named, the one the configuration names now, and the default one.
-    std::vector<AnsiString> keep = record.DataFolders;
-    if (const AnsiString configured = ConfiguredDataFolder(installFolder); !configured.empty())
-        keep.push_back(configured);
-    keep.push_back(installFolder + "DATA07\\");
-    const AnsiString mainConfig = installFolder + "CONFIG07.INI";
-    const AnsiString companyConfig = installFolder + "000\\CONFIG07.INI";
-    auto kept = [&](const AnsiString& path) {
-        return SameText(path, mainConfig) || SameText(path, companyConfig) ||
-               std::any_of(keep.begin(), keep.end(), [&](const AnsiString& folder) {
+    bool Holds(const AnsiString& path) const
+    {
+        return SameText(path, MainConfig) || SameText(path, CompanyConfig) ||
+               std::any_of(Folders.begin(), Folders.end(), [&](const AnsiString& folder) {
                    return Inside(path, folder) || SameText(IncludeTrailingBackslash(path), folder);
                });
-    };
+    }
+    // The kept places that exist, one a line.
+    AnsiString Where() const
+    {
+        AnsiString where;
+        for (const AnsiString& folder : Folders)
+            if (DirectoryExists(folder) && where.find(folder) == AnsiString::npos)
+                where += "\r\n" + folder;
+        for (const AnsiString& file : {MainConfig, CompanyConfig})
+            if (FileExists(file))
+                where += "\r\n" + file;
+        return where;
+    }
+};
 
-    if (!view.Confirm(Translated(u"Wilt u KORVANT van deze pc verwijderen?") + "\r\n\r\n" +
-                      Translated(u"Uw gegevens en instellingen blijven bewaard.")))
-        return end(ExitCancelled, Translated(u"KORVANT is niet verwijderd."), false);
+// The installation's folder and record: beside the uninstaller, else where
+// the uninstall entry points. False when there is none.
+bool FindInstallation(const AnsiString& uninstallerPath, AnsiString& installFolder, TInstallRecord& record)
+{
+    installFolder = ExtractFilePath(uninstallerPath);
+    if (ReadInstallRecord(installFolder, record))
+        return true;
+    installFolder = RegisteredInstallFolder();
+    if (installFolder.empty() || !ReadInstallRecord(IncludeTrailingBackslash(installFolder), record))
+        return false;
+    installFolder = IncludeTrailingBackslash(installFolder);
+    return true;
+}
 
-    std::vector<AnsiString> programFiles = record.Files;
-    programFiles.push_back(ProgramName);
-    const AnsiString inUse = FirstFileInUse(installFolder, programFiles);
-    if (!inUse.empty())
-        return end(ExitInUse,
-                   Format(Translated(u"KORVANT is in gebruik (%s). Sluit het programma en probeer opnieuw.").c_str(),
-                          inUse.c_str()),
-                   true);
-
+// Removes the recorded files, our desktop shortcut and the recorded folders
+// that are empty then; returns the record of the files that stayed.
+TInstallRecord RemoveInstalled(const AnsiString& installFolder, const TInstallRecord& record, const TKept& kept,
+                               TSetupLog& log)
+{
     TInstallRecord left = record;
     left.Files.clear();
     for (const AnsiString& file : record.Files) {
         const AnsiString path = installFolder + file;
-        if (kept(path) || !FileExists(path))
+        if (kept.Holds(path) || !FileExists(path))
             continue;
         if (DeleteFile(path)) {
             log.Write(Translated(u"Verwijderd: ") + path);
@@ -143,21 +146,16 @@ int RunUninstall(const AnsiString& uninstallerPath, TUninstallView& view, TSetup
     std::stable_sort(folders.begin(), folders.end(),
                      [](const AnsiString& a, const AnsiString& b) { return Depth(a) > Depth(b); });
     for (const AnsiString& folder : folders)
-        if (!kept(installFolder + folder) && platform::RemoveEmptyDirectory(installFolder + folder))
+        if (!kept.Holds(installFolder + folder) && platform::RemoveEmptyDirectory(installFolder + folder))
             log.Write(Translated(u"Verwijderd: ") + installFolder + folder);
+    return left;
+}
 
-    if (!left.Files.empty()) {
-        // What could not go stays on the list, so that a second run can
-        // finish; the entry stays too, to start it from.
-        WriteInstallRecord(installFolder, left);
-        return end(ExitFailed, Translated(u"KORVANT is niet helemaal verwijderd; zie het logbestand: ") + log.Path(),
-                   true);
-    }
-    RemoveUninstallEntry();
-    DeleteFile(installFolder + InstallRecordName);
-    // A running program cannot be deleted, but it can be moved out of the
-    // way: into the temporary folder, gone there at the next start where
-    // the user may ask for that.
+// A running program cannot be deleted, but it can be moved out of the way:
+// into the temporary folder, gone there at the next start where the user
+// may ask for that.
+void RemoveUninstaller(const AnsiString& uninstallerPath, const AnsiString& installFolder)
+{
     const AnsiString self = installFolder + UninstallerName;
     if (SameText(platform::FullPathName(uninstallerPath), self) && FileExists(self)) {
         const AnsiString parked = platform::TempFolder() + "KORVANT uninstall " +
@@ -169,18 +167,57 @@ int RunUninstall(const AnsiString& uninstallerPath, TUninstallView& view, TSetup
     } else {
         DeleteFile(self);
     }
+}
+
+} // namespace
+
+int RunUninstall(const AnsiString& uninstallerPath, TUninstallView& view, TSetupLog& log)
+{
+    auto end = [&](int code, const AnsiString& message, bool error) {
+        log.Write(message);
+        log.Write(Format(Translated(u"Einde met afsluitcode %d.").c_str(), code));
+        // Whoever answered No needs no word that nothing happened.
+        if (code != ExitCancelled)
+            view.Tell(message, error);
+        return code;
+    };
+
+    AnsiString installFolder;
+    TInstallRecord record;
+    if (!FindInstallation(uninstallerPath, installFolder, record))
+        return end(ExitFailed, Translated(u"Er is hier geen installatie van KORVANT om te verwijderen."), true);
+    ChooseLanguage(record.Language);
+    log.Write("KORVANT /UNINSTALL: " + installFolder);
+    const TKept kept(installFolder, record);
+
+    if (!view.Confirm(Translated(u"Wilt u KORVANT van deze pc verwijderen?") + "\r\n\r\n" +
+                      Translated(u"Uw gegevens en instellingen blijven bewaard.")))
+        return end(ExitCancelled, Translated(u"KORVANT is niet verwijderd."), false);
+
+    std::vector<AnsiString> programFiles = record.Files;
+    programFiles.push_back(ProgramName);
+    const AnsiString inUse = FirstFileInUse(installFolder, programFiles);
+    if (!inUse.empty())
+        return end(ExitInUse,
+                   Format(Translated(u"KORVANT is in gebruik (%s). Sluit het programma en probeer opnieuw.").c_str(),
+                          inUse.c_str()),
+                   true);
+
+    const TInstallRecord left = RemoveInstalled(installFolder, record, kept, log);
+    if (!left.Files.empty()) {
+        // What could not go stays on the list, so that a second run can
+        // finish; the entry stays too, to start it from.
+        WriteInstallRecord(installFolder, left);
+        return end(ExitFailed, Translated(u"KORVANT is niet helemaal verwijderd; zie het logbestand: ") + log.Path(),
+                   true);
+    }
+    RemoveUninstallEntry();
+    DeleteFile(installFolder + InstallRecordName);
+    RemoveUninstaller(uninstallerPath, installFolder);
     if (record.MadeInstallFolder)
         platform::RemoveEmptyDirectory(ExcludeTrailingBackslash(installFolder));
-
-    AnsiString where;
-    for (const AnsiString& folder : keep)
-        if (DirectoryExists(folder) && where.find(folder) == AnsiString::npos)
-            where += "\r\n" + folder;
-    for (const AnsiString& file : {mainConfig, companyConfig})
-        if (FileExists(file))
-            where += "\r\n" + file;
     return end(ExitDone,
                Translated(u"KORVANT is verwijderd.") + "\r\n\r\n" +
-                   Translated(u"Uw gegevens en instellingen zijn bewaard:") + where,
+                   Translated(u"Uw gegevens en instellingen zijn bewaard:") + kept.Where(),
                false);
 }

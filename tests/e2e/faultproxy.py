@@ -155,9 +155,16 @@ class Server(socketserver.ThreadingTCPServer):
         self.seen = set()
 
     def first_request(self, name):
-        # Per control file contents (the tests write a fresh run mark each
-        # time): a new test's faults start afresh.
-        key = (name, open(self.control).read() if os.path.exists(self.control) else "")
+        # Per writing of the control file: every test writes it afresh, so a
+        # new test's faults start afresh, also when a second run of a test
+        # program writes the very same words as the first (its run marks
+        # count from 1 again).
+        try:
+            st = os.stat(self.control)
+            with open(self.control) as f:
+                key = (name, st.st_ino, st.st_mtime_ns, f.read())
+        except FileNotFoundError:
+            key = (name, None, None, "")
         first = key not in self.seen
         self.seen.add(key)
         return first

@@ -8,6 +8,14 @@ pidfile=$dir/faultproxy.pid
 mkdir -p "$dir"
 case $action in
 start)
+  # A proxy this build started before (a fixture run again) goes first: a
+  # second one could not take the port, and stop would end only the second.
+  if [ -f "$pidfile" ]; then
+    old=$(cat "$pidfile")
+    kill "$old" 2>/dev/null || true
+    for _ in $(seq 50); do kill -0 "$old" 2>/dev/null || break; sleep 0.1; done
+    rm -f "$pidfile"
+  fi
   : > "$dir/faultproxy.control"
   # Broken downloads for the failure scenarios.
   rm -f "$dir/wrong-password.zip"

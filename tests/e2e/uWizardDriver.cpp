@@ -127,8 +127,12 @@ TWizard::~TWizard()
 {
     if (Running()) {
         PostMessageA(FForm, WM_CLOSE, 0, 0);
-        if (!WaitForExit(10s))
+        // Ended for good before the next test starts: a wizard still
+        // working would write into that test's folders.
+        if (!WaitForExit(10s)) {
             TerminateProcess(FProcess.hProcess, 1);
+            WaitForSingleObject(FProcess.hProcess, 30000);
+        }
     }
     CloseHandle(FProcess.hProcess);
     CloseHandle(FProcess.hThread);

@@ -97,3 +97,25 @@ TEST(ZipArchiveParallel, ManyEntriesComeOutAsWithOneThread)
         EXPECT_EQ(all.NewFiles, order);
     }
 }
+
+// An installation step works below normal priority beside its window, and the
+// engine takes one thread fewer for it: the same files and events come out,
+// on the step's own thread.
+TEST(ZipArchiveParallel, ACallerBelowNormalPriorityGetsTheSameResult)
+{
+    const char* name = "izip-deflated.zip";
+    TSeen all = Unpack(name, "priority-all");
+    TSeen below;
+    std::thread::id caller;
+    std::thread step([&] {
+        caller = std::this_thread::get_id();
+        SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL);
+        below = Unpack(name, "priority-below");
+    });
+    step.join();
+    EXPECT_EQ(below.ErrCode, 0);
+    EXPECT_EQ(below.SuccessCnt, 290);
+    EXPECT_EQ(below.Threads, std::set<std::thread::id>{caller});
+    EXPECT_EQ(below.Events, all.Events);
+    EXPECT_TRUE(below.Files == all.Files);
+}

@@ -130,117 +130,155 @@ private:
     std::uint64_t FLast = 0;
 };
 
-} // namespace
+// What the command line asks for.
+struct TOptions {
+    std::vector<AnsiString> Positional;
+    AnsiString Proxy;
+    int ConnectTimeout = 0, ReadTimeout = 0, Tries = DownloadTries;
+    int LowSpeedBytes = DownloadLowSpeedBytes, LowSpeedMs = DownloadLowSpeedTimeMs;
+    std::optional<platform::TSha256Digest> Expected;
+    bool Settings = false;
+};
 
-int main(int argc, char** argv)
+// One option's value; 0, or the exit status of a bad value.
+int TakeValue(const AnsiString& option, const char* value, TOptions& options)
 {
-    std::vector<AnsiString> positional;
-    AnsiString proxy;
-    int connectTimeout = 0, readTimeout = 0, tries = DownloadTries;
-    int lowSpeedBytes = DownloadLowSpeedBytes, lowSpeedMs = DownloadLowSpeedTimeMs;
-    std::optional<platform::TSha256Digest> expected;
-    bool settings = false;
+    if (option == "--proxy") {
+        options.Proxy = value;
+    } else if (option == "--tries") {
+        if (!TryStrToInt(value, options.Tries) || options.Tries < 1 || options.Tries > 10)
+            return BadOption(option.c_str(), value);
+    } else if (option == "--low-speed") {
+        const AnsiString text = value;
+        const size_t colon = text.find(':');
+        if (colon == AnsiString::npos || !TryStrToInt(text.substr(0, colon), options.LowSpeedBytes) ||
+            !TryStrToInt(text.substr(colon + 1), options.LowSpeedMs) || options.LowSpeedBytes <= 0 ||
+            options.LowSpeedMs <= 0)
+            return BadOption(option.c_str(), value);
+    } else if (option == "--sha256") {
+        options.Expected = ParseDigest(value);
+        if (!options.Expected)
+            return BadOption(option.c_str(), value);
+    } else {
+        int ms = 0;
+        if (!TryStrToInt(value, ms) || ms <= 0)
+            return BadOption(option.c_str(), value);
+        (option == "--read-timeout" ? options.ReadTimeout : options.ConnectTimeout) = ms;
+    }
+    return 0;
+}
+
+// 0, or the exit status of a command line that is not right.
+int ParseCommandLine(int argc, char** argv, TOptions& options)
+{
     for (int i = 1; i < argc; ++i) {
-        AnsiString arg = argv[i];
+        const AnsiString arg = argv[i];
         if (arg == "--settings") {
-            settings = true;
+            options.Settings = true;
         } else if (arg == "--proxy" || arg == "--connect-timeout" || arg == "--read-timeout" || arg == "--tries" ||
                    arg == "--sha256" || arg == "--low-speed") {
             if (i + 1 == argc)
                 return Usage();
-            const char* value = argv[++i];
-            if (arg == "--proxy") {
-                proxy = value;
-            } else if (arg == "--tries") {
-                if (!TryStrToInt(value, tries) || tries < 1 || tries > 10)
-                    return BadOption(arg.c_str(), value);
-            } else if (arg == "--low-speed") {
-                const AnsiString text = value;
-                const size_t colon = text.find(':');
-                if (colon == AnsiString::npos || !TryStrToInt(text.substr(0, colon), lowSpeedBytes) ||
-                    !TryStrToInt(text.substr(colon + 1), lowSpeedMs) || lowSpeedBytes <= 0 || lowSpeedMs <= 0)
-                    return BadOption(arg.c_str(), value);
-            } else if (arg == "--sha256") {
-                expected = ParseDigest(value);
-                if (!expected)
-                    return BadOption(arg.c_str(), value);
-            } else {
-                int ms = 0;
-                if (!TryStrToInt(value, ms) || ms <= 0)
-                    return BadOption(arg.c_str(), value);
-                (arg == "--read-timeout" ? readTimeout : connectTimeout) = ms;
-            }
+            if (const int bad = TakeValue(arg, argv[++i], options))
+                return bad;
         } else if (arg.size() > 1 && arg[0] == '-' && arg[1] == '-') {
             return Usage();
         } else {
-            positional.push_back(arg);
+            options.Positional.push_back(arg);
         }
     }
-    if (settings ? !positional.empty() : positional.size() != 2)
+    if (options.Settings ? !options.Positional.empty() : options.Positional.size() != 2)
         return Usage();
+    return 0;
+}
+
+// The client with the wizard's settings and the command line's; 0, or the
+// exit status of a bad proxy.
+int Configure(TNetHTTP& http, const TOptions& options)
+{
+    ApplyWizardSettings(http);
+    if (!options.Proxy.empty()) {
+        const size_t colon = options.Proxy.rfind(':');
+        int port = 0;
+        if (colon == AnsiString::npos || !TryStrToInt(options.Proxy.substr(colon + 1), port) || port <= 0 ||
+            port > 65535)
+            return BadOption("--proxy", options.Proxy.c_str());
+        http.ProxyParams().SetProxyServer(options.Proxy.substr(0, colon));
+        http.ProxyParams().SetProxyPort(port);
+    }
+    if (options.ConnectTimeout > 0)
+        http.ConnectTimeout = options.ConnectTimeout;
+    if (options.ReadTimeout > 0)
+        http.ReadTimeout = options.ReadTimeout;
+    return 0;
+}
+
+// What the client would use, read back from it.
+void PrintSettings(TNetHTTP& http, const TOptions& options)
+{
+    std::printf("connect timeout: %d ms\nread timeout: %d ms\nlow speed: %d bytes in %d ms\nproxy: %s\n",
+                http.ConnectTimeout, http.ReadTimeout, options.LowSpeedBytes, options.LowSpeedMs,
+                http.ProxyParams().ProxyServer().empty()
+                    ? "none"
+                    : (http.ProxyParams().ProxyServer() + ":" + IntToStr(http.ProxyParams().ProxyPort())).c_str());
+    std::fflush(stdout);
+}
+
+// The download into the file; false when it does not match --sha256.
+bool Download(TNetHTTP& http, const AnsiString& url, const AnsiString& outFile, const TOptions& options)
+{
+    TProgress progress;
+    std::int32_t last = 0;
+    http.OnWorkBegin = [&](TObject*, TWorkMode, std::int32_t total) { progress.Begin(total); last = 0; };
+    http.OnWork = [&](TObject*, TWorkMode, std::int32_t count) { last = count; progress.Work(count); };
+    http.OnWorkEnd = [&](TObject*, TWorkMode) { progress.End(last); };
+
+    TFileStream file(outFile, fmCreate);
+    TVerifyingStream counted(file, ~std::uint64_t(0), options.Expected.has_value());
+    TResumingGet get(http);
+    get.Tries = options.Tries;
+    get.LowSpeedBytes = options.LowSpeedBytes;
+    get.LowSpeedTimeMs = options.LowSpeedMs;
+    // The status line on stdout, whatever the answer; the wizard accepts
+    // only 200 and says so with the default error.
+    auto printStatus = [&] {
+        std::printf("%d %s\n", http.ResponseCode(), http.ResponseText().c_str());
+        std::fflush(stdout);
+    };
+    get.HttpError = [&, plainError = get.HttpError] {
+        printStatus();
+        return plainError();
+    };
+    get.OnRetry = [](int next, int of) {
+        std::fprintf(stderr, "fetch: the download broke off; try %d of %d\n", next, of);
+        std::fflush(stderr);
+    };
+    get.Get(url, counted);
+    printStatus();
+    return !options.Expected || (!counted.Spoiled() && counted.Digest() == *options.Expected);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    TOptions options;
+    if (const int bad = ParseCommandLine(argc, argv, options))
+        return bad;
     // Unbuffered, the console would take one system call per character.
     static char errorBuffer[1024];
     std::setvbuf(stderr, errorBuffer, _IOFBF, sizeof errorBuffer);
     try {
         auto http = std::make_unique<TNetHTTP>(nullptr);
-        ApplyWizardSettings(*http);
-        if (!proxy.empty()) {
-            size_t colon = proxy.rfind(':');
-            int port = 0;
-            if (colon == AnsiString::npos || !TryStrToInt(proxy.substr(colon + 1), port) || port <= 0 || port > 65535)
-                return BadOption("--proxy", proxy.c_str());
-            http->ProxyParams().SetProxyServer(proxy.substr(0, colon));
-            http->ProxyParams().SetProxyPort(port);
-        }
-        if (connectTimeout > 0)
-            http->ConnectTimeout = connectTimeout;
-        if (readTimeout > 0)
-            http->ReadTimeout = readTimeout;
-        if (settings) {
-            // What the client below would use, read back from it.
-            std::printf("connect timeout: %d ms\nread timeout: %d ms\nlow speed: %d bytes in %d ms\nproxy: %s\n",
-                        http->ConnectTimeout, http->ReadTimeout, lowSpeedBytes, lowSpeedMs,
-                        http->ProxyParams().ProxyServer().empty()
-                            ? "none"
-                            : (http->ProxyParams().ProxyServer() + ":" + IntToStr(http->ProxyParams().ProxyPort())).c_str());
-            std::fflush(stdout);
+        if (const int bad = Configure(*http, options))
+            return bad;
+        if (options.Settings) {
+            PrintSettings(*http, options);
             return 0;
         }
-        const AnsiString& url = positional[0];
-        const AnsiString& outFile = positional[1];
-        TProgress progress;
-        std::int32_t last = 0;
-        http->OnWorkBegin = [&](TObject*, TWorkMode, std::int32_t total) { progress.Begin(total); last = 0; };
-        http->OnWork = [&](TObject*, TWorkMode, std::int32_t count) { last = count; progress.Work(count); };
-        http->OnWorkEnd = [&](TObject*, TWorkMode) { progress.End(last); };
-
-        bool matches = true;
-        {
-            TFileStream file(outFile, fmCreate);
-            TVerifyingStream counted(file, ~std::uint64_t(0), expected.has_value());
-            TResumingGet get(*http);
-            get.Tries = tries;
-            get.LowSpeedBytes = lowSpeedBytes;
-            get.LowSpeedTimeMs = lowSpeedMs;
-            // The status line on stdout, whatever the answer; the wizard
-            // accepts only 200 and says so with the default error.
-            auto printStatus = [&] {
-                std::printf("%d %s\n", http->ResponseCode(), http->ResponseText().c_str());
-                std::fflush(stdout);
-            };
-            get.HttpError = [&, plainError = get.HttpError] {
-                printStatus();
-                return plainError();
-            };
-            get.OnRetry = [](int next, int of) {
-                std::fprintf(stderr, "fetch: the download broke off; try %d of %d\n", next, of);
-                std::fflush(stderr);
-            };
-            get.Get(url, counted);
-            printStatus();
-            matches = !expected || (!counted.Spoiled() && counted.Digest() == *expected);
-        }
-        if (!matches) {
+        const AnsiString& url = options.Positional[0];
+        const AnsiString& outFile = options.Positional[1];
+        if (!Download(*http, url, outFile, options)) {
             DeleteFile(outFile);
             std::fprintf(stderr, "fetch: %s does not match --sha256; deleted\n", url.c_str());
             std::fflush(stderr);

@@ -2,6 +2,8 @@
 // the download client trusts servers it issued. The tests run it in their
 // own Wine prefix; the host's trust is never touched.
 //   trustca.exe CERT.pem [--remove]
+#include "platform/uWinOwners.h"
+
 #include <windows.h>
 #include <wincrypt.h>
 
@@ -46,24 +48,18 @@ int main(int argc, char** argv)
     } else {
         der.assign(text.begin(), text.end());
     }
-    HCERTSTORE store = ::CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0, CERT_SYSTEM_STORE_LOCAL_MACHINE, L"Root");
+    const platform::win::TCertStore store(
+        ::CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0, CERT_SYSTEM_STORE_LOCAL_MACHINE, L"Root"));
     if (!store)
         return Fail("the machine's root store cannot be opened");
-    PCCERT_CONTEXT added = nullptr;
-    if (!::CertAddEncodedCertificateToStore(store, X509_ASN_ENCODING, der.data(), static_cast<DWORD>(der.size()),
-                                            CERT_STORE_ADD_REPLACE_EXISTING, &added)) {
-        ::CertCloseStore(store, 0);
+    platform::win::TCertContext added;
+    if (!::CertAddEncodedCertificateToStore(store.Get(), X509_ASN_ENCODING, der.data(), static_cast<DWORD>(der.size()),
+                                            CERT_STORE_ADD_REPLACE_EXISTING, added.Receive()))
         return Fail("the certificate cannot be added");
-    }
     int rc = 0;
-    if (argc == 3) {
-        // The copy just (re)placed is the one to take out again.
-        if (!::CertDeleteCertificateFromStore(added))
-            rc = Fail("the certificate cannot be removed");
-        added = nullptr;
-    }
-    if (added)
-        ::CertFreeCertificateContext(added);
-    ::CertCloseStore(store, 0);
+    // The copy just (re)placed is the one to take out again; deleting it
+    // frees the context too, whether it succeeds or not.
+    if (argc == 3 && !::CertDeleteCertificateFromStore(added.Release()))
+        rc = Fail("the certificate cannot be removed");
     return rc;
 }

@@ -26,14 +26,23 @@ inline void WriteFileText(const std::string& path, const std::string& text)
     std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
 }
 
+// Removes a folder and all in it; tried again while a file in it is still
+// held (a program of the test before may still be ending), until the folder
+// is gone or 30 s have passed.
 inline void RemoveTree(const std::string& path)
 {
-    std::string from = path + '\0';
-    SHFILEOPSTRUCTA op{};
-    op.wFunc = FO_DELETE;
-    op.pFrom = from.c_str();
-    op.fFlags = FOF_NO_UI;
-    SHFileOperationA(&op);
+    const std::string from = path + '\0';
+    const ULONGLONG until = GetTickCount64() + 30000;
+    for (;;) {
+        SHFILEOPSTRUCTA op{};
+        op.wFunc = FO_DELETE;
+        op.pFrom = from.c_str();
+        op.fFlags = FOF_NO_UI;
+        SHFileOperationA(&op);
+        if (!Exists(path) || GetTickCount64() >= until)
+            return;
+        Sleep(100);
+    }
 }
 
 // The user's desktop folder with its trailing backslash; empty when unknown.

@@ -2,6 +2,7 @@
 
 #include "uHandle.h"
 #include "uSystemProc.h"
+#include "uWinOwners.h"
 
 #include <windows.h>
 
@@ -74,17 +75,10 @@ struct TWinHttp {
 class TGlobalText {
 public:
     explicit TGlobalText(wchar_t* text) : FText(text) {}
-    ~TGlobalText()
-    {
-        if (FText)
-            ::GlobalFree(FText);
-    }
-    TGlobalText(const TGlobalText&) = delete;
-    TGlobalText& operator=(const TGlobalText&) = delete;
-    std::string Text() const { return Narrow(FText); }
+    std::string Text() const { return Narrow(FText.Get()); }
 
 private:
-    wchar_t* FText;
+    win::TGlobalMem<wchar_t> FText;
 };
 
 class TWinHttpHandle {

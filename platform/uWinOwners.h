@@ -55,6 +55,16 @@ struct TLocalMemTraits {
 template <class T>
 using TLocalMem = TOwner<TLocalMemTraits<T>>;
 
+// Memory handed over with GlobalAlloc (WinHTTP's proxy strings).
+template <class T>
+struct TGlobalMemTraits {
+    using TValue = T*;
+    static constexpr T* Invalid() noexcept { return nullptr; }
+    static void Close(T* p) noexcept { ::GlobalFree(p); }
+};
+template <class T>
+using TGlobalMem = TOwner<TGlobalMemTraits<T>>;
+
 // The predefined root keys are not closed.
 struct TRegKeyTraits {
     using TValue = HKEY;

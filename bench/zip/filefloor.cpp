@@ -5,6 +5,8 @@
 // runs it beside unpack.exe: what unpack.exe spends per small entry beyond
 // this is the engine's own.
 //   filefloor.exe FOLDER N THREADS BYTES
+#include "platform/uWinOwners.h"
+
 #include <windows.h>
 
 #include <algorithm>
@@ -36,13 +38,14 @@ int main(int argc, char** argv)
             for (int i = t; i < n; i += threads) {
                 const std::wstring name =
                     std::wstring(folder.begin(), folder.end()) + L"\\f" + std::to_wstring(i) + L".txt";
-                HANDLE h = CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                       FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+                platform::win::TKernelHandle h(CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                                           FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
                 DWORD done = 0;
-                if (h == INVALID_HANDLE_VALUE ||
-                    !WriteFile(h, data.data(), static_cast<DWORD>(data.size()), &done, nullptr) ||
-                    !SetFileTime(h, nullptr, nullptr, &stamp) || !CloseHandle(h))
+                // Closed at once, as the engine closes each file it wrote.
+                if (!h || !WriteFile(h.Get(), data.data(), static_cast<DWORD>(data.size()), &done, nullptr) ||
+                    !SetFileTime(h.Get(), nullptr, nullptr, &stamp))
                     ++failed; // counted roughly: only whether any failed matters
+                h.Reset();
             }
         });
     for (std::thread& w : workers)

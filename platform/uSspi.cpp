@@ -2,6 +2,7 @@
 #include "uSspi.h"
 
 #include "uOwner.h"
+#include "uSecurityOwners.h"
 
 #include <windows.h>
 
@@ -60,16 +61,8 @@ void MoveToken(SecBuffer& buffer, TBytes& out)
     buffer.cbBuffer = 0;
 }
 
-struct TCredentialsTraits {
-    using TValue = CredHandle*;
-    static constexpr CredHandle* Invalid() noexcept { return nullptr; }
-    static void Close(CredHandle* handle) noexcept { ::FreeCredentialsHandle(handle); }
-};
-struct TContextTraits {
-    using TValue = CtxtHandle*;
-    static constexpr CtxtHandle* Invalid() noexcept { return nullptr; }
-    static void Close(CtxtHandle* handle) noexcept { ::DeleteSecurityContext(handle); }
-};
+using win::TContextTraits;
+using win::TCredentialsTraits;
 
 } // namespace
 

@@ -10,6 +10,7 @@
 #include <sspi.h>
 
 #include "uOwner.h"
+#include "uSecurityOwners.h"
 #include "uWinOwners.h"
 
 #include <algorithm>
@@ -89,18 +90,8 @@ void MoveToken(SecBuffer& buffer, TBytes& out)
     buffer.cbBuffer = 0;
 }
 
-// The security package's handles are two-word records released through a
-// pointer; a record is owned once the call that filled it succeeded.
-struct TCredentialsTraits {
-    using TValue = CredHandle*;
-    static constexpr CredHandle* Invalid() noexcept { return nullptr; }
-    static void Close(CredHandle* handle) noexcept { ::FreeCredentialsHandle(handle); }
-};
-struct TContextTraits {
-    using TValue = CtxtHandle*;
-    static constexpr CtxtHandle* Invalid() noexcept { return nullptr; }
-    static void Close(CtxtHandle* handle) noexcept { ::DeleteSecurityContext(handle); }
-};
+using win::TContextTraits;
+using win::TCredentialsTraits;
 
 using TCertificate = win::TCertContext;
 using TChain = win::TCertChain;

@@ -61,27 +61,6 @@ std::vector<std::string> ProxyRequests()
     return lines;
 }
 
-std::string TempFolder()
-{
-    char temp[MAX_PATH];
-    DWORD n = GetTempPathA(MAX_PATH, temp);
-    return std::string(temp, n);
-}
-
-std::set<std::string> SetupLogs()
-{
-    std::set<std::string> logs;
-    WIN32_FIND_DATAA found;
-    HANDLE find = FindFirstFileA((TempFolder() + "KORVANT Setup *.log").c_str(), &found);
-    if (find == INVALID_HANDLE_VALUE)
-        return logs;
-    do
-        logs.insert(TempFolder() + found.cFileName);
-    while (FindNextFileA(find, &found));
-    FindClose(find);
-    return logs;
-}
-
 // The log a run made: the one file that was not there before it.
 std::string NewLog(const std::set<std::string>& before)
 {

@@ -31,27 +31,6 @@ private:
     std::size_t FStart;
 };
 
-std::string TempFolder()
-{
-    char temp[MAX_PATH];
-    const DWORD n = GetTempPathA(MAX_PATH, temp);
-    return std::string(temp, n);
-}
-
-std::set<std::string> SetupLogs()
-{
-    std::set<std::string> logs;
-    WIN32_FIND_DATAA found;
-    HANDLE find = FindFirstFileA((TempFolder() + "KORVANT Setup *.log").c_str(), &found);
-    if (find == INVALID_HANDLE_VALUE)
-        return logs;
-    do
-        logs.insert(TempFolder() + found.cFileName);
-    while (FindNextFileA(find, &found));
-    FindClose(find);
-    return logs;
-}
-
 // The support log of the run that started after `before` was taken.
 std::string NewSetupLog(const std::set<std::string>& before)
 {

@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <set>
 #include <string>
 
 namespace installtest {
@@ -18,6 +19,28 @@ inline const int FaultProxyPort = [] {
     const char* port = std::getenv("KORVANT_FAULT_PROXY_PORT");
     return port && std::atoi(port) > 0 ? std::atoi(port) : 8709;
 }();
+
+inline std::string TempFolder()
+{
+    char temp[MAX_PATH];
+    const DWORD n = GetTempPathA(MAX_PATH, temp);
+    return std::string(temp, n);
+}
+
+// The wizard's support logs now in the temporary folder.
+inline std::set<std::string> SetupLogs()
+{
+    std::set<std::string> logs;
+    WIN32_FIND_DATAA found;
+    HANDLE find = FindFirstFileA((TempFolder() + "KORVANT Setup *.log").c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE)
+        return logs;
+    do
+        logs.insert(TempFolder() + found.cFileName);
+    while (FindNextFileA(find, &found));
+    FindClose(find);
+    return logs;
+}
 
 inline bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 

@@ -452,9 +452,11 @@ TEST_F(Unattended, EveryFailureHasItsExitCodeAndItsLogLine)
             left.push_back(name);
     EXPECT_EQ(left, (std::vector<std::string>{"000\\", "000\\CONFIG07.INI", "CONFIG07.INI", "KORVANT07.LOG"}));
     EXPECT_TRUE(Exists(DataFolder + "GLOBAL\\WINKEL.DAT"));
-    for (const auto& [name, bytes] : before)
-        if (name.rfind("DATA07\\", 0) == 0 || name.find("CONFIG07.INI") != std::string::npos)
+    for (const auto& [name, bytes] : before) {
+        if (name.rfind("DATA07\\", 0) == 0 || name.find("CONFIG07.INI") != std::string::npos) {
             EXPECT_EQ(ReadFileText(InstallFolder + name), bytes) << name;
+        }
+    }
 }
 
 // Without /S the command line speaks through a message box: the usage for

@@ -2,6 +2,7 @@
 #include "uSspi.h"
 
 #include "uOwner.h"
+#include "uWinText.h"
 #include "uSecurityOwners.h"
 
 #include <windows.h>
@@ -34,16 +35,6 @@ namespace {
 // configurable token size.
 constexpr ULONG ContextRequest = ISC_REQ_CONNECTION;
 constexpr ULONG MaxTokenBytes = 65535;
-
-std::wstring Widen(const std::string& text)
-{
-    if (text.empty())
-        return {};
-    int n = ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring w(static_cast<size_t>(n), L'\0');
-    ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), w.data(), n);
-    return w;
-}
 
 void Wipe(std::wstring& text)
 {
@@ -104,13 +95,13 @@ struct TLogon::TImpl {
 TLogon::TLogon(const std::string& package, const std::string& target, const TIdentity* identity)
     : F(std::make_unique<TImpl>())
 {
-    F->Package = Widen(package);
-    F->Target = Widen(target);
+    F->Package = AnsiToWin(package);
+    F->Target = AnsiToWin(target);
     if (identity) {
         F->HasIdentity = true;
-        F->User = Widen(identity->User);
-        F->Domain = Widen(identity->Domain);
-        F->Password = Widen(identity->Password);
+        F->User = AnsiToWin(identity->User);
+        F->Domain = AnsiToWin(identity->Domain);
+        F->Password = AnsiToWin(identity->Password);
     }
 }
 

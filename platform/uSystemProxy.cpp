@@ -2,6 +2,7 @@
 
 #include "uHandle.h"
 #include "uSystemProc.h"
+#include "uWinText.h"
 #include "uWinOwners.h"
 
 #include <windows.h>
@@ -30,17 +31,6 @@ std::string Narrow(const wchar_t* text)
     std::string result(static_cast<std::size_t>(size), '\0');
     ::WideCharToMultiByte(CP_ACP, 0, text, -1, result.data(), size, nullptr, nullptr);
     result.resize(static_cast<std::size_t>(size) - 1);
-    return result;
-}
-
-std::wstring Widen(const std::string& text)
-{
-    if (text.empty())
-        return {};
-    const int size = ::MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
-    std::wstring result(static_cast<std::size_t>(size > 0 ? size : 1), L'\0');
-    ::MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, result.data(), size);
-    result.resize(static_cast<std::size_t>(size > 0 ? size - 1 : 0));
     return result;
 }
 
@@ -215,7 +205,7 @@ std::optional<TScriptAnswer> Script(const std::string& url, const TScriptSource&
     const TWinHttp api;
     if (!api.Usable())
         return std::nullopt;
-    const std::wstring scriptUrl = Widen(source.Url), target = Widen(url);
+    const std::wstring scriptUrl = AnsiToWin(source.Url), target = AnsiToWin(url);
     WINHTTP_AUTOPROXY_OPTIONS options = ScriptOptions(source, scriptUrl);
     TScriptAnswer answer;
     switch (ResolveWholeAnswer(api, target, options, answer.Proxies)) {

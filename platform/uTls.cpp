@@ -10,6 +10,7 @@
 #include <sspi.h>
 
 #include "uOwner.h"
+#include "uWinText.h"
 #include "uSecurityOwners.h"
 #include "uWinOwners.h"
 
@@ -25,16 +26,6 @@ constexpr DWORD ClientProtocols = SP_PROT_TLS1_2_CLIENT | SP_PROT_TLS1_3_CLIENT;
 constexpr DWORD ContextRequest = ISC_REQ_SEQUENCE_DETECT | ISC_REQ_REPLAY_DETECT | ISC_REQ_CONFIDENTIALITY |
                                  ISC_REQ_ALLOCATE_MEMORY | ISC_REQ_STREAM | ISC_REQ_EXTENDED_ERROR |
                                  ISC_REQ_MANUAL_CRED_VALIDATION;
-
-std::wstring Widen(const std::string& text)
-{
-    if (text.empty())
-        return {};
-    int n = ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring w(static_cast<size_t>(n), L'\0');
-    ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), w.data(), n);
-    return w;
-}
 
 bool IsRevocationUnknown(DWORD error)
 {
@@ -157,7 +148,7 @@ THandshakeStep TClientSession::Start(const std::string& serverName, TBytes& out,
     status = F->Acquire();
     if (status != SEC_E_OK)
         return THandshakeStep::Failed;
-    F->ServerName = Widen(serverName);
+    F->ServerName = AnsiToWin(serverName);
     SecBuffer outBuffer{0, SECBUFFER_TOKEN, nullptr};
     SecBufferDesc outDesc{SECBUFFER_VERSION, 1, &outBuffer};
     ULONG attributes = 0;
@@ -232,7 +223,7 @@ TCertificateCheck TClientSession::CheckServerCertificate(const std::string& host
         check.Status = static_cast<TStatus>(HRESULT_FROM_WIN32(::GetLastError()));
         return check;
     }
-    std::wstring host = Widen(hostName);
+    std::wstring host = AnsiToWin(hostName);
     SSL_EXTRA_CERT_CHAIN_POLICY_PARA ssl{};
     ssl.cbSize = sizeof ssl;
     ssl.dwAuthType = AUTHTYPE_SERVER;

@@ -2,10 +2,10 @@
 
 #include "uNetGlobal.h"
 #include "platform/uNetPlatform.h"
+#include "platform/uSync.h"
 #include "runtime/uSysUtils.h"
 
 #include <algorithm>
-#include <condition_variable>
 #include <cstdio>
 #include <mutex>
 
@@ -258,7 +258,7 @@ AnsiString TNetStackWindows::HostByNameIPv6(const AnsiString& host)
 // --- the one instance --------------------------------------------------------------
 
 namespace {
-std::mutex GStackLock;
+platform::TLock GStackLock;
 std::unique_ptr<TNetStack> GInstance;
 int GStackUsers = 0;
 } // namespace
@@ -273,7 +273,7 @@ TNetStack& GStack()
 
 void NetStackAddRef()
 {
-    std::lock_guard<std::mutex> lock(GStackLock);
+    std::lock_guard<platform::TLock> lock(GStackLock);
     if (!GInstance)
         GInstance = std::make_unique<TNetStackWindows>();
     ++GStackUsers;
@@ -281,7 +281,7 @@ void NetStackAddRef()
 
 void NetStackRelease()
 {
-    std::lock_guard<std::mutex> lock(GStackLock);
+    std::lock_guard<platform::TLock> lock(GStackLock);
     if (GStackUsers > 0 && --GStackUsers == 0)
         GInstance.reset();
 }
@@ -473,8 +473,8 @@ void TNetSocketHandle::CloseSocket()
 
 namespace {
 struct TConnectSignal {
-    std::mutex Lock;
-    std::condition_variable Done;
+    platform::TLock Lock;
+    platform::TSignal Done;
 };
 TConnectSignal GConnectSignal;
 } // namespace
@@ -496,7 +496,7 @@ TNetConnectThread::TNetConnectThread(TNetSocketHandle& binding) : FBinding(bindi
         } catch (...) {
             FFailed = true;
         }
-        std::lock_guard<std::mutex> lock(GConnectSignal.Lock);
+        std::lock_guard<platform::TLock> lock(GConnectSignal.Lock);
         FDone = true;
         GConnectSignal.Done.notify_all();
     });
@@ -506,7 +506,7 @@ TNetConnectThread::~TNetConnectThread() { Join(); }
 
 bool TNetConnectThread::WaitFor(int timeoutMs)
 {
-    std::unique_lock<std::mutex> lock(GConnectSignal.Lock);
+    std::unique_lock<platform::TLock> lock(GConnectSignal.Lock);
     GConnectSignal.Done.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return FDone.load(); });
     return FDone.load();
 }

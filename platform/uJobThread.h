@@ -3,7 +3,8 @@
 // posts a job, goes on with its own work, and waits for the job before it
 // uses the job's results or posts the next. Where no thread can be made the
 // job runs at once on the caller's thread, so callers need no second path.
-#include <condition_variable>
+#include "uSync.h"
+
 #include <exception>
 #include <functional>
 #include <mutex>
@@ -86,8 +87,8 @@ private:
         }
     }
 
-    std::mutex FLock;
-    std::condition_variable FChanged;
+    platform::TLock FLock;
+    platform::TSignal FChanged;
     std::function<void()> FJob; // set while a job is posted and not ended
     std::exception_ptr FFailure;
     bool FQuit = false;

@@ -5,6 +5,7 @@
 // to the window thread and waited for.
 #include "setup/install/uInstallSink.h"
 
+#include "platform/uSync.h"
 #include "platform/uThreadCalls.h"
 
 #include <mutex>
@@ -55,7 +56,7 @@ private:
     }
 
     TfrmMain& FForm;
-    std::mutex FLock;
+    platform::TLock FLock;
     std::vector<TEvent> FQueue;
     platform::TThreadCalls FCalls;
 };

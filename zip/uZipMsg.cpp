@@ -1,6 +1,7 @@
 #include "uZipMsg.h"
 
 #include "platform/uLibrary.h"
+#include "platform/uSync.h"
 #include "runtime/uSysUtils.h"
 
 #include <algorithm>
@@ -29,7 +30,7 @@ std::uint32_t Get32(const std::uint8_t* p)
 
 // The selected language table; process-wide, as the setting is.
 struct TLanguage {
-    std::mutex Lock;
+    platform::TLock Lock;
     std::vector<std::uint8_t> Table;
     AnsiString Name;
     std::uint16_t Id = 0;

@@ -49,9 +49,13 @@ now() { date +%s.%N; }
 cpu() { awk '{ print $1 + $2 }' "$work/cpu"; }
 # One extraction of $1 by unpack.exe (with "one" held to one core) into
 # $work/ours: seconds in $secs, CPU in $cpus.
+# The last run's files leave the page cache for the disk before a run is
+# timed, not while it runs: each side starts from a quiet disk.
+settle() { sync; }
 ours_side() {
   rm -rf "$work/ours" && mkdir -p "$work/ours"
   ln "$work/$1" "$work/ours/$1"
+  settle
   local pin=() t0 t1
   [ "${2:-}" = one ] && pin=(taskset -c 0)
   t0=$(now)
@@ -63,6 +67,7 @@ ours_side() {
 }
 theirs_side() {
   rm -rf "$work/theirs" && mkdir -p "$work/theirs"
+  settle
   local t0 t1
   t0=$(now)
   /usr/bin/time -o "$work/cpu" -f '%U %S' unzip -q -o -P "$password" "$work/$1" -d "$work/theirs"
@@ -134,6 +139,7 @@ printf 'floor: unpack.exe on an archive of one small entry %.3f s (median; start
 if cmake --build "$build" --target filefloor >/dev/null 2>&1; then
   for threads in 1 2; do
     rm -rf "$work/floor"
+    settle
     printf 'floor: creating '
     "$root/scripts/wine-run" "$build/bin/filefloor.exe" "$(winepath -w "$work/floor" 2>/dev/null)" \
       "$small_files" "$threads" "$((small_bytes / small_files))" | tr -d '\r'

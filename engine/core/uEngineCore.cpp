@@ -3,6 +3,7 @@
 #include "uSession.h"
 
 #include "platform/uOwner.h"
+#include "platform/uSync.h"
 
 #include <algorithm>
 #include <atomic>
@@ -16,7 +17,7 @@ namespace zipcore {
 namespace {
 
 // The runs going on, for ZE_Abort, which may come from any thread.
-std::mutex gSessionsLock;
+platform::TLock gSessionsLock;
 std::vector<TSession*> gSessions;
 std::atomic<std::int32_t> gNextHandle{1};
 

@@ -2,11 +2,12 @@
 
 #include "uCrypt.h"
 
+#include "platform/uSync.h"
+
 #include <zlib.h>
 
 #include <algorithm>
 #include <atomic>
-#include <condition_variable>
 #include <mutex>
 #include <thread>
 
@@ -116,8 +117,8 @@ private:
     // own), and under the lock which block each holds.
     std::thread FAhead;
     std::vector<std::uint8_t> FSpare;
-    std::mutex FAheadLock;
-    std::condition_variable FAheadChanged;
+    platform::TLock FAheadLock;
+    platform::TSignal FAheadChanged;
     std::uint64_t FAheadRead = 0;        // blocks read ahead so far
     std::uint64_t FAheadTaken = 0;       // blocks the decoding thread took
     std::size_t FAheadSize[2] = {};

@@ -13,8 +13,9 @@
 #include "uEntryChain.h"
 #include "uWorkers.h"
 
+#include "platform/uSync.h"
+
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <memory>
@@ -139,8 +140,8 @@ private:
     std::unique_ptr<TChainTools> FTools;   // without workers
     // What the workers and the caller's thread share: the slots' events and
     // ends, and whether to stop.
-    std::mutex FBoard;
-    std::condition_variable FChanged;
+    platform::TLock FBoard;
+    platform::TSignal FChanged;
     std::atomic<bool> FHalt{false};
     std::deque<std::unique_ptr<TSlot>> FInFlight;
     std::unique_ptr<TWorkers> FWorkers;    // last: ends before the slots go

@@ -8,7 +8,8 @@
 // at once.
 #include "uEntryChain.h"
 
-#include <condition_variable>
+#include "platform/uSync.h"
+
 #include <deque>
 #include <functional>
 #include <memory>
@@ -41,8 +42,8 @@ private:
     };
     void Loop(TChainTools& tools, bool oldestFirst);
 
-    std::mutex FLock;
-    std::condition_variable FWake;
+    platform::TLock FLock;
+    platform::TSignal FWake;
     std::deque<TQueued> FQueue;
     bool FQuit = false;
     std::vector<std::unique_ptr<TChainTools>> FTools;

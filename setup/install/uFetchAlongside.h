@@ -11,8 +11,9 @@
 // unpack, fetch, unpack), the later fetch only further on or done already.
 #include "setup/install/uInstallSteps.h"
 
+#include "platform/uSync.h"
+
 #include <atomic>
-#include <condition_variable>
 #include <exception>
 #include <mutex>
 #include <thread>
@@ -92,8 +93,8 @@ private:
     std::thread FThread;
     std::atomic<bool> FStop{false};
 
-    std::mutex FLock;
-    std::condition_variable FChanged;
+    platform::TLock FLock;
+    platform::TSignal FChanged;
     std::vector<AnsiString> FNotes;
     // Its progress, a run of counts and lines kept as the last of each.
     std::vector<TShown> FShown;

@@ -17,13 +17,13 @@
 
 #include "http/uNetHTTP.h"
 #include "platform/uFilesInUse.h"
+#include "platform/uSync.h"
 #include "runtime/ShellLink.h"
 #include "trust/uManifest.h"
 #include "trust/uVerifyingStream.h"
 #include "zip/uZipArchive.h"
 
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -199,8 +199,8 @@ private:
     AnsiString FProxyLogonFor;
 
     std::atomic<bool> FCancelRequested{false};
-    std::mutex FHoldLock;
-    std::condition_variable FHoldChanged;
+    platform::TLock FHoldLock;
+    platform::TSignal FHoldChanged;
     bool FHeld = false;
     // The extraction stands between two entries: a cancel stops it here, so
     // no file is left half written.

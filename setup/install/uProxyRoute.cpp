@@ -2,10 +2,10 @@
 
 #include "http/uNetURI.h"
 #include "platform/uNetPlatform.h"
+#include "platform/uSync.h"
 #include "runtime/uSysUtils.h"
 
 #include <algorithm>
-#include <condition_variable>
 #include <mutex>
 #include <system_error>
 #include <thread>
@@ -288,8 +288,8 @@ TProxyRoute SystemProxyRoute(const platform::TSystemProxyLookup& lookup, const A
 struct TSystemProxyQuery::TState {
     platform::TSystemProxyLookup Lookup;
     AnsiString Url;
-    std::mutex Lock;
-    std::condition_variable Changed;
+    platform::TLock Lock;
+    platform::TSignal Changed;
     bool Started = false;
     std::optional<TProxyRoute> Answer;
     std::function<void()> Ready;

@@ -4,6 +4,7 @@
 // line per event. Writing it never stops the installation: a log that
 // cannot be made or written is simply not written.
 #include "platform/uHandle.h"
+#include "platform/uSync.h"
 #include "runtime/uText.h"
 
 #include <mutex>
@@ -45,7 +46,7 @@ public:
 private:
     void WriteRaw(const std::string& utf8);
 
-    mutable std::mutex FLock;
+    mutable platform::TLock FLock;
     platform::TOwnedHandle FFile;
     AnsiString FPath;
     std::vector<AnsiString> FSecrets;

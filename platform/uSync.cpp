@@ -14,6 +14,9 @@ PCONDITION_VARIABLE Cv(void*& state) { return reinterpret_cast<PCONDITION_VARIAB
 void TLock::lock() { ::AcquireSRWLockExclusive(Srw(FState)); }
 bool TLock::try_lock() { return ::TryAcquireSRWLockExclusive(Srw(FState)) != 0; }
 void TLock::unlock() { ::ReleaseSRWLockExclusive(Srw(FState)); }
+void TLock::lock_shared() { ::AcquireSRWLockShared(Srw(FState)); }
+bool TLock::try_lock_shared() { return ::TryAcquireSRWLockShared(Srw(FState)) != 0; }
+void TLock::unlock_shared() { ::ReleaseSRWLockShared(Srw(FState)); }
 
 void TSignal::notify_one() { ::WakeConditionVariable(Cv(FState)); }
 void TSignal::notify_all() { ::WakeAllConditionVariable(Cv(FState)); }

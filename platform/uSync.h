@@ -5,13 +5,15 @@
 // which wait on the address itself: no kernel object, no handle, nothing to
 // create. The C++ library of this toolchain builds its own on semaphores
 // and events, one system call for every wake-up. Elsewhere they are the
-// standard ones. Both work with std::lock_guard and std::unique_lock; the
-// product's threads use these, not std::mutex and std::condition_variable.
+// standard ones. They work with std::lock_guard and std::unique_lock (and
+// TSharedLock with std::shared_lock); the product's threads use these, not
+// the standard library's mutexes and condition variable.
 #include <chrono>
 #include <mutex>
 
 #ifndef _WIN32
 #include <condition_variable>
+#include <shared_mutex>
 #endif
 
 namespace platform {
@@ -27,6 +29,10 @@ public:
     void lock();
     bool try_lock();
     void unlock();
+    // Shared holders (readers), for TSharedLock.
+    void lock_shared();
+    bool try_lock_shared();
+    void unlock_shared();
 
 private:
     friend class TSignal;
@@ -70,9 +76,13 @@ private:
     void* FState = nullptr; // a CONDITION_VARIABLE, which is one pointer
 };
 
+// Many readers or one writer: the same slim lock.
+using TSharedLock = TLock;
+
 #else
 
 using TLock = std::mutex;
+using TSharedLock = std::shared_mutex;
 using TSignal = std::condition_variable;
 
 #endif

@@ -7,6 +7,7 @@
 // name is then served from the executable itself; other paths go to disk.
 #include "uMoFile.h"
 
+#include "platform/uSync.h"
 #include "runtime/uObject.h"
 
 #include <cstdint>
@@ -66,5 +67,5 @@ private:
     AnsiString FBaseDirectory;
     std::map<AnsiString, std::unique_ptr<TEmbeddedFileInfo>, TNameLess> FEmbeddedFiles;
     std::map<AnsiString, std::unique_ptr<TMoFile>, TNameLess> FOpenCatalogs;
-    mutable std::shared_mutex FCatalogLock;
+    mutable platform::TSharedLock FCatalogLock;
 };

@@ -2,6 +2,7 @@
 // wizard makes, and the redirection of the runtime's own texts.
 #include "uTranslator.h"
 
+#include "platform/uSync.h"
 #include "platform/uSystem.h"
 #include "platform/uThreads.h"
 #include "runtime/uResStrings.h"
@@ -24,7 +25,7 @@ struct TTranslationState {
     // Domains searched for the runtime's texts; fixed after start-up, so only
     // the reader side of the lock is ever taken.
     std::vector<AnsiString> ResourceStringDomains{"default"};
-    std::shared_mutex ResourceStringLock;
+    platform::TSharedLock ResourceStringLock;
     std::unique_ptr<TTranslator> Translator;
 };
 

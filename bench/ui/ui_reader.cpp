@@ -146,6 +146,9 @@ void Report(const char* state, const std::vector<double>& times, double idle, in
 {
     const double median = Median(times);
     std::printf("%-22s %2zu reads of %d windows, median %8.2f ms", state, times.size(), controls, median);
+    if (!times.empty())
+        std::printf(" (%.1f..%.1f)", *std::min_element(times.begin(), times.end()),
+                    *std::max_element(times.begin(), times.end()));
     if (idle > 0 && state[0] != 'i')
         std::printf(", ratio to idle %.2f (target <= 2: %s)", median / idle, median <= 2 * idle ? "met" : "missed");
     std::printf("\n");

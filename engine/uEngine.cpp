@@ -121,6 +121,7 @@ public:
         LARGE_INTEGER size;
         if (!file || !GetFileSizeEx(file.Get(), &size) || size.QuadPart < 0)
             return nullptr;
+        // A positioned read would otherwise queue a completion nobody waits for.
         SetFileCompletionNotificationModes(file.Get(), FILE_SKIP_COMPLETION_PORT_ON_SUCCESS);
         return std::make_unique<TWinArchive>(std::move(file), static_cast<std::uint64_t>(size.QuadPart));
     }

@@ -19,6 +19,8 @@ export TZ=UTC
 
 # zip -P of a folder's contents, the same bytes every time where the
 # namespace and faketime are at hand (a build without them still works).
+# faketime -f stops the clock; without -f it starts there and ticks, and a
+# zip that crosses a second on a busy machine seeds other headers.
 zip_folder() { # folder archive
   local stamp
   stamp=$(date -u -d "@$epoch" '+%Y-%m-%d %H:%M:%S')
@@ -27,7 +29,7 @@ zip_folder() { # folder archive
   list=$(cd "$1" && find . -mindepth 1 | sed 's|^\./||' | LC_ALL=C sort)
   if command -v faketime >/dev/null && unshare --user --map-root-user --pid --fork true 2>/dev/null; then
     (cd "$1" && printf '%s\n' "$list" |
-      unshare --user --map-root-user --pid --fork faketime "$stamp" zip -q -X -P "$password" "$2" -@)
+      unshare --user --map-root-user --pid --fork faketime -f "$stamp" zip -q -X -P "$password" "$2" -@)
   else
     echo "make-content.sh: no faketime or namespaces: $2 is not reproducible" >&2
     (cd "$1" && printf '%s\n' "$list" | zip -q -X -P "$password" "$2" -@)

@@ -23,25 +23,37 @@ port=8709
 bash "$KORVANT_ROOT/tests/e2e/faultproxy.sh" start "$KORVANT_BUILD" "$port"
 trap 'bash "$KORVANT_ROOT/tests/e2e/faultproxy.sh" stop "$KORVANT_BUILD" '"$port"'; stop_services' EXIT
 
-# A program archive of many small files, listed and signed in place of
-# main.zip, whose extraction lasts some seconds: made once.
+# Two program archives of the same many small files, listed and signed in
+# place of main.zip, whose extraction lasts some seconds: a hundred files to
+# a folder, as the product's archives hold them, and all in one folder, where
+# Wine reads the whole folder for each name it creates. Made once.
 work="$KORVANT_BUILD/bench-ui"
-files=20000
-if [ ! -f "$work/many-files.zip" ] || [ "$(cat "$work/.files" 2>/dev/null)" != "$files" ]; then
-  log "making an archive of $files small files (once)"
-  rm -rf "$work" && mkdir -p "$work/tree/MANY"
-  (cd "$work/tree/MANY" && for i in $(seq 0 $((files - 1))); do printf 'file %05d\r\n' "$i" > "$(printf '%05d' "$i").TXT"; done)
-  (cd "$work/tree" && zip -q -r -P 'mirabel ' "$work/many-files.zip" MANY)
-  rm -rf "$work/tree"
-  echo "$files" > "$work/.files"
+files=20000 per_folder=100
+if [ ! -f "$work/many-files-one-folder.zip" ] || [ "$(cat "$work/.files" 2>/dev/null)" != "$files/$per_folder" ]; then
+  log "making two archives of $files small files (once)"
+  rm -rf "$work" && mkdir -p "$work/folders/MANY" "$work/one-folder/MANY"
+  (cd "$work/one-folder/MANY" && for i in $(seq 0 $((files - 1))); do printf 'file %05d\r\n' "$i" > "$(printf '%05d' "$i").TXT"; done)
+  for d in $(seq 0 $((files / per_folder - 1))); do
+    folder=$work/folders/MANY/$(printf 'D%03d' "$d")
+    mkdir "$folder"
+    cp "$work/one-folder/MANY/"$(printf '%03d' "$d")??.TXT "$folder/"
+  done
+  for layout in folders one-folder; do
+    (cd "$work/$layout" && zip -q -r -P 'mirabel ' "$work/many-files-$layout.zip" MANY)
+    rm -rf "${work:?}/$layout"
+  done
+  echo "$files/$per_folder" > "$work/.files"
 fi
-# Its list and signature every time: the other components' sums change
+# Their lists and signatures every time: the other components' sums change
 # with every build of them.
 list="$KORVANT_BUILD/www/korvant07/manifest.txt"
-grep -v ' main.zip$' "$list" > "$work/many-files.txt"
-printf '%s %s main.zip\n' "$(sha256sum "$work/many-files.zip" | cut -d' ' -f1)" \
-  "$(stat -c %s "$work/many-files.zip")" >> "$work/many-files.txt"
-openssl dgst -sha256 -sign "$KORVANT_ROOT/demo/keys/manifest-demo.key.pem" -out "$work/many-files.sig" "$work/many-files.txt"
+for layout in folders one-folder; do
+  grep -v ' main.zip$' "$list" > "$work/many-files-$layout.txt"
+  printf '%s %s main.zip\n' "$(sha256sum "$work/many-files-$layout.zip" | cut -d' ' -f1)" \
+    "$(stat -c %s "$work/many-files-$layout.zip")" >> "$work/many-files-$layout.txt"
+  openssl dgst -sha256 -sign "$KORVANT_ROOT/demo/keys/manifest-demo.key.pem" -out "$work/many-files-$layout.sig" \
+    "$work/many-files-$layout.txt"
+done
 
 rm -rf "$KORVANT_BUILD/wineprefix/drive_c/KORVANT07" "$KORVANT_BUILD/wineprefix/drive_c/KORVANT07-UNPACK"
 to_windows() { printf 'Z:%s' "${1//\//\\}"; }

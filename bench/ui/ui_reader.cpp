@@ -5,8 +5,13 @@
 // the installed program's run. Prints the median time of one full read in
 // each state and its ratio to the idle one (target: at most 2).
 //   ui_reader.exe FAULT_PROXY_PORT CONTROL_FILE MANY_FILES_DIR
-// MANY_FILES_DIR (a path the fault proxy reads) holds many-files.zip, an
-// archive of many files in a folder MANY, with its list and signature.
+// MANY_FILES_DIR (a path the fault proxy reads) holds two archives of the
+// same many small files under a folder MANY, each with its list and
+// signature: many-files-folders.zip, a hundred files to a folder as the
+// product's archives hold them, and many-files-one-folder.zip, all in MANY
+// itself. Wine reads the whole folder for every name it creates, so the
+// second costs the machine's processors far more per file than the first;
+// the reads beside unpack.exe show what that costs a reader of any window.
 #include "uWizardDriver.h"
 
 #include "platform/uWinOwners.h"
@@ -116,13 +121,34 @@ void MoreIdle(HWND form, std::vector<double>& idle, int& controls)
     idle.insert(idle.end(), more.begin(), more.end());
 }
 
-// Reads the idle wizard while unpack.exe extracts the archive of many files
+// A folder and all it holds, so that every extraction starts on an empty one.
+void RemoveTree(const std::string& folder)
+{
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            const std::string name = found.cFileName, path = folder + "\\" + name;
+            if (name == "." || name == "..")
+                continue;
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveTree(path);
+            else
+                DeleteFileA(path.c_str());
+        } while (FindNextFileA(search, &found));
+        FindClose(search);
+    }
+    RemoveDirectoryA(folder.c_str());
+}
+
+// Reads the idle wizard while unpack.exe extracts an archive of many files
 // in its own process.
-std::vector<double> ReadBesideUnpack(HWND form, const std::string& manyDir, int& controls)
+std::vector<double> ReadBesideUnpack(HWND form, const std::string& manyDir, const std::string& layout, int& controls)
 {
     const std::string folder = "C:\\KORVANT07-UNPACK\\", archive = folder + "many.zip";
+    RemoveTree("C:\\KORVANT07-UNPACK");
     CreateDirectoryA(folder.c_str(), nullptr);
-    std::string source = "Z:" + manyDir + "/many-files.zip";
+    std::string source = "Z:" + manyDir + "/many-files-" + layout + ".zip";
     std::replace(source.begin(), source.end(), '/', '\\');
     if (!CopyFileA(source.c_str(), archive.c_str(), FALSE))
         throw std::runtime_error("cannot copy " + source);
@@ -145,7 +171,7 @@ std::vector<double> ReadBesideUnpack(HWND form, const std::string& manyDir, int&
 void Report(const char* state, const std::vector<double>& times, double idle, int controls)
 {
     const double median = Median(times);
-    std::printf("%-22s %2zu reads of %d windows, median %8.2f ms", state, times.size(), controls, median);
+    std::printf("%-34s %2zu reads of %d windows, median %8.2f ms", state, times.size(), controls, median);
     if (!times.empty())
         std::printf(" (%.1f..%.1f)", *std::min_element(times.begin(), times.end()),
                     *std::max_element(times.begin(), times.end()));
@@ -178,10 +204,13 @@ int main(int argc, char** argv)
                 throw std::runtime_error("no download progress:\n" + w.Describe());
             download = ReadWhile(w.Form(), [&] { return ProgressLineShows(w, "main.zip: "); }, controls);
         }
-        // Mid-extraction: main.zip is an archive of many small files.
-        SetFaults(control, "main.zip from=" + many + "/many-files.zip\nmanifest.txt from=" + many +
-                               "/many-files.txt\nmanifest.sig from=" + many + "/many-files.sig\n");
-        {
+        // Mid-extraction: main.zip is an archive of many small files, in
+        // either layout.
+        auto midExtraction = [&](const std::string& layout) {
+            const std::string name = many + "/many-files-" + layout;
+            SetFaults(control, "main.zip from=" + name + ".zip\nmanifest.txt from=" + name +
+                                   ".txt\nmanifest.sig from=" + name + ".sig\n");
+            RemoveTree("C:\\KORVANT07");
             TWizard w;
             ToProxyPage(w, proxyPort);
             MoreIdle(w.Form(), idle, controls);
@@ -190,8 +219,10 @@ int main(int argc, char** argv)
             const std::string folder = "C:\\KORVANT07\\MANY", archive = "C:\\KORVANT07\\main.zip";
             if (!WaitUntil([&] { return Exists(folder); }, 120s))
                 throw std::runtime_error("no extraction:\n" + w.Describe());
-            extraction = ReadWhile(w.Form(), [&] { return Exists(archive); }, controls);
-        }
+            return ReadWhile(w.Form(), [&] { return Exists(archive); }, controls);
+        };
+        extraction = midExtraction("folders");
+        const std::vector<double> extractionOneFolder = midExtraction("one-folder");
         // Mid-program-run: the demo program takes 5 s for its database.
         SetFaults(control, "");
         SetEnvironmentVariableA("KORVANT07_DEMO_DELAY_MS", "5000");
@@ -212,18 +243,21 @@ int main(int argc, char** argv)
         }
         // The same extraction in another process (unpack.exe) beside an idle
         // wizard: what the machine itself costs a reader while files are made.
-        std::vector<double> beside;
+        std::vector<double> beside, besideOneFolder;
         {
             TWizard w;
             ToProxyPage(w, proxyPort);
-            beside = ReadBesideUnpack(w.Form(), many, controls);
+            beside = ReadBesideUnpack(w.Form(), many, "folders", controls);
+            besideOneFolder = ReadBesideUnpack(w.Form(), many, "one-folder", controls);
         }
         const double idleMedian = Median(idle);
         Report("idle", idle, idleMedian, controls);
         Report("mid-download", download, idleMedian, controls);
         Report("mid-extraction", extraction, idleMedian, controls);
+        Report("mid-extraction, one folder", extractionOneFolder, idleMedian, controls);
         Report("mid-program-run", program, idleMedian, controls);
         Report("beside unpack.exe", beside, idleMedian, controls);
+        Report("beside unpack.exe, one folder", besideOneFolder, idleMedian, controls);
         return 0;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "%s\n", e.what());

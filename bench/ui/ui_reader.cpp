@@ -125,8 +125,8 @@ void MoreIdle(HWND form, std::vector<double>& idle, int& controls)
 void RemoveTree(const std::string& folder)
 {
     WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
+    // The search ends before the folder goes.
+    if (const platform::win::TFindHandle search(FindFirstFileA((folder + "\\*").c_str(), &found)); search) {
         do {
             const std::string name = found.cFileName, path = folder + "\\" + name;
             if (name == "." || name == "..")
@@ -135,8 +135,7 @@ void RemoveTree(const std::string& folder)
                 RemoveTree(path);
             else
                 DeleteFileA(path.c_str());
-        } while (FindNextFileA(search, &found));
-        FindClose(search);
+        } while (FindNextFileA(search.Get(), &found));
     }
     RemoveDirectoryA(folder.c_str());
 }

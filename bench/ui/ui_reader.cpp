@@ -15,6 +15,7 @@
 #include "uWizardDriver.h"
 
 #include "platform/uWinOwners.h"
+#include "tests/support/uInstallTestFiles.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -24,6 +25,7 @@
 #include <vector>
 
 using namespace e2e;
+using installtest::Exists;
 
 namespace {
 
@@ -57,8 +59,6 @@ TRead ReadAll(HWND form)
     QueryPerformanceCounter(&b);
     return {double(b.QuadPart - a.QuadPart) * 1000.0 / double(f.QuadPart), int(windows.size())};
 }
-
-bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 double Median(std::vector<double> v)
 {
@@ -121,31 +121,12 @@ void MoreIdle(HWND form, std::vector<double>& idle, int& controls)
     idle.insert(idle.end(), more.begin(), more.end());
 }
 
-// A folder and all it holds, so that every extraction starts on an empty one.
-void RemoveTree(const std::string& folder)
-{
-    WIN32_FIND_DATAA found;
-    // The search ends before the folder goes.
-    if (const platform::win::TFindHandle search(FindFirstFileA((folder + "\\*").c_str(), &found)); search) {
-        do {
-            const std::string name = found.cFileName, path = folder + "\\" + name;
-            if (name == "." || name == "..")
-                continue;
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveTree(path);
-            else
-                DeleteFileA(path.c_str());
-        } while (FindNextFileA(search.Get(), &found));
-    }
-    RemoveDirectoryA(folder.c_str());
-}
-
 // Reads the idle wizard while unpack.exe extracts an archive of many files
 // in its own process.
 std::vector<double> ReadBesideUnpack(HWND form, const std::string& manyDir, const std::string& layout, int& controls)
 {
     const std::string folder = "C:\\KORVANT07-UNPACK\\", archive = folder + "many.zip";
-    RemoveTree("C:\\KORVANT07-UNPACK");
+    installtest::RemoveTree("C:\\KORVANT07-UNPACK");
     CreateDirectoryA(folder.c_str(), nullptr);
     std::string source = "Z:" + manyDir + "/many-files-" + layout + ".zip";
     std::replace(source.begin(), source.end(), '/', '\\');
@@ -209,7 +190,7 @@ int main(int argc, char** argv)
             const std::string name = many + "/many-files-" + layout;
             SetFaults(control, "main.zip from=" + name + ".zip\nmanifest.txt from=" + name +
                                    ".txt\nmanifest.sig from=" + name + ".sig\n");
-            RemoveTree("C:\\KORVANT07");
+            installtest::RemoveTree("C:\\KORVANT07");
             TWizard w;
             ToProxyPage(w, proxyPort);
             MoreIdle(w.Form(), idle, controls);

@@ -114,6 +114,19 @@ public:
         return count;
     }
 
+    // A large entry still decrypts ahead beside its chain: one serial chain
+    // is the slowest part of it, and the window's thread, which sleeps but
+    // for its messages, goes before both.
+    unsigned Processors() override { return ProcessProcessors(); }
+
+    // A new thread starts at normal priority whatever its creator's: the
+    // engine's take the caller's, so work beside a window stays behind it.
+    std::function<void()> ThreadStart() override
+    {
+        const int priority = GetThreadPriority(GetCurrentThread());
+        return [priority] { SetThreadPriority(GetCurrentThread(), priority); };
+    }
+
     std::unique_ptr<zipcore::IArchiveFile> OpenArchive(const std::u16string& path) override
     {
         TKernelHandle file(CreateFileW(W(path), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,

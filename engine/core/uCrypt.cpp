@@ -55,20 +55,28 @@ void TDecrypter::Decrypt(std::uint8_t* data, std::size_t n)
     const z_crc_t* crc = tables.Crc;
     std::uint32_t k0 = FKeys[0], k1 = FKeys[1], k2 = FKeys[2];
     // The keystream byte is bits 8..15 of t * (t ^ 1), t = k2 | 2; only the
-    // low 16 bits of the factors reach those bits.
-    std::uint32_t t = k2 | 2;
+    // low 16 bits of the factors reach those bits. Each byte's keys wait on
+    // the byte before, so what counts is the longest path from one t to the
+    // next: both factors come straight from the table lookup, and key 0's
+    // index is taken from the product's second byte without a shift.
+    std::uint32_t t = k2 | 2, t1 = t ^ 1;
     for (std::size_t i = 0; i < n; ++i) {
         const std::uint32_t x = data[i];
-        const std::uint32_t stream = (t * (t ^ 1)) >> 8;
-        data[i] = static_cast<std::uint8_t>(stream ^ x);
-        const std::uint32_t i0 = (stream ^ x ^ k0) & 0xFF;
+        const std::uint32_t product = t * t1;
+        data[i] = static_cast<std::uint8_t>((product >> 8) ^ x);
+        const std::uint32_t i0 = ((product ^ ((x ^ k0) << 8)) >> 8) & 0xFF;
         const std::uint32_t low0 = tables.CrcLow[i0] ^ ((k0 >> 8) & 0xFF);
         k0 = crc[i0] ^ (k0 >> 8);
         k1 = (k1 + low0) * 134775813 + 1;
-        const std::uint32_t i2 = (k2 ^ (k1 >> 24)) & 0xFF;
+        const std::uint32_t i2 = (k1 >> 24) ^ (k2 & 0xFF);
         const std::uint32_t shifted = k2 >> 8;
         k2 = crc[i2] ^ shifted;
-        t = tables.CrcNot2[i2] ^ (shifted | 2);
+        const std::uint32_t factor = tables.CrcNot2[i2];
+        std::uint32_t other = (shifted | 2) ^ 1;
+        // Kept apart: folded back into t ^ 1, it would wait for t.
+        __asm__("" : "+r"(other));
+        t = factor ^ (shifted | 2);
+        t1 = factor ^ other;
     }
     FKeys[0] = k0, FKeys[1] = k1, FKeys[2] = k2;
 }

@@ -8,6 +8,7 @@
 // the extraction folder and the stored names.
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -51,9 +52,15 @@ class IEngineHost {
 public:
     virtual ~IEngineHost() = default;
 
-    // The processors this process may run on: how many entries are worth
-    // extracting at once.
+    // How many entries are worth extracting at once: the processors this
+    // process may run on, or fewer where the caller keeps some for others.
     virtual unsigned Cores() = 0;
+    // The processors this process may run on. While fewer chains than these
+    // run, a large encrypted entry reads and decrypts ahead on one of them.
+    virtual unsigned Processors() { return Cores(); }
+    // Asked on the caller's thread: what each thread the engine starts for
+    // the run does first (a host gives them the caller's priority there).
+    virtual std::function<void()> ThreadStart() { return {}; }
 
     // Null when the archive cannot be opened or its size not be told.
     virtual std::unique_ptr<IArchiveFile> OpenArchive(const std::u16string& path) = 0;

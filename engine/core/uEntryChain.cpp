@@ -165,10 +165,14 @@ bool TDecode::Open()
     if (FEntry.Method == 8 && !FTools.Inflater->Restart())
         return Fail(eeNoMemory, "Not enough memory to inflate " + FEntry.AnsiName);
     if (FDecrypter && FRemaining >= kReadAheadFrom && FTools.In.size() == kInChunk &&
-        gRunningChains.load() < FJob.Cores) {
+        gRunningChains.load() < FJob.Processors) {
         try {
             FSpare.resize(kInChunk);
-            FAhead = std::thread([this] { ReadAhead(); });
+            FAhead = std::thread([this] {
+                if (FJob.ThreadStart)
+                    FJob.ThreadStart();
+                ReadAhead();
+            });
         } catch (const std::exception&) {
             // No memory or no thread for it: the blocks are read in turn.
             FSpare.clear();

@@ -6,6 +6,7 @@
 #include "uArchive.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -30,7 +31,8 @@ struct TEntryJob {
     bool Exists = false;       // known to be there already
     // The processors the run may use: a large encrypted entry reads and
     // decrypts ahead on a thread of its own while fewer chains than these run.
-    unsigned Cores = 1;
+    unsigned Processors = 1;
+    std::function<void()> ThreadStart; // run first by that thread
 };
 
 // What the chain left on disk.

@@ -156,10 +156,11 @@ bool TSession::Open()
 bool TSession::Start()
 {
     unsigned cores = std::max(FHost.Cores(), 1u);
-    FCores = cores;
+    FProcessors = std::max(FHost.Processors(), cores);
+    FThreadStart = FHost.ThreadStart();
     unsigned count = static_cast<unsigned>(std::min<std::size_t>({cores, kMaxWorkers, FChosen.size()}));
     if (count >= 2) {
-        FWorkers = std::make_unique<TWorkers>(count, FLargest);
+        FWorkers = std::make_unique<TWorkers>(count, FLargest, FThreadStart);
         if (FWorkers->Size() >= 2)
             return true;
         FWorkers.reset();

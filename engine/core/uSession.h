@@ -132,7 +132,8 @@ private:
     std::vector<TEntry> FEntries;
     std::vector<const TEntry*> FChosen;
     std::uint64_t FLargest = 0;
-    unsigned FCores = 1;
+    unsigned FProcessors = 1;
+    std::function<void()> FThreadStart;
     std::size_t FNext = 0;                 // the next chosen entry to prepare
     TReadWindow FWindow;                   // the caller's thread's
     std::u16string FLastDir;               // the folder the previous file went into

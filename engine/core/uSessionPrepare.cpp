@@ -159,7 +159,8 @@ bool TSession::PassesProbe(TSlot& s, bool& exists)
 void TSession::PrepareJob(TSlot& s, const std::string& password)
 {
     s.Job.Password = password;
-    s.Job.Cores = FCores;
+    s.Job.Processors = FProcessors;
+    s.Job.ThreadStart = FThreadStart;
     if (!s.Job.Test && !MakeParents(s, s.Target)) {
         s.Events.push_back(Message(eeCreateFile, "Cannot create file " + s.Entry->AnsiName));
         return;

@@ -6,12 +6,13 @@
 
 namespace zipcore {
 
-TWorkers::TWorkers(unsigned count, std::uint64_t largest)
+TWorkers::TWorkers(unsigned count, std::uint64_t largest, const std::function<void()>& start)
 {
     for (unsigned i = 0; i < count; ++i) {
         try {
             FTools.push_back(std::make_unique<TChainTools>(largest));
-            FThreads.emplace_back([this, &tools = *FTools.back(), oldestFirst = i == 0] { Loop(tools, oldestFirst); });
+            FThreads.emplace_back(
+                [this, &tools = *FTools.back(), oldestFirst = i == 0, start] { Loop(tools, oldestFirst, start); });
         } catch (const std::bad_alloc&) {
             break;
         } catch (const std::system_error&) {
@@ -41,8 +42,10 @@ void TWorkers::Post(TJob job, std::uint64_t weight)
     FWake.notify_one();
 }
 
-void TWorkers::Loop(TChainTools& tools, bool oldestFirst)
+void TWorkers::Loop(TChainTools& tools, bool oldestFirst, const std::function<void()>& start)
 {
+    if (start)
+        start();
     std::unique_lock lock(FLock);
     for (;;) {
         FWake.wait(lock, [this] { return FQuit || !FQueue.empty(); });

@@ -23,9 +23,10 @@ class TWorkers {
 public:
     using TJob = std::function<void(TChainTools&)>;
 
-    // Up to `count` threads with tools for entries up to `largest` bytes;
-    // fewer when the system or the memory gives no more (Size() tells).
-    TWorkers(unsigned count, std::uint64_t largest);
+    // Up to `count` threads with tools for entries up to `largest` bytes,
+    // each running `start` first; fewer when the system or the memory gives
+    // no more (Size() tells).
+    TWorkers(unsigned count, std::uint64_t largest, const std::function<void()>& start = {});
     // Jobs not yet started are dropped; running ones end first.
     ~TWorkers();
     TWorkers(const TWorkers&) = delete;
@@ -40,7 +41,7 @@ private:
         std::uint64_t Weight;
         TJob Job;
     };
-    void Loop(TChainTools& tools, bool oldestFirst);
+    void Loop(TChainTools& tools, bool oldestFirst, const std::function<void()>& start);
 
     platform::TLock FLock;
     platform::TSignal FWake;

@@ -182,6 +182,60 @@ TEST(EngineParallel, ChainsRunOnWorkersAndTheCallbacksStayOnTheCallersThread)
     EXPECT_EQ(host.Writers.count(std::this_thread::get_id()), 0u);
 }
 
+// A caller that keeps its chains to one (an installation step beside its
+// window) still has its large entries read ahead on a processor it left;
+// every thread the engine starts, reading ahead or running chains, does what
+// the host asked first (on Windows: it takes the caller's priority).
+TEST(EngineParallel, ThreadsTheRunStartsBeginWithTheHostsStart)
+{
+    struct THost : zipcore::TPosixEngineHost {
+        unsigned Spare = 0;
+        std::mutex Lock;
+        std::vector<std::thread::id> Asked, Started;
+        std::set<std::thread::id> Writers;
+        unsigned Processors() override { return Cores() + Spare; }
+        std::function<void()> ThreadStart() override
+        {
+            Asked.push_back(std::this_thread::get_id());
+            return [this] {
+                std::lock_guard lock(Lock);
+                Started.push_back(std::this_thread::get_id());
+            };
+        }
+        std::unique_ptr<zipcore::IOutputFile> CreateOutput(const std::u16string& path, bool mustBeNew) override
+        {
+            std::lock_guard lock(Lock);
+            Writers.insert(std::this_thread::get_id());
+            return TPosixEngineHost::CreateOutput(path, mustBeNew);
+        }
+    };
+    const auto caller = std::this_thread::get_id();
+    const std::map<std::string, std::string> expected = Originals("ahead");
+
+    THost beside;
+    beside.Threads = 1;
+    beside.Spare = 1;
+    TRun run;
+    fs::path dir = Scratch("start-beside");
+    EXPECT_EQ(run.Go(beside, (Data() / "izip-ahead.zip").string(), dir), static_cast<int>(expected.size()));
+    EXPECT_TRUE(Tree(dir) == expected) << "not the files that went in";
+    EXPECT_EQ(beside.Asked, std::vector<std::thread::id>{caller});
+    EXPECT_EQ(beside.Writers, std::set<std::thread::id>{caller});
+    // One thread reading ahead for each of the two large entries.
+    EXPECT_EQ(beside.Started.size(), 2u);
+    EXPECT_EQ(std::count(beside.Started.begin(), beside.Started.end(), caller), 0);
+
+    THost workers;
+    workers.Threads = kMany;
+    TRun many;
+    EXPECT_EQ(many.Go(workers, (Data() / "izip-small.zip").string(), Scratch("start-workers")), 281);
+    EXPECT_EQ(workers.Asked, std::vector<std::thread::id>{caller});
+    const std::set<std::thread::id> started(workers.Started.begin(), workers.Started.end());
+    EXPECT_FALSE(workers.Writers.empty());
+    for (const std::thread::id& writer : workers.Writers)
+        EXPECT_EQ(started.count(writer), 1u) << "a chain ran on a thread that did not start as asked";
+}
+
 TEST(EngineParallel, DamagedEntriesInTheMiddleAndWrongPasswordsAsWithOneThread)
 {
     const std::vector<std::uint8_t> z = Bytes(Data() / "izip-deflated.zip");

@@ -12,11 +12,12 @@ namespace {
 
 // The keystream's factors come straight from a table lookup (the "| 2"
 // folded into the table and the key before), and only the low byte of key 0
-// that key 1 needs is looked up for it: that keeps the chain short.
+// that key 1 needs is looked up for it, as a whole word so that no byte
+// operation joins the chain: that keeps the chain short.
 struct TTables {
     const z_crc_t* Crc;
     std::uint32_t CrcNot2[256]; // with bit 1 clear: (a ^ b) | 2 == (a & ~2) ^ (b | 2)
-    std::uint8_t CrcLow[256];
+    std::uint32_t CrcLow[256];  // the low byte alone
 };
 
 const TTables& Tables()
@@ -26,7 +27,7 @@ const TTables& Tables()
         t.Crc = get_crc_table();
         for (int i = 0; i < 256; ++i) {
             t.CrcNot2[i] = static_cast<std::uint32_t>(t.Crc[i]) & ~2u;
-            t.CrcLow[i] = static_cast<std::uint8_t>(t.Crc[i]);
+            t.CrcLow[i] = static_cast<std::uint32_t>(t.Crc[i]) & 0xFF;
         }
         return t;
     }();

@@ -6,16 +6,26 @@ action=$1 build=$2 port=$3
 dir=$build/e2e
 pidfile=$dir/faultproxy.pid
 mkdir -p "$dir"
+
+# The proxy this build started on this port, if it still runs: after a crash
+# or a reboot the pid in the file may name another program by now.
+running_proxy() {
+  local pid
+  pid=$(cat "$pidfile" 2>/dev/null) || return 1
+  [[ $pid =~ ^[0-9]+$ ]] || return 1
+  tr '\0' ' ' <"/proc/$pid/cmdline" 2>/dev/null | grep -q "faultproxy\.py $port " || return 1
+  echo "$pid"
+}
+
 case $action in
 start)
   # A proxy this build started before (a fixture run again) goes first: a
   # second one could not take the port, and stop would end only the second.
-  if [ -f "$pidfile" ]; then
-    old=$(cat "$pidfile")
+  if old=$(running_proxy); then
     kill "$old" 2>/dev/null || true
     for _ in $(seq 50); do kill -0 "$old" 2>/dev/null || break; sleep 0.1; done
-    rm -f "$pidfile"
   fi
+  rm -f "$pidfile"
   : > "$dir/faultproxy.control"
   # Broken downloads for the failure scenarios.
   rm -f "$dir/wrong-password.zip"
@@ -63,7 +73,7 @@ start)
   exit 1
   ;;
 stop)
-  [ -f "$pidfile" ] && kill "$(cat "$pidfile")" 2>/dev/null || true
+  if old=$(running_proxy); then kill "$old" 2>/dev/null || true; fi
   rm -f "$pidfile"
   ;;
 esac

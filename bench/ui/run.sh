@@ -48,11 +48,7 @@ fi
 # with every build of them.
 list="$KORVANT_BUILD/www/korvant07/manifest.txt"
 for layout in folders one-folder; do
-  grep -v ' main.zip$' "$list" > "$work/many-files-$layout.txt"
-  printf '%s %s main.zip\n' "$(sha256sum "$work/many-files-$layout.zip" | cut -d' ' -f1)" \
-    "$(stat -c %s "$work/many-files-$layout.zip")" >> "$work/many-files-$layout.txt"
-  openssl dgst -sha256 -sign "$KORVANT_ROOT/demo/keys/manifest-demo.key.pem" -out "$work/many-files-$layout.sig" \
-    "$work/many-files-$layout.txt"
+  "$KORVANT_ROOT/demo/list-in-place.sh" "$list" main.zip "$work/many-files-$layout.zip" "$work/many-files-$layout"
 done
 
 rm -rf "$KORVANT_BUILD/wineprefix/drive_c/KORVANT07" "$KORVANT_BUILD/wineprefix/drive_c/KORVANT07-UNPACK"

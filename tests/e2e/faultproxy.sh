@@ -57,10 +57,7 @@ start)
     for i in $(seq -w 0 2999); do printf 'file %s\r\n' "$i" > "$many/MANY/$i.TXT"; done
     (cd "$many" && zip -q -r -P 'mirabel ' "$dir/many-files.zip" MANY)
     rm -rf "$many"
-    grep -v ' main.zip$' "$list" > "$dir/many-files.txt"
-    printf '%s %s main.zip\n' "$(sha256sum "$dir/many-files.zip" | cut -d' ' -f1)" \
-      "$(stat -c %s "$dir/many-files.zip")" >> "$dir/many-files.txt"
-    openssl dgst -sha256 -sign "$demo_key" -out "$dir/many-files.sig" "$dir/many-files.txt"
+    "$(dirname "$0")/../../demo/list-in-place.sh" "$list" main.zip "$dir/many-files.zip" "$dir/many-files"
   fi
   python3 "$(dirname "$0")/faultproxy.py" "$port" "$build/www" "$dir/faultproxy.control" \
     </dev/null >"$dir/faultproxy.log" 2>&1 &

@@ -26,7 +26,7 @@ public:
     // Up to `count` threads with tools for entries up to `largest` bytes,
     // each running `start` first; fewer when the system or the memory gives
     // no more (Size() tells).
-    TWorkers(unsigned count, std::uint64_t largest, const std::function<void()>& start = {});
+    TWorkers(unsigned count, std::uint64_t largest, const std::function<void()>& start);
     // Jobs not yet started are dropped; running ones end first.
     ~TWorkers();
     TWorkers(const TWorkers&) = delete;

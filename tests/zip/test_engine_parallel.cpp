@@ -162,18 +162,25 @@ TEST(EngineParallel, LargeEntriesReadAheadComeOutAsWithOneThread)
     EXPECT_EQ(cancelled.Files.count("ahead/random.bin"), 0u);
 }
 
+namespace {
+
+// A host that notes the threads files are created on.
+struct TWritersHost : zipcore::TPosixEngineHost {
+    std::mutex Lock;
+    std::set<std::thread::id> Writers;
+    std::unique_ptr<zipcore::IOutputFile> CreateOutput(const std::u16string& path, bool mustBeNew) override
+    {
+        std::lock_guard lock(Lock);
+        Writers.insert(std::this_thread::get_id());
+        return TPosixEngineHost::CreateOutput(path, mustBeNew);
+    }
+};
+
+} // namespace
+
 TEST(EngineParallel, ChainsRunOnWorkersAndTheCallbacksStayOnTheCallersThread)
 {
-    struct THost : zipcore::TPosixEngineHost {
-        std::mutex Lock;
-        std::set<std::thread::id> Writers;
-        std::unique_ptr<zipcore::IOutputFile> CreateOutput(const std::u16string& path, bool mustBeNew) override
-        {
-            std::lock_guard lock(Lock);
-            Writers.insert(std::this_thread::get_id());
-            return TPosixEngineHost::CreateOutput(path, mustBeNew);
-        }
-    } host;
+    TWritersHost host;
     host.Threads = kMany;
     TRun run;
     EXPECT_EQ(run.Go(host, (Data() / "izip-small.zip").string(), Scratch("workers")), 281);
@@ -188,11 +195,9 @@ TEST(EngineParallel, ChainsRunOnWorkersAndTheCallbacksStayOnTheCallersThread)
 // the host asked first (on Windows: it takes the caller's priority).
 TEST(EngineParallel, ThreadsTheRunStartsBeginWithTheHostsStart)
 {
-    struct THost : zipcore::TPosixEngineHost {
+    struct THost : TWritersHost {
         unsigned Spare = 0;
-        std::mutex Lock;
         std::vector<std::thread::id> Asked, Started;
-        std::set<std::thread::id> Writers;
         unsigned Processors() override { return Cores() + Spare; }
         std::function<void()> ThreadStart() override
         {
@@ -201,12 +206,6 @@ TEST(EngineParallel, ThreadsTheRunStartsBeginWithTheHostsStart)
                 std::lock_guard lock(Lock);
                 Started.push_back(std::this_thread::get_id());
             };
-        }
-        std::unique_ptr<zipcore::IOutputFile> CreateOutput(const std::u16string& path, bool mustBeNew) override
-        {
-            std::lock_guard lock(Lock);
-            Writers.insert(std::this_thread::get_id());
-            return TPosixEngineHost::CreateOutput(path, mustBeNew);
         }
     };
     const auto caller = std::this_thread::get_id();
